@@ -1,0 +1,20 @@
+#!/bin/sh
+# wine-run.sh PREFIX PROGRAM [ARGS...]: runs a Windows program under Wine, quietly, in the prefix
+# PREFIX (or $WINEPREFIX when set). The prefix is made on first use under a lock, so parallel
+# tests do not race to create it.
+prefix=$1
+shift
+export WINEPREFIX="${WINEPREFIX:-$prefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      wine wineboot --init >/dev/null 2>&1
+      wineserver -w
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+exec wine "$@"

@@ -1,0 +1,26 @@
+// What the module entry does on process attach and detach, written against the host's exports
+// passed in as data, so that it runs (and is tested) without the real host.
+#pragma once
+#include "host/host_functions.h"
+#include "host/module_exports.h"
+
+constexpr int32_t MODULE_SCRIPT_SLOTS = 64;
+
+using Script_Register_Proc = void (*)(void *module, Script_Entry_Point entry);
+using Script_Unregister_Proc = void (*)(void *module);
+
+struct Host_Exports {
+  Script_Register_Proc script_register;
+  Script_Unregister_Proc script_unregister;
+  Script_Wait_Proc script_wait;
+  Native_Init_Proc native_init;
+  Native_Push64_Proc native_push64;
+  Native_Call_Proc native_call;
+};
+
+// Fills the Host_Functions slots (wait, init, push, call, in that order), asks `setup` for the
+// script entry points and registers each with the host under `module`.
+void module_attach(void *module, const Host_Exports &host) noexcept;
+
+// Calls `cleanup`, then withdraws the module's scripts from the host.
+void module_detach(void *module, const Host_Exports &host) noexcept;

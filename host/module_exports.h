@@ -1,0 +1,13 @@
+// The module's two exported procedures, as the entry glue calls them (defined in src/script).
+#pragma once
+#include <cstdint>
+
+using Script_Entry_Point = void (*)();
+
+// Creates the runtime context and writes the module's script entry points into `out_scripts`
+// (capacity `scripts_cap`); returns how many it wrote. A capacity below 1 is a broken contract and
+// stops the process with a runtime assertion.
+extern "C" int32_t setup(Script_Entry_Point *out_scripts, int32_t scripts_cap) noexcept;
+
+// Does nothing: the module keeps no state that needs releasing.
+extern "C" void cleanup() noexcept;

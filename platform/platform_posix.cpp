@@ -1,0 +1,129 @@
+// POSIX implementation of platform.h, with the Windows epoch and units, so that the tools and the
+// tests run natively and see the same times as the module does on Windows.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/platform.h"
+#include "runtime/arena.h"
+
+namespace {
+
+constexpr uint64_t SECONDS_FROM_1601_TO_1970 = 11'644'473'600;
+
+uint64_t platform_ticks_from_timespec(const timespec &t) {
+  return (static_cast<uint64_t>(t.tv_sec) + SECONDS_FROM_1601_TO_1970) * TICKS_PER_SECOND +
+         static_cast<uint64_t>(t.tv_nsec) / 100;
+}
+
+Os_Error platform_error_from_errno(int e) {
+  switch (e) {
+    case ENOENT: return OS_FILE_NOT_FOUND;
+    case ENOTDIR: return OS_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM: return OS_ACCESS_DENIED;
+    case EISDIR: return OS_NOT_A_FILE;
+    case ENOMEM: return OS_OUT_OF_MEMORY;
+    case ENAMETOOLONG:
+    case EINVAL: return OS_INVALID_PATH;
+    case EIO: return OS_IO_ERROR;
+    default: return OS_OTHER;
+  }
+}
+
+// POSIX wants a NUL-terminated path; an embedded NUL would silently name another file.
+const char *platform_path_z(Arena *scratch, std::string_view path) {
+  if (path.find('\0') != std::string_view::npos) return nullptr;
+  std::string_view z = arena_push_string(scratch, path);
+  return z.data() && z.size() == path.size() ? z.data() : nullptr;
+}
+
+// open(2) succeeds on a directory, where CreateFileW fails: refuse anything but a regular file.
+int platform_open_file(Arena *scratch, std::string_view path, Os_Error *error) {
+  const char *z = platform_path_z(scratch, path);
+  if (!z) {
+    *error = OS_INVALID_PATH;
+    return -1;
+  }
+  int fd = ::open(z, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = platform_error_from_errno(errno);
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    *error = OS_NOT_A_FILE;
+    return -1;
+  }
+  *error = OS_OK;
+  return fd;
+}
+
+}  // namespace
+
+uint64_t platform_now_ticks() noexcept {
+  timespec t{};
+  clock_gettime(CLOCK_REALTIME, &t);
+  return platform_ticks_from_timespec(t);
+}
+
+Platform_Time_Result platform_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+  const char *z = platform_path_z(scratch, path);
+  if (!z) return {OS_INVALID_PATH, 0};
+  struct stat st;
+  if (::stat(z, &st) != 0) return {platform_error_from_errno(errno), 0};
+  return {OS_OK, platform_ticks_from_timespec(st.st_mtim)};
+}
+
+Os_Error platform_check_open(Arena *scratch, std::string_view path) noexcept {
+  Os_Error error;
+  int fd = platform_open_file(scratch, path, &error);
+  if (fd >= 0) ::close(fd);
+  return error;
+}
+
+Os_Error platform_read_file(Arena *scratch, std::string_view path, File_Bytes *out) noexcept {
+  *out = {};
+  Os_Error error;
+  int fd = platform_open_file(scratch, path, &error);
+  if (fd < 0) return error;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    error = platform_error_from_errno(errno);
+    ::close(fd);
+    return error;
+  }
+  size_t size = static_cast<size_t>(st.st_size);
+  char *data = size ? static_cast<char *>(platform_heap_alloc(size)) : nullptr;
+  if (size && !data) {
+    ::close(fd);
+    return OS_OUT_OF_MEMORY;
+  }
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::read(fd, data + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = platform_error_from_errno(errno);
+      ::close(fd);
+      platform_heap_free(data);
+      return error;
+    }
+    if (n == 0) break;  // the file shrank while we read it: keep what is there
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  out->data = data;
+  out->size = got;
+  return OS_OK;
+}
+
+void *platform_heap_alloc(size_t size) noexcept { return std::malloc(size); }
+
+void platform_heap_free(void *block) noexcept { std::free(block); }

@@ -1,0 +1,92 @@
+// Frame scratch arena; see arena.h.
+#include "runtime/arena.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+struct Arena_Block {
+  Arena_Block *prev;  // the next older block; null for the oldest
+  size_t capacity;    // bytes after the header
+  size_t used;
+};
+
+namespace {
+
+constexpr size_t ARENA_HEADER_BYTES = (sizeof(Arena_Block) + 15) & ~size_t{15};
+
+char *arena_block_base(Arena_Block *block) { return reinterpret_cast<char *>(block) + ARENA_HEADER_BYTES; }
+
+size_t arena_align_up(size_t value, size_t align) { return (value + align - 1) & ~(align - 1); }
+
+Arena_Block *arena_new_block(Arena *arena, size_t min_capacity) {
+  size_t capacity = min_capacity > ARENA_BLOCK_SIZE_BYTES ? min_capacity : ARENA_BLOCK_SIZE_BYTES;
+  if (capacity > SIZE_MAX - ARENA_HEADER_BYTES) return nullptr;
+  auto *block = static_cast<Arena_Block *>(platform_heap_alloc(ARENA_HEADER_BYTES + capacity));
+  if (!block) return nullptr;
+  arena->heap_allocations++;
+  block->prev = arena->newest;
+  block->capacity = capacity;
+  block->used = 0;
+  arena->newest = block;
+  return block;
+}
+
+}  // namespace
+
+void *arena_push(Arena *arena, size_t size, size_t align) noexcept {
+  Arena_Block *block = arena->newest;
+  if (block) {
+    size_t start = arena_align_up(block->used, align);
+    if (start <= block->capacity && size <= block->capacity - start) {
+      block->used = start + size;
+      return arena_block_base(block) + start;
+    }
+  }
+  if (size > SIZE_MAX - align) return nullptr;
+  block = arena_new_block(arena, size + align);
+  if (!block) return nullptr;
+  size_t start = arena_align_up(reinterpret_cast<uintptr_t>(arena_block_base(block)), align) -
+                 reinterpret_cast<uintptr_t>(arena_block_base(block));
+  block->used = start + size;
+  return arena_block_base(block) + start;
+}
+
+std::string_view arena_push_string(Arena *arena, std::string_view text) noexcept {
+  if (text.size() == SIZE_MAX) return {};
+  char *copy = static_cast<char *>(arena_push(arena, text.size() + 1, 1));
+  if (!copy) return {};
+  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return {copy, text.size()};
+}
+
+void arena_release(Arena *arena) noexcept {
+  Arena_Block *block = arena->newest;
+  if (!block) return;
+  while (block->prev) {
+    Arena_Block *prev = block->prev;
+    platform_heap_free(block);
+    block = prev;
+  }
+  // An oversized oldest block is not kept: one large frame must not pin its memory for good.
+  if (block->capacity > ARENA_BLOCK_SIZE_BYTES) {
+    platform_heap_free(block);
+    arena->newest = nullptr;
+    return;
+  }
+  block->used = 0;
+  arena->newest = block;
+}
+
+void arena_destroy(Arena *arena) noexcept {
+  arena_release(arena);
+  if (arena->newest) platform_heap_free(arena->newest);
+  arena->newest = nullptr;
+}
+
+size_t arena_block_count(const Arena *arena) noexcept {
+  size_t n = 0;
+  for (const Arena_Block *b = arena->newest; b; b = b->prev) n++;
+  return n;
+}

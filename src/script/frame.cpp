@@ -1,0 +1,25 @@
+// The frame loop; see frame.h.
+#include "src/script/frame.h"
+
+#include "host/bridge.h"
+#include "runtime/context.h"
+#include "src/script/tint.h"
+
+Frame_State frame_state_initial() noexcept {
+  Frame_State state{};
+  state.message = "";
+  return state;
+}
+
+void run_frame(Frame_State *state) noexcept {
+  tint_pass(state->config);
+}
+
+extern "C" void script_main() noexcept {
+  Frame_State state = frame_state_initial();
+  for (;;) {
+    run_frame(&state);
+    script_wait(0);
+    arena_release(frame_scratch());
+  }
+}
