@@ -34,10 +34,17 @@ Arena_Block *arena_new_block(Arena *arena, size_t min_capacity) {
 
 }  // namespace
 
+// Where a push of `align` would start in `block`, as an offset from its base; aligns the address,
+// not the offset, so alignments above the heap's own hold too.
+static size_t arena_aligned_offset(Arena_Block *block, size_t align) {
+  uintptr_t base = reinterpret_cast<uintptr_t>(arena_block_base(block));
+  return arena_align_up(base + block->used, align) - base;
+}
+
 void *arena_push(Arena *arena, size_t size, size_t align) noexcept {
   Arena_Block *block = arena->newest;
   if (block) {
-    size_t start = arena_align_up(block->used, align);
+    size_t start = arena_aligned_offset(block, align);
     if (start <= block->capacity && size <= block->capacity - start) {
       block->used = start + size;
       return arena_block_base(block) + start;
@@ -46,8 +53,7 @@ void *arena_push(Arena *arena, size_t size, size_t align) noexcept {
   if (size > SIZE_MAX - align) return nullptr;
   block = arena_new_block(arena, size + align);
   if (!block) return nullptr;
-  size_t start = arena_align_up(reinterpret_cast<uintptr_t>(arena_block_base(block)), align) -
-                 reinterpret_cast<uintptr_t>(arena_block_base(block));
+  size_t start = arena_aligned_offset(block, align);
   block->used = start + size;
   return arena_block_base(block) + start;
 }

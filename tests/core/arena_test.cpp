@@ -1,0 +1,102 @@
+// The frame scratch: block reuse across releases, oversized requests, and a steady frame that
+// allocates nothing from the heap.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+#include "runtime/arena.h"
+#include "runtime/context.h"
+#include "src/script/frame.h"
+#include "src/script/tint.h"
+#include "tests/support/fake_game.h"
+
+// Counts every operator new in this test program.
+static size_t heap_news;
+void *operator new(size_t size) {
+  heap_news++;
+  if (void *p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(Arena, SpillsIntoSecondBlockAndReleaseKeepsTheFirst) {
+  Arena arena{};
+  char *first = static_cast<char *>(arena_push(&arena, ARENA_BLOCK_SIZE_BYTES - 64, 1));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(arena_block_count(&arena), 1u);
+  ASSERT_NE(arena_push(&arena, 32, 1), nullptr);  // still fits
+  EXPECT_EQ(arena_block_count(&arena), 1u);
+  ASSERT_NE(arena_push(&arena, 64, 1), nullptr);  // does not: a second block
+  EXPECT_EQ(arena_block_count(&arena), 2u);
+  EXPECT_EQ(arena.heap_allocations, 2u);
+
+  arena_release(&arena);
+  EXPECT_EQ(arena_block_count(&arena), 1u);
+  // The kept block is the oldest, emptied: the next push starts where the first one did.
+  EXPECT_EQ(arena_push(&arena, 16, 1), first);
+  EXPECT_EQ(arena.heap_allocations, 2u);
+  arena_destroy(&arena);
+  EXPECT_EQ(arena_block_count(&arena), 0u);
+}
+
+TEST(Arena, OversizedRequestsGetTheirOwnBlockAndAreFreedOnRelease) {
+  Arena arena{};
+  ASSERT_NE(arena_push(&arena, 100, 1), nullptr);
+  void *big = arena_push(&arena, ARENA_BLOCK_SIZE_BYTES * 3, 16);
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(arena_block_count(&arena), 2u);
+  arena_release(&arena);
+  EXPECT_EQ(arena_block_count(&arena), 1u);
+
+  // An oversized block that happens to be the oldest is not kept either.
+  Arena lone{};
+  ASSERT_NE(arena_push(&lone, ARENA_BLOCK_SIZE_BYTES + 1, 1), nullptr);
+  arena_release(&lone);
+  EXPECT_EQ(arena_block_count(&lone), 0u);
+  arena_destroy(&arena);
+}
+
+TEST(Arena, AlignmentAndStrings) {
+  Arena arena{};
+  for (size_t align : {1u, 2u, 8u, 16u, 64u, 4096u}) {
+    arena_push(&arena, 3, 1);
+    auto address = reinterpret_cast<uintptr_t>(arena_push(&arena, 5, align));
+    EXPECT_EQ(address % align, 0u) << "align " << align;
+  }
+  std::string_view copy = arena_push_string(&arena, "Mane Shade:");
+  EXPECT_EQ(copy, "Mane Shade:");
+  EXPECT_EQ(copy.data()[copy.size()], '\0');
+  EXPECT_EQ(arena_push(&arena, SIZE_MAX - 8, 16), nullptr);  // no wrap-around on a huge request
+  arena_destroy(&arena);
+}
+
+TEST(Arena, SteadyFrameAllocatesNothing) {
+  Fake_Game game;
+  game.model = CORVIN_MODEL;
+  game.record_calls = false;
+  for (uint32_t i = 0; i < 40; i++) game.components.push_back({0x1000 + i, 0, 0, 0, 0, {i, 0, 0, 0}});
+  game.components[3] = {CATEGORY_HAIR, 1, 7, 7, 7, {3, 0, 0, 0}};
+  game.components[9] = {CATEGORY_BEARD, 1, 7, 7, 7, {9, 0, 0, 0}};
+  fake_game_install(&game);
+
+  Frame_State state = frame_state_initial();
+  state.config.corvin.enabled = 1;
+  run_frame(&state);  // the first frame may re-tint and take the scratch's first block
+  arena_release(frame_scratch());
+
+  size_t news = heap_news;
+  uint64_t blocks = frame_scratch()->heap_allocations;
+  for (int frame = 0; frame < 100; frame++) {
+    run_frame(&state);
+    arena_release(frame_scratch());
+  }
+  EXPECT_EQ(heap_news, news);
+  EXPECT_EQ(frame_scratch()->heap_allocations, blocks);
+  EXPECT_EQ(game.set_tint_count, 2u);  // only the first frame wrote
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// The module's exports and its entry glue: what setup hands out, and the order of attach and detach.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/attach.h"
+#include "host/module_exports.h"
+#include "src/script/frame.h"
+
+namespace {
+
+void sentinel_script() {}
+
+TEST(Setup, WritesOneEntryPointWithinCapacity) {
+  for (int32_t cap : {1, 64}) {
+    Script_Entry_Point slots[64];
+    for (auto &slot : slots) slot = sentinel_script;
+    EXPECT_EQ(setup(slots, cap), 1) << "capacity " << cap;
+    EXPECT_EQ(slots[0], script_main) << "capacity " << cap;
+    // The caller's array is not cleared: slots past the count are left as they were.
+    for (int i = 1; i < 64; i++) ASSERT_EQ(slots[i], sentinel_script) << "slot " << i << ", capacity " << cap;
+  }
+}
+
+TEST(SetupDeathTest, CapacityBelowOneStopsWithAssertion) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  Script_Entry_Point slot = sentinel_script;
+  EXPECT_DEATH(setup(&slot, 0), "runtime assertion: len\\(scripts\\) <= scripts_cap");
+}
+
+// A host that records what reaches it, and checks the slots are filled before any registration.
+std::vector<std::string> events;
+void *registered_module;
+Script_Entry_Point registered_entry;
+
+void host_wait(uint32_t) {}
+void host_init(uint64_t) {}
+void host_push(uint64_t) {}
+uint64_t *host_call() { return nullptr; }
+
+void host_register(void *module, Script_Entry_Point entry) {
+  bool filled = host_functions.script_wait == host_wait && host_functions.native_init == host_init &&
+                host_functions.native_push64 == host_push && host_functions.native_call == host_call;
+  events.push_back(filled ? "register(slots filled)" : "register(slots EMPTY)");
+  registered_module = module;
+  registered_entry = entry;
+}
+void host_unregister(void *module) {
+  events.push_back("unregister");
+  registered_module = module;
+}
+
+int32_t recording_setup(Script_Entry_Point *out, int32_t cap) noexcept {
+  events.push_back("setup");
+  return setup(out, cap);
+}
+void recording_cleanup() noexcept { events.push_back("cleanup"); }
+
+constexpr Host_Exports HOST = {host_register, host_unregister, host_wait, host_init, host_push, host_call};
+constexpr Module_Exports RECORDING = {recording_setup, recording_cleanup};
+
+TEST(ModuleEntry, AttachFillsSlotsThenRegistersTheOneScript) {
+  events.clear();
+  host_functions = {};
+  int module_marker = 0;
+  module_attach(&module_marker, HOST, RECORDING);
+  EXPECT_EQ(events, (std::vector<std::string>{"setup", "register(slots filled)"}));
+  EXPECT_EQ(registered_module, &module_marker);
+  EXPECT_EQ(registered_entry, script_main);
+}
+
+TEST(ModuleEntry, DetachCallsCleanupThenUnregisters) {
+  events.clear();
+  int module_marker = 0;
+  module_detach(&module_marker, HOST, RECORDING);
+  EXPECT_EQ(events, (std::vector<std::string>{"cleanup", "unregister"}));
+  EXPECT_EQ(registered_module, &module_marker);
+}
+
+}  // namespace
