@@ -1,0 +1,46 @@
+#!/bin/sh
+# check_module_pe.sh OBJDUMP MODULE VERSION: checks the built module's PE tables as a player's machine and the
+# host see them: its recorded name, exactly two exports, the host imported by name with only the six
+# functions the module calls, no compiler runtime DLLs, ASLR and DEP, and a version resource.
+set -u
+objdump=$1
+module=$2
+version=$3
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+headers=$("$objdump" -p "$module") || { echo "FAIL: $objdump cannot read $module"; exit 1; }
+
+echo "$headers" | grep -q -E '^Name[[:space:]]+[0-9a-f]+ ManeShade\.asi$' || fail "export table does not name ManeShade.asi"
+
+exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s+\[' | awk '{print $NF}' | sort | tr '\n' ' ')
+[ "$exports" = "cleanup setup " ] || fail "exports are '$exports', want exactly 'cleanup setup'"
+
+dlls=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort | tr '\n' ' ')
+for dll in $dlls; do
+  case $(echo "$dll" | tr 'A-Z' 'a-z') in
+    scripthookvanta.dll | kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | api-ms-win-*) ;;
+    *) fail "imports $dll, which is not a Windows system DLL nor the host" ;;
+  esac
+done
+echo "$dlls" | grep -q 'ScriptHookVanta.dll' || fail "does not import ScriptHookVanta.dll"
+
+host_imports=$(echo "$headers" | sed -n '/DLL Name: ScriptHookVanta.dll/,/^$/p' | awk 'NF == 3 && $1 ~ /^[0-9a-f]+$/ {print $3}' | sort | tr '\n' ' ')
+[ "$host_imports" = "nativeCall nativeInit nativePush64 scriptRegister scriptUnregister scriptWait " ] ||
+  fail "host imports are '$host_imports', want the six the module calls"
+
+for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+  echo "$headers" | grep -q -E "^[[:space:]]+$flag\$" || fail "DllCharacteristics lacks $flag"
+done
+
+# The version resource's strings are UTF-16LE: read them as such, in order (name, then value).
+resource=$(strings -el "$module" | tr '\n' '|')
+for pair in "ProductName|Mane Shade|" "OriginalFilename|ManeShade.asi|" "FileVersion|$version|" "ProductVersion|$version|"; do
+  case $resource in
+    *"$pair"*) ;;
+    *) fail "version resource lacks '$pair'" ;;
+  esac
+done
+
+[ "$failures" -eq 0 ] && echo "ManeShade.asi: name, exports, imports, DllCharacteristics and version resource are as required"
+[ "$failures" -eq 0 ]
