@@ -67,13 +67,13 @@ int platform_open_file(Arena *scratch, std::string_view path, Os_Error *error) {
 
 }  // namespace
 
-uint64_t platform_now_ticks() noexcept {
+static uint64_t posix_now_ticks() noexcept {
   timespec t{};
   clock_gettime(CLOCK_REALTIME, &t);
   return platform_ticks_from_timespec(t);
 }
 
-Platform_Time_Result platform_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+static Platform_Time_Result posix_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
   const char *z = platform_path_z(scratch, path);
   if (!z) return {OS_INVALID_PATH, 0};
   struct stat st;
@@ -81,14 +81,14 @@ Platform_Time_Result platform_last_write_ticks(Arena *scratch, std::string_view 
   return {OS_OK, platform_ticks_from_timespec(st.st_mtim)};
 }
 
-Os_Error platform_check_open(Arena *scratch, std::string_view path) noexcept {
+static Os_Error posix_check_open(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   int fd = platform_open_file(scratch, path, &error);
   if (fd >= 0) ::close(fd);
   return error;
 }
 
-Os_Error platform_read_file(Arena *scratch, std::string_view path, File_Bytes *out) noexcept {
+static Os_Error posix_read_file(Arena *scratch, std::string_view path, File_Bytes *out) noexcept {
   *out = {};
   Os_Error error;
   int fd = platform_open_file(scratch, path, &error);
@@ -123,6 +123,9 @@ Os_Error platform_read_file(Arena *scratch, std::string_view path, File_Bytes *o
   out->size = got;
   return OS_OK;
 }
+
+const Platform_Services PLATFORM_NATIVE_SERVICES = {posix_now_ticks, posix_last_write_ticks, posix_check_open,
+                                                   posix_read_file};
 
 void *platform_heap_alloc(size_t size) noexcept { return std::malloc(size); }
 

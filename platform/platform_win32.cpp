@@ -59,13 +59,13 @@ HANDLE platform_open_file(Arena *scratch, std::string_view path, Os_Error *error
 
 }  // namespace
 
-uint64_t platform_now_ticks() noexcept {
+static uint64_t win32_now_ticks() noexcept {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   return platform_ticks_from_filetime(now);
 }
 
-Platform_Time_Result platform_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+static Platform_Time_Result win32_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
   const wchar_t *wide = platform_wide_path(scratch, path);
   if (!wide) return {OS_INVALID_PATH, 0};
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -76,14 +76,14 @@ Platform_Time_Result platform_last_write_ticks(Arena *scratch, std::string_view 
   return {OS_OK, platform_ticks_from_filetime(data.ftLastWriteTime)};
 }
 
-Os_Error platform_check_open(Arena *scratch, std::string_view path) noexcept {
+static Os_Error win32_check_open(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   HANDLE file = platform_open_file(scratch, path, &error);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   return error;
 }
 
-Os_Error platform_read_file(Arena *scratch, std::string_view path, File_Bytes *out) noexcept {
+static Os_Error win32_read_file(Arena *scratch, std::string_view path, File_Bytes *out) noexcept {
   *out = {};
   Os_Error error;
   HANDLE file = platform_open_file(scratch, path, &error);
@@ -123,6 +123,9 @@ Os_Error platform_read_file(Arena *scratch, std::string_view path, File_Bytes *o
   out->size = got;
   return OS_OK;
 }
+
+const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_last_write_ticks, win32_check_open,
+                                                   win32_read_file};
 
 void *platform_heap_alloc(size_t size) noexcept { return HeapAlloc(GetProcessHeap(), 0, size); }
 
