@@ -15,6 +15,11 @@ namespace {
 long long oom_allocations_left = -1;  // the allocation that finds 0 here fails; -1: none fails
 long long oom_live_allocations = 0;
 
+// Reached through pointers that the compiler cannot see through: g++ otherwise inlines the pairing
+// of this operator new with std::free and reports a mismatched new/delete that is not there.
+void *(*volatile oom_heap_alloc)(std::size_t) = std::malloc;
+void (*volatile oom_heap_free)(void *) = std::free;
+
 void oom_arm(long long allowed) { oom_allocations_left = allowed; }
 void oom_disarm() { oom_allocations_left = -1; }
 
@@ -24,7 +29,7 @@ void oom_disarm() { oom_allocations_left = -1; }
 void *operator new(std::size_t size) {
   if (oom_allocations_left == 0) throw std::bad_alloc();
   if (oom_allocations_left > 0) oom_allocations_left--;
-  void *block = std::malloc(size ? size : 1);
+  void *block = oom_heap_alloc(size ? size : 1);
   if (!block) throw std::bad_alloc();
   oom_live_allocations++;
   return block;
@@ -33,7 +38,7 @@ void *operator new(std::size_t size) {
 void operator delete(void *block) noexcept {
   if (!block) return;
   oom_live_allocations--;
-  std::free(block);
+  oom_heap_free(block);
 }
 
 void operator delete(void *block, std::size_t) noexcept { operator delete(block); }

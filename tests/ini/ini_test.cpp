@@ -197,7 +197,7 @@ TEST(IniUnquote, LiteralsAndEveryEscape) {
 }
 
 TEST(IniRobustness, HostileInput) {
-  std::string long_value = "k=" + std::string(3 << 20, 'v');
+  std::string long_value = std::string("k=").append(3 << 20, 'v');
   Section_Map map;
   ASSERT_EQ(load_map_from_string(&map, long_value, CONFIG_OPTIONS), INI_OK);
   EXPECT_EQ(map[""]["k"].size(), size_t{3} << 20);
@@ -210,7 +210,7 @@ TEST(IniRobustness, HostileInput) {
   ASSERT_EQ(load_map_from_string(&map, quotes, CONFIG_OPTIONS), INI_OK);
   EXPECT_TRUE(map.empty());
 
-  std::string escapes = "k=\"" + std::string(1 << 16, '\\') + "\"";
+  std::string escapes = std::string("k=\"").append(1 << 16, '\\').append("\"");
   ASSERT_EQ(load_map_from_string(&map, escapes, CONFIG_OPTIONS), INI_OK);
   EXPECT_EQ(map[""]["k"], std::string(1 << 15, '\\'));
 }

@@ -31,8 +31,16 @@ inline std::string dump_map(const Section_Map &map) {
   for (const auto &[name, keys] : map) {
     std::vector<std::pair<std::string, std::string>> pairs(keys.begin(), keys.end());
     std::sort(pairs.begin(), pairs.end());
-    std::string text = "[" + dump_bytes(name) + "]\n";
-    for (const auto &[key, value] : pairs) text += dump_bytes(key) + "\t" + dump_bytes(value) + "\n";
+    // Appended piece by piece: g++ 12 gives a false -Wrestrict for "[" + std::string.
+    std::string text = "[";
+    text += dump_bytes(name);
+    text += "]\n";
+    for (const auto &[key, value] : pairs) {
+      text += dump_bytes(key);
+      text += '\t';
+      text += dump_bytes(value);
+      text += '\n';
+    }
     sections.push_back(text);
   }
   std::sort(sections.begin(), sections.end());

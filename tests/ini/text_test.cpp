@@ -117,7 +117,7 @@ TEST(LowerText, AppendAndArenaAgree) {
   for (const auto &row : LOWER_TEXT_ROWS) {
     std::string appended = "~";
     lower_append(&appended, row.input);
-    EXPECT_EQ(appended, "~" + std::string(row.expected)) << row.fault;
+    EXPECT_EQ(appended, std::string("~").append(row.expected)) << row.fault;
 
     Arena arena{};
     std::string_view in_arena = lower_from_utf8(&arena, row.input);
