@@ -3,6 +3,8 @@
 
 #include "host/bridge.h"
 #include "runtime/context.h"
+#include "src/config/reload.h"
+#include "src/script/message.h"
 #include "src/script/tint.h"
 
 Frame_State frame_state_initial() noexcept {
@@ -12,6 +14,14 @@ Frame_State frame_state_initial() noexcept {
 }
 
 void run_frame(Frame_State *state) noexcept {
+  Reload_Result reload = update_config(&state->config, &state->reload_state);
+  if (!reload.unchanged) state->message = reload.message;
+
+  if (state->message[0] != '\0') {
+    std::string_view line = message_line(frame_scratch(), state->message);
+    if (line.data()) draw_message(line.data());
+  }
+
   tint_pass(state->config);
 }
 

@@ -2,24 +2,14 @@
 // allocates nothing from the heap.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
 #include "runtime/arena.h"
 #include "runtime/context.h"
 #include "src/script/frame.h"
 #include "src/script/tint.h"
+#include "sample_config.h"
 #include "tests/support/fake_game.h"
-
-// Counts every operator new in this test program.
-static size_t heap_news;
-void *operator new(size_t size) {
-  heap_news++;
-  if (void *p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, size_t) noexcept { std::free(p); }
+#include "tests/support/heap_counter.h"
+#include "tests/support/fake_platform.h"
 
 namespace {
 
@@ -82,21 +72,29 @@ TEST(Arena, SteadyFrameAllocatesNothing) {
   game.components[3] = {CATEGORY_HAIR, 1, 7, 7, 7, {3, 0, 0, 0}};
   game.components[9] = {CATEGORY_BEARD, 1, 7, 7, 7, {9, 0, 0, 0}};
   fake_game_install(&game);
+  Fake_Platform platform;
+  platform.bytes = SAMPLE_CONFIG;
+  fake_platform_install(&platform);
 
   Frame_State state = frame_state_initial();
-  state.config.corvin.enabled = 1;
-  run_frame(&state);  // the first frame may re-tint and take the scratch's first block
+  run_frame(&state);  // loads the file, re-tints, and takes the scratch's first block
   arena_release(frame_scratch());
+  ASSERT_EQ(state.message, std::string_view(""));
+  ASSERT_EQ(game.set_tint_count, 2u);
 
-  size_t news = heap_news;
+  // Steady frames, including the once-a-second looks at an unchanged file.
+  size_t news = heap_new_count();
   uint64_t blocks = frame_scratch()->heap_allocations;
   for (int frame = 0; frame < 100; frame++) {
+    platform.now += TICKS_PER_SECOND / 10;
     run_frame(&state);
     arena_release(frame_scratch());
   }
-  EXPECT_EQ(heap_news, news);
+  fake_platform_remove();
+  EXPECT_EQ(heap_new_count(), news);
   EXPECT_EQ(frame_scratch()->heap_allocations, blocks);
-  EXPECT_EQ(game.set_tint_count, 2u);  // only the first frame wrote
+  EXPECT_EQ(platform.attribute_reads, 11u);  // the first look and one a second after it
+  EXPECT_EQ(game.set_tint_count, 2u);        // only the first frame wrote
 }
 
 }  // namespace

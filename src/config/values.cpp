@@ -1,0 +1,82 @@
+// The value converters; see values.h.
+#include "src/config/values.h"
+
+#include "runtime/log.h"
+#include "runtime/text.h"
+
+namespace {
+
+// The longest truth value, "false", is 5 code points, each at most 4 bytes as written.
+constexpr size_t TRUTH_VALUE_MAX_BYTES = 5 * 4;
+
+uint32_t integer_digit_value(char c) {
+  if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0');
+  if (c >= 'a' && c <= 'z') return static_cast<uint32_t>(c - 'a') + 10;
+  if (c >= 'A' && c <= 'Z') return static_cast<uint32_t>(c - 'A') + 10;
+  return UINT32_MAX;
+}
+
+uint32_t integer_base_for_prefix(char c) {
+  switch (c) {
+    case 'b': return 2;
+    case 'o': return 8;
+    case 'd': return 10;
+    case 'z': return 12;
+    case 'x': return 16;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+bool parse_integer_text(std::string_view text, int64_t *out) noexcept {
+  if (text.empty()) return false;
+  bool negative = false;
+  if (text.size() >= 2 && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  uint32_t base = 10;
+  if (text.size() >= 3 && text[0] == '0' && integer_base_for_prefix(text[1])) {
+    base = integer_base_for_prefix(text[1]);
+    text.remove_prefix(2);
+  }
+  uint64_t magnitude = 0;
+  for (char c : text) {
+    if (c == '_') continue;
+    uint32_t digit = integer_digit_value(c);
+    if (digit >= base) return false;
+    if (magnitude > (UINT64_MAX - digit) / base) return false;
+    magnitude = magnitude * base + digit;
+  }
+  // Within 64 bits the value wraps like two's complement, as the low 32 bits are all that is kept.
+  *out = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
+  return true;
+}
+
+bool parse_b32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
+  if (value.size() <= TRUTH_VALUE_MAX_BYTES) {
+    char lower[TRUTH_VALUE_MAX_BYTES * LOWER_MAX_GROWTH];
+    std::string_view v(lower, lower_utf8_into(value, lower));
+    if (v == "yes" || v == "true") {
+      *destination = 1;
+      return true;
+    }
+    if (v == "no" || v == "false") {
+      *destination = 0;
+      return true;
+    }
+  }
+  log_error("Failed to parse config value {}, expected yes/no: {}", key, value);
+  return false;
+}
+
+bool parse_i32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
+  int64_t read = 0;
+  if (!parse_integer_text(value, &read)) {
+    log_error("Failed to parse config value {}, expected an integer: {}", key, value);
+    return false;
+  }
+  *destination = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(read)));
+  return true;
+}

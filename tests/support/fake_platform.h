@@ -1,0 +1,23 @@
+// An in-memory platform for tests: one file (bytes, last-write time, whether it opens) and a clock
+// the test sets. Installed through platform_use_services.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+struct Fake_Platform {
+  uint64_t now = 0x01DC'0000'0000'0000;  // some day in this century
+  std::string path = "ManeShade.ini";
+  bool exists = true;
+  std::string bytes;
+  uint64_t write_ticks = 0x01DB'0000'0000'0000;
+  Os_Error open_error = OS_OK;  // e.g. OS_SHARING_VIOLATION: the file exists but will not open
+  Os_Error read_error = OS_OK;  // fails the read only, after a good open check
+
+  uint64_t time_reads = 0, attribute_reads = 0, open_checks = 0, file_reads = 0;
+};
+
+// Routes the platform services to `fake` until fake_platform_remove.
+void fake_platform_install(Fake_Platform *fake);
+void fake_platform_remove();
