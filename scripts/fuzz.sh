@@ -1,18 +1,15 @@
 #!/bin/sh
 # fuzz.sh: builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer
-# in build/fuzz, then runs each from its seed corpus for a bounded time. Fails on any finding.
+# (preset fuzz, in build/fuzz), then runs each from its seed corpus for a bounded time. Fails on any finding.
 # FUZZ_SECONDS (default 60) is the time for all targets together. Needs clang and libclang-rt-dev.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/fuzz"
 total=${FUZZ_SECONDS:-60}
-targets="ini_fuzz"
+targets="ini_fuzz config_fuzz"
 
-cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" \
-  -DMANESHADE_FUZZ=ON -DMANESHADE_SANITIZE=ON -DMANESHADE_TESTS=OFF -DMANESHADE_WERROR=ON
+cd "$root"
+cmake --preset fuzz
 cmake --build "$build" -j2 --target $targets
 
 count=$(echo $targets | wc -w)

@@ -61,10 +61,10 @@ constexpr size_t CONFIG_FULL_KEY_MAX_BYTES = 64;
 std::string_view config_full_key(size_t index, char (&out)[CONFIG_FULL_KEY_MAX_BYTES]) noexcept;
 
 // The texts a failed reload shows; constants, so that the frame loop may keep referring to one.
-constexpr const char *MESSAGE_FAILED_TO_OPEN = "failed to open config file";
-constexpr const char *MESSAGE_FAILED_TO_PARSE = "failed to parse config file";
-constexpr const char *MESSAGE_DUPLICATE_KEY = "duplicate key";
-constexpr const char *MESSAGE_BAD_VALUE = "missing key, or failed to parse value";
+inline constexpr const char *MESSAGE_FAILED_TO_OPEN = "failed to open config file";
+inline constexpr const char *MESSAGE_FAILED_TO_PARSE = "failed to parse config file";
+inline constexpr const char *MESSAGE_DUPLICATE_KEY = "duplicate key";
+inline constexpr const char *MESSAGE_BAD_VALUE = "missing key, or failed to parse value";
 
 // Full key ("<section>.<key>", both lowercased) to value text (cut at its first ";" and trimmed).
 // Keys live in the scratch arena, values in the Section_Map it was built from: the table must not
@@ -93,3 +93,15 @@ Config_Status convert_config(const Flat_Key_Table &table, Config *out) noexcept;
 
 // The absolute value of `tint` modulo 256; the smallest 32-bit value gives 0.
 int32_t normalise_tint(int32_t tint) noexcept;
+
+// The reader options the configuration file is read with: ";" starts a comment line, keys are
+// lowercased.
+constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
+
+// The steps of a reload that follow reading the file, on its `text`: load_map_from_string with
+// CONFIG_FILE_INI_OPTIONS into `*sections`, flatten_sections into `*table`, convert_config into
+// `*out`. Stops at the first failure with its message; `*out` is written only on success. Logs what
+// those steps log, and nothing else. Running out of memory in the reader or the scratch gives
+// MESSAGE_FAILED_TO_PARSE; flatten_sections may throw std::bad_alloc like on a reload. `*table`
+// refers to `*sections` and `scratch`: it must not outlive either.
+Config_Status config_from_text(Arena *scratch, std::string_view text, Section_Map *sections, Flat_Key_Table *table, Config *out);
