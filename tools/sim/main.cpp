@@ -112,9 +112,16 @@ std::string json_string(const std::string &text) {
   return out + "\"";
 }
 
+// Nine significant digits give the float back exactly (events); six read well (timeline).
 std::string format_float(float value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string format_float_short(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
   return text;
 }
 
@@ -449,9 +456,9 @@ std::vector<std::string> module_activity(const Session &s) {
     lines.push_back(line);
   }
   for (const Drawn_Text &d : s.world.drawn) {
-    lines.push_back("drew " + json_string(d.text) + " at (" + format_float(d.position[0]) + ", " +
-                    format_float(d.position[1]) + "), scale (" + format_float(d.scale[0]) + ", " +
-                    format_float(d.scale[1]) + "), colour (" + std::to_string(d.color[0]) + ", " +
+    lines.push_back("drew " + json_string(d.text) + " at (" + format_float_short(d.position[0]) + ", " +
+                    format_float_short(d.position[1]) + "), scale (" + format_float_short(d.scale[0]) + ", " +
+                    format_float_short(d.scale[1]) + "), colour (" + std::to_string(d.color[0]) + ", " +
                     std::to_string(d.color[1]) + ", " + std::to_string(d.color[2]) + ", " +
                     std::to_string(d.color[3]) + ")");
   }
