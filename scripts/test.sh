@@ -1,0 +1,28 @@
+#!/bin/sh
+# test.sh: installs whatever is missing, builds everything and runs every test: the native unit
+# tests, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's
+# unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated game), and a
+# bounded fuzz run. Stops at the first failure.
+set -eu
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+echo "== native build and unit tests"
+cmake --preset ci-linux
+cmake --build --preset ci-linux -j2
+ctest --preset ci-linux
+
+echo "== sanitizers"
+scripts/sanitize.sh
+
+echo "== Windows build, unit and end-to-end tests under Wine"
+cmake --preset ci-mingw
+cmake --build --preset ci-mingw -j2
+ctest --preset ci-mingw
+(cd build/ci-mingw && cpack >/dev/null && echo "release package: build/ci-mingw/$(ls ManeShade-*-win64.zip)")
+
+echo "== fuzzing (bounded)"
+scripts/fuzz.sh
+
+echo "all tests passed"
