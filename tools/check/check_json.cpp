@@ -1,0 +1,131 @@
+// The --dump JSON; see check_json.h.
+#include "tools/check/check_json.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "runtime/utf8.h"
+#include "src/config/schema.h"
+
+namespace {
+
+constexpr char CHECK_HEX_DIGITS[] = "0123456789abcdef";
+
+void check_json_append_byte_escape(std::string *out, unsigned char byte) {
+  out->append("\\u00");
+  out->push_back(CHECK_HEX_DIGITS[byte >> 4]);
+  out->push_back(CHECK_HEX_DIGITS[byte & 0xF]);
+}
+
+// Byte order, whatever the signedness of char.
+bool check_raw_less(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  });
+}
+
+template <class Map>
+std::vector<const typename Map::value_type *> check_sorted_entries(const Map &map) {
+  std::vector<const typename Map::value_type *> entries;
+  entries.reserve(map.size());
+  for (const auto &entry : map) entries.push_back(&entry);
+  std::sort(entries.begin(), entries.end(), [](const auto *a, const auto *b) { return check_raw_less(a->first, b->first); });
+  return entries;
+}
+
+void check_json_append_sections(std::string *out, const Section_Map &sections) {
+  out->push_back('{');
+  bool first_section = true;
+  for (const auto *section : check_sorted_entries(sections)) {
+    if (!first_section) out->push_back(',');
+    first_section = false;
+    check_json_append_string(out, section->first);
+    out->append(":{");
+    bool first_key = true;
+    for (const auto *pair : check_sorted_entries(section->second)) {
+      if (!first_key) out->push_back(',');
+      first_key = false;
+      check_json_append_string(out, pair->first);
+      out->push_back(':');
+      check_json_append_string(out, pair->second);
+    }
+    out->push_back('}');
+  }
+  out->push_back('}');
+}
+
+void check_json_append_block(std::string *out, const Character_Config &block) {
+  std::vector<const Config_Field *> fields;
+  for (const Config_Field &field : CONFIG_FIELDS) fields.push_back(&field);
+  std::sort(fields.begin(), fields.end(), [](const Config_Field *a, const Config_Field *b) { return check_raw_less(a->name, b->name); });
+  out->push_back('{');
+  for (size_t i = 0; i < fields.size(); i++) {
+    if (i > 0) out->push_back(',');
+    check_json_append_string(out, fields[i]->name);
+    out->push_back(':');
+    out->append(std::to_string(block.*(fields[i]->field)));
+  }
+  out->push_back('}');
+}
+
+void check_json_append_config(std::string *out, const Config &config) {
+  std::vector<const Config_Block *> blocks;
+  for (const Config_Block &block : CONFIG_BLOCKS) blocks.push_back(&block);
+  std::sort(blocks.begin(), blocks.end(), [](const Config_Block *a, const Config_Block *b) { return check_raw_less(a->section, b->section); });
+  out->push_back('{');
+  for (size_t i = 0; i < blocks.size(); i++) {
+    if (i > 0) out->push_back(',');
+    check_json_append_string(out, blocks[i]->section);
+    out->push_back(':');
+    check_json_append_block(out, config.*(blocks[i]->block));
+  }
+  out->push_back('}');
+}
+
+}  // namespace
+
+void check_json_append_string(std::string *out, std::string_view bytes) {
+  out->push_back('"');
+  const char *at = bytes.data();
+  const char *end = at + bytes.size();
+  while (at < end) {
+    unsigned char byte = static_cast<unsigned char>(*at);
+    if (byte >= 0x80) {
+      // utf8_decode consumes one byte for anything that does not start a valid sequence.
+      Utf8_Decoded decoded = utf8_decode(at, end);
+      if (decoded.size == 1) {
+        check_json_append_byte_escape(out, byte);
+      } else {
+        out->append(at, decoded.size);
+      }
+      at += decoded.size;
+      continue;
+    }
+    if (byte < 0x20 || byte == 0x7F) {
+      check_json_append_byte_escape(out, byte);
+    } else if (byte == '"' || byte == '\\') {
+      out->push_back('\\');
+      out->push_back(static_cast<char>(byte));
+    } else {
+      out->push_back(static_cast<char>(byte));
+    }
+    at++;
+  }
+  out->push_back('"');
+}
+
+std::string check_dump_json(const Section_Map &sections, std::string_view message, const Config *config) {
+  // The three member names are already in byte order.
+  std::string out = "{\"config\":";
+  if (config) {
+    check_json_append_config(&out, *config);
+  } else {
+    out.append("null");
+  }
+  out.append(",\"message\":");
+  check_json_append_string(&out, message);
+  out.append(",\"sections\":");
+  check_json_append_sections(&out, sections);
+  out.push_back('}');
+  return out;
+}
