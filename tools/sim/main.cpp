@@ -10,6 +10,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
+#include <iterator>
 #include <string>
 #include <vector>
 

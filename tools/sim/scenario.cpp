@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <initializer_list>
+#include <iterator>
 #include <cstdio>
 
 #include "src/script/tint.h"
