@@ -2,7 +2,7 @@
 # wine-run.sh PREFIX PROGRAM [ARGS...]: runs a Windows program under Wine, quietly, in the prefix
 # PREFIX (or $WINEPREFIX when set). The prefix is made on first use under a lock, so parallel
 # tests do not race to create it.
-prefix=$1
+prefix=$(realpath -m "$1")  # Wine wants an absolute prefix
 shift
 export WINEPREFIX="${WINEPREFIX:-$prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"

@@ -1,7 +1,7 @@
 // The module entry's work on attach and detach; see attach.h.
 #include "host/attach.h"
 
-void module_attach(void *module, const Host_Exports &host) noexcept {
+void module_attach(void *module, const Host_Exports &host, const Module_Exports &exports) noexcept {
   host_functions.script_wait = host.script_wait;
   host_functions.native_init = host.native_init;
   host_functions.native_push64 = host.native_push64;
@@ -9,11 +9,11 @@ void module_attach(void *module, const Host_Exports &host) noexcept {
 
   // Only the slots below the returned count are read; the rest are never cleared.
   Script_Entry_Point scripts[MODULE_SCRIPT_SLOTS];
-  int32_t count = setup(scripts, MODULE_SCRIPT_SLOTS);
+  int32_t count = exports.setup(scripts, MODULE_SCRIPT_SLOTS);
   for (int32_t i = 0; i < count; i++) host.script_register(module, scripts[i]);
 }
 
-void module_detach(void *module, const Host_Exports &host) noexcept {
-  cleanup();
+void module_detach(void *module, const Host_Exports &host, const Module_Exports &exports) noexcept {
+  exports.cleanup();
   host.script_unregister(module);
 }

@@ -18,9 +18,20 @@ struct Host_Exports {
   Native_Call_Proc native_call;
 };
 
+using Setup_Proc = int32_t (*)(Script_Entry_Point *out_scripts, int32_t scripts_cap) noexcept;
+using Cleanup_Proc = void (*)() noexcept;
+
+// The module's own exports as the entry calls them: `setup` and `cleanup` in the module.
+struct Module_Exports {
+  Setup_Proc setup;
+  Cleanup_Proc cleanup;
+};
+
+constexpr Module_Exports MODULE_EXPORTS = {setup, cleanup};
+
 // Fills the Host_Functions slots (wait, init, push, call, in that order), asks `setup` for the
 // script entry points and registers each with the host under `module`.
-void module_attach(void *module, const Host_Exports &host) noexcept;
+void module_attach(void *module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;
 
 // Calls `cleanup`, then withdraws the module's scripts from the host.
-void module_detach(void *module, const Host_Exports &host) noexcept;
+void module_detach(void *module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;
