@@ -142,7 +142,7 @@ size_t check_value_line(const Check_Lines &lines, std::string_view block, std::s
 }
 
 struct Check_Duplicate {
-  size_t first_line;
+  size_t order;  // its first line less one, so that a duplicate whose lines were not found comes last
   std::string text;
 };
 
@@ -159,16 +159,17 @@ void check_explain_duplicates(FILE *err, std::string_view path, const Section_Ma
     for (const auto &[key, holder_names] : holders) {
       if (holder_names.size() < 2) continue;
       std::string full_key = std::string(block.section) + "." + key;
-      Check_Duplicate duplicate{SIZE_MAX, {}};
-      for (std::string_view name : holder_names) {
-        size_t line = check_value_line(lines, block.section, key, name);
-        duplicate.first_line = std::min(duplicate.first_line, line);
+      std::vector<std::pair<size_t, std::string_view>> places;  // in file order; a line not found (0) last
+      for (std::string_view name : holder_names) places.emplace_back(check_value_line(lines, block.section, key, name), name);
+      std::sort(places.begin(), places.end(), [](const auto &a, const auto &b) { return a.first - 1 < b.first - 1; });
+      Check_Duplicate duplicate{places.front().first - 1, {}};
+      for (const auto &[line, name] : places) {
         duplicate.text += check_where(path, line) + "duplicate key " + full_key + ", in " + check_bracketed(name) + "\n";
       }
       found.push_back(std::move(duplicate));
     }
   }
-  std::sort(found.begin(), found.end(), [](const Check_Duplicate &a, const Check_Duplicate &b) { return a.first_line < b.first_line; });
+  std::sort(found.begin(), found.end(), [](const Check_Duplicate &a, const Check_Duplicate &b) { return a.order < b.order; });
   for (const Check_Duplicate &duplicate : found) check_write(err, duplicate.text);
 }
 

@@ -1,0 +1,77 @@
+// The --dump JSON writer: escapes, bytes that are not UTF-8, and the order of object keys.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "tools/check/check_json.h"
+
+using namespace std::string_view_literals;
+
+namespace {
+
+struct Json_String_Row {
+  std::string_view bytes;
+  std::string_view expected;  // quotes included
+  const char *fault;
+};
+
+TEST(CheckJson, StringsAreWrittenByTheFixedRules) {
+  const Json_String_Row rows[] = {
+      {"", R"("")", "empty text"},
+      {"hair_primary", R"("hair_primary")", "plain text is copied"},
+      {"a\"b\\c", R"("a\"b\\c")", "quote and backslash are escaped"},
+      {"/", R"("/")", "a slash is not escaped"},
+      {"\t\n\r\b\f", R"("\u0009\u000a\u000d\u0008\u000c")", "control bytes use \\u00nn, never the short escapes"},
+      {"\0x"sv, R"("\u0000x")", "a NUL byte does not end the text"},
+      {"\x1F\x20\x7E\x7F", R"("\u001f ~\u007f")", "0x1F and 0x7F escaped, lowercase hex; 0x20 and 0x7E not"},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"", "valid 2-, 3- and 4-byte sequences as themselves"},
+      {"\xEF\xBF\xBD", "\"\xEF\xBF\xBD\"", "a real U+FFFD is valid UTF-8"},
+      {"\xC2\x85", "\"\xC2\x85\"", "U+0085 is valid UTF-8, not a control byte"},
+      {"\xFF", R"("\u00ff")", "a byte that never starts UTF-8"},
+      {"\x80", R"("\u0080")", "a lone continuation byte"},
+      {"a\xC3", R"("a\u00c3")", "a sequence cut short by the end of the text"},
+      {"\xE2\x82" "a", R"("\u00e2\u0082a")", "a sequence cut short by an ASCII byte: each byte on its own"},
+      {"\xC0\x80", R"("\u00c0\u0080")", "an overlong form"},
+      {"\xED\xA0\x80", R"("\u00ed\u00a0\u0080")", "an encoded surrogate"},
+      {"\xF4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")", "above U+10FFFF"},
+      {"\xFF\xC3\xA9", "\"\\u00ff\xC3\xA9\"", "a valid sequence right after an invalid byte"},
+  };
+  for (const Json_String_Row &row : rows) {
+    std::string out;
+    check_json_append_string(&out, row.bytes);
+    EXPECT_EQ(out, row.expected) << row.fault;
+  }
+}
+
+TEST(CheckJson, KeysAreSortedByRawBytesAtEveryLevel) {
+  // Signed-char ordering would put the non-ASCII names first; locale ordering would mix cases.
+  Section_Map sections;
+  for (std::string_view name : {"b"sv, "\xFF"sv, "a"sv, "\xC3\xA9"sv, "Z"sv, ""sv, "ab"sv}) sections[std::string(name)] = {};
+  sections["a"] = {{"z", "1"}, {"\xC3\xA9", "2"}, {"B", "3"}, {"b", "4"}, {"", "5"}};
+  EXPECT_EQ(check_dump_json(sections, "", nullptr),
+            "{\"config\":null,\"message\":\"\",\"sections\":{\"\":{},\"Z\":{},"
+            "\"a\":{\"\":\"5\",\"B\":\"3\",\"b\":\"4\",\"z\":\"1\",\"\xC3\xA9\":\"2\"},"
+            "\"ab\":{},\"b\":{},\"\xC3\xA9\":{},\"\\u00ff\":{}}}");
+}
+
+TEST(CheckJson, ConfigHoldsEveryFieldByNameInOrder) {
+  Config config{};
+  config.corvin.enabled = 1;
+  config.corvin.beard_tertiary = 255;
+  config.mael.hair_primary = 44;
+  config.mael.stache_secondary = 7;
+  EXPECT_EQ(check_dump_json({}, "", &config),
+            "{\"config\":{"
+            "\"corvin\":{\"beard_primary\":0,\"beard_secondary\":0,\"beard_tertiary\":255,\"chin_primary\":0,"
+            "\"chin_secondary\":0,\"chin_tertiary\":0,\"chops_primary\":0,\"chops_secondary\":0,\"chops_tertiary\":0,"
+            "\"enabled\":1,\"hair_primary\":0,\"hair_secondary\":0,\"hair_tertiary\":0,\"stache_primary\":0,"
+            "\"stache_secondary\":0,\"stache_tertiary\":0},"
+            "\"mael\":{\"beard_primary\":0,\"beard_secondary\":0,\"beard_tertiary\":0,\"chin_primary\":0,"
+            "\"chin_secondary\":0,\"chin_tertiary\":0,\"chops_primary\":0,\"chops_secondary\":0,\"chops_tertiary\":0,"
+            "\"enabled\":0,\"hair_primary\":44,\"hair_secondary\":0,\"hair_tertiary\":0,\"stache_primary\":0,"
+            "\"stache_secondary\":7,\"stache_tertiary\":0}},"
+            "\"message\":\"\",\"sections\":{}}");
+}
+
+}  // namespace

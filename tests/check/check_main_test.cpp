@@ -1,0 +1,295 @@
+// maneshade-check run in-process on files in a temporary folder: exit statuses, the report with
+// the lines of the offending keys, the line the game would show, and the --dump output.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "runtime/log.h"
+#include "tools/check/check.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view BAD_VALUE_LINE = "Mane Shade: missing key, or failed to parse value\n";
+constexpr std::string_view DUPLICATE_LINE = "Mane Shade: duplicate key\n";
+constexpr std::string_view FAILED_TO_OPEN_LINE = "Mane Shade: failed to open config file\n";
+
+// A valid file, one entry a line: "[corvin]" on line 1, its keys on lines 2-17, "[mael]" on line 18,
+// its keys on lines 19-34, each block "enabled" first and then the tints in field order. Tests edit
+// entries by their line number.
+std::vector<std::string> valid_lines() {
+  const char *fields[] = {"hair_primary",  "hair_secondary",  "hair_tertiary",  "chin_primary",    "chin_secondary",
+                          "chin_tertiary", "chops_primary",   "chops_secondary", "chops_tertiary", "stache_primary",
+                          "stache_secondary", "stache_tertiary", "beard_primary", "beard_secondary", "beard_tertiary"};
+  std::vector<std::string> lines;
+  for (const char *section : {"corvin", "mael"}) {
+    lines.push_back(std::string("[") + section + "]");
+    lines.push_back("enabled = yes");
+    for (const char *field : fields) lines.push_back(std::string(field) + " = 12");
+  }
+  return lines;
+}
+
+std::string joined(const std::vector<std::string> &lines, std::string_view line_end = "\n") {
+  std::string text;
+  for (const std::string &line : lines) text += line + std::string(line_end);
+  return text;
+}
+
+// A file of check_data/, which the build copies into the test's working folder.
+std::string data_file(std::string_view name) {
+  std::ifstream file(fs::path("check_data") / name, std::ios::binary);
+  EXPECT_TRUE(file.good()) << name;
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string utf8_from_path(const fs::path &path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string read_all(FILE *file) {
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  return text;
+}
+
+// Every "{p}" of `pattern` replaced by `path`.
+std::string with_path(std::string_view pattern, std::string_view path) {
+  std::string text(pattern);
+  for (size_t at = text.find("{p}"); at != std::string::npos; at = text.find("{p}", at + path.size())) text.replace(at, 3, path);
+  return text;
+}
+
+struct Check_Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CheckMain : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / (std::string("maneshade_check_test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+
+  std::string write(const fs::path &name, std::string_view bytes) {
+    fs::path path = folder / name;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return utf8_from_path(path);
+  }
+
+  Check_Outcome run(std::initializer_list<std::string> args) {
+    std::vector<const char *> argv = {"maneshade-check"};
+    for (const std::string &arg : args) argv.push_back(arg.c_str());
+    FILE *out = std::fopen((folder / "out.txt").string().c_str(), "w+b");
+    FILE *err = std::fopen((folder / "err.txt").string().c_str(), "w+b");
+    EXPECT_TRUE(out && err);
+    if (!out || !err) return {-1, {}, {}};
+    Check_Outcome outcome{check_main(static_cast<int>(argv.size()), argv.data(), out, err), read_all(out), read_all(err)};
+    std::fclose(out);
+    std::fclose(err);
+    return outcome;
+  }
+
+  fs::path folder;
+};
+
+TEST_F(CheckMain, TheSampleIsInstalled) {
+  // A non-ASCII name: FILE is UTF-8 whatever the system.
+  std::string path = write(u8"ManeShade_\u00e9.ini", data_file("ManeShade.ini"));
+  Check_Outcome outcome = run({path});
+  EXPECT_EQ(outcome.status, CHECK_EXIT_INSTALLED) << outcome.err;
+  EXPECT_EQ(outcome.err, path + ": ok: the game would use this file (corvin on, mael off)\n");
+  EXPECT_EQ(outcome.out, "");
+}
+
+struct Refusal_Row {
+  std::vector<std::pair<size_t, std::string>> edits;  // line number (1-based) and its new text; "" deletes it
+  std::vector<std::string> appended;
+  std::string_view expected_err;  // "{p}" stands for the file's path
+  const char *fault;
+};
+
+std::string edited(const Refusal_Row &row) {
+  std::vector<std::string> lines = valid_lines();
+  for (const auto &[line, text] : row.edits) lines[line - 1] = text;
+  std::vector<std::string> kept;
+  for (const std::string &line : lines) {
+    if (!line.empty()) kept.push_back(line);
+  }
+  for (const std::string &line : row.appended) kept.push_back(line);
+  return joined(kept);
+}
+
+TEST_F(CheckMain, RefusalsNameTheLine) {
+  const Refusal_Row rows[] = {
+      {{{6, "chin_primary = abc"}},
+       {},
+       "error: Failed to parse config value corvin.chin_primary, expected an integer: abc\n"
+       "{p}:6: corvin.chin_primary is written here, in [corvin]\n"
+       "{p}: the game would refuse this file and show:\n",
+       "a bad integer: its own line"},
+      {{{18, "[MAEL]"}, {19, "ENABLED = on"}},
+       {},
+       "error: Failed to parse config value mael.enabled, expected yes/no: on\n"
+       "{p}:19: mael.enabled is written here, in [MAEL]\n"
+       "{p}: the game would refuse this file and show:\n",
+       "a bad truth value under a section and key in capitals"},
+      {{},
+       {"; hair_primary = x is a note, not a pair", "Hair_Primary = x"},
+       "error: Failed to parse config value mael.hair_primary, expected an integer: x\n"
+       "{p}:36: mael.hair_primary is written here, in [mael]\n"
+       "{p}:20: an earlier hair_primary, replaced by line 36\n"
+       "{p}: the game would refuse this file and show:\n",
+       "a key written twice: the last one is the one read, and a comment is not a pair"},
+      {{{24, ""}},
+       {},
+       "error: Missing expected key: mael.chin_secondary\n"
+       "{p}:18: section [mael] has no key chin_secondary\n"
+       "{p}: the game would refuse this file and show:\n",
+       "a missing key: the section's header"},
+      {{{18, "[ mael ]"}},
+       {},
+       "error: Missing expected key: mael.enabled\n"
+       "{p}: the file has no section [mael]\n"
+       "{p}: the game would refuse this file and show:\n",
+       "a section named with blanks inside the brackets is another section"},
+      {{{19, ""}, {20, ""}, {21, ""}, {22, ""}, {23, ""}, {24, ""}, {25, ""}, {26, ""}, {27, ""}, {28, ""},
+        {29, ""}, {30, ""}, {31, ""}, {32, ""}, {33, ""}, {34, ""}},
+       {},
+       "error: Missing expected key: mael.enabled\n"
+       "{p}:18: section [mael] holds no keys\n"
+       "{p}: the game would refuse this file and show:\n",
+       "a header with nothing under it makes no section"},
+  };
+  for (const Refusal_Row &row : rows) {
+    std::string path = write("ManeShade.ini", edited(row));
+    Check_Outcome outcome = run({path});
+    EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED) << row.fault;
+    EXPECT_EQ(outcome.err, with_path(row.expected_err, path) + std::string(BAD_VALUE_LINE)) << row.fault;
+    EXPECT_EQ(outcome.out, "") << row.fault;
+  }
+}
+
+TEST_F(CheckMain, ADuplicateKeyShowsBothLines) {
+  std::vector<std::string> lines = valid_lines();
+  lines.push_back("[Corvin]");
+  lines.push_back("hair_primary = 9");
+  std::string path = write("ManeShade.ini", joined(lines));
+  Check_Outcome outcome = run({path});
+  EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED);
+  EXPECT_EQ(outcome.err, with_path("error: Duplicate key: hair_primary\n"
+                                   "{p}:3: duplicate key corvin.hair_primary, in [corvin]\n"
+                                   "{p}:36: duplicate key corvin.hair_primary, in [Corvin]\n"
+                                   "{p}: the game would refuse this file and show:\n",
+                                   path) +
+                             std::string(DUPLICATE_LINE));
+}
+
+TEST_F(CheckMain, LinesCountAsTheReaderCutsThem) {
+  // A byte-order mark, CRLF line ends, a quoted key in capitals and a note naming the key.
+  std::vector<std::string> lines = valid_lines();
+  lines[5] = "\"CHIN_PRIMARY\" = \"abc\"";
+  lines.insert(lines.begin() + 5, "; chin_primary = abc");
+  std::string path = write("ManeShade.ini", "\xEF\xBB\xBF" + joined(lines, "\r\n"));
+  Check_Outcome outcome = run({path});
+  EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED);
+  EXPECT_EQ(outcome.err, with_path("error: Failed to parse config value corvin.chin_primary, expected an integer: abc\n"
+                                   "{p}:7: corvin.chin_primary is written here, in [corvin]\n"
+                                   "{p}: the game would refuse this file and show:\n",
+                                   path) +
+                             std::string(BAD_VALUE_LINE));
+}
+
+TEST_F(CheckMain, AnUnreadableFileIsNotChecked) {
+  std::string missing = utf8_from_path(folder / "missing.ini");
+  std::string directory = utf8_from_path(folder);
+  for (const std::string &path : {missing, directory}) {
+    Check_Outcome outcome = run({"--dump", path});
+    EXPECT_EQ(outcome.status, CHECK_EXIT_NOT_CHECKED) << path;
+    EXPECT_EQ(outcome.err.rfind("maneshade-check: cannot read " + path + ": ", 0), 0u) << outcome.err;
+    EXPECT_TRUE(outcome.err.ends_with(std::string("the game would show:\n") + std::string(FAILED_TO_OPEN_LINE))) << outcome.err;
+    EXPECT_EQ(outcome.out, "") << "--dump writes nothing when the file cannot be read";
+  }
+  Check_Outcome outcome = run({missing});
+  EXPECT_NE(outcome.err.find("no such file (File_Not_Found)"), std::string::npos) << outcome.err;
+}
+
+TEST_F(CheckMain, BadUsage) {
+  for (std::initializer_list<std::string> args : {std::initializer_list<std::string>{"--bogus"}, {"a.ini", "b.ini"}, {"--dump", "-x"}}) {
+    Check_Outcome outcome = run(args);
+    EXPECT_EQ(outcome.status, CHECK_EXIT_NOT_CHECKED);
+    EXPECT_EQ(outcome.err.rfind("usage: maneshade-check [--dump] [FILE]\n", 0), 0u) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+  }
+  Check_Outcome help = run({"--help"});
+  EXPECT_EQ(help.status, CHECK_EXIT_INSTALLED);
+  EXPECT_EQ(help.out.rfind("usage: maneshade-check [--dump] [FILE]\n", 0), 0u);
+}
+
+TEST_F(CheckMain, DefaultFileAndNamesAfterDoubleDash) {
+  fs::path previous = fs::current_path();
+  fs::current_path(folder);
+  write("ManeShade.ini", joined(valid_lines()));
+  write("-odd.ini", "[corvin]\n");
+  Check_Outcome by_default = run({});
+  Check_Outcome after_dash = run({"--", "-odd.ini"});
+  fs::current_path(previous);
+  EXPECT_EQ(by_default.status, CHECK_EXIT_INSTALLED) << by_default.err;
+  EXPECT_EQ(by_default.err, "ManeShade.ini: ok: the game would use this file (corvin on, mael on)\n");
+  EXPECT_EQ(after_dash.status, CHECK_EXIT_REFUSED) << after_dash.err;
+}
+
+void capture_sink(void *user, const Log_Record *record) { static_cast<std::string *>(user)->append(record->text); }
+
+TEST_F(CheckMain, PutsTheLogSinkBack) {
+  std::string captured;
+  Log_Sink mine{capture_sink, &captured, LOG_DEBUG};
+  Log_Sink before = log_set_sink(mine);
+  run({write("ManeShade.ini", "[corvin]\nenabled = on\n")});
+  Log_Sink after = log_set_sink(before);
+  EXPECT_EQ(after.proc, mine.proc);
+  EXPECT_EQ(after.user, mine.user);
+  EXPECT_EQ(captured, "") << "the run's records go to its own report only";
+}
+
+struct Golden_Row {
+  std::string_view name;  // check_data/<name>.ini gives check_data/<name>.json
+  int status;
+};
+
+TEST_F(CheckMain, DumpMatchesTheCheckedInOutput) {
+  const Golden_Row rows[] = {
+      {"dump_installed", CHECK_EXIT_INSTALLED},
+      {"dump_refused", CHECK_EXIT_REFUSED},
+  };
+  for (const Golden_Row &row : rows) {
+    std::string name(row.name);
+    Check_Outcome outcome = run({"--dump", write(name + ".ini", data_file(name + ".ini"))});
+    EXPECT_EQ(outcome.status, row.status) << name << "\n" << outcome.err;
+    EXPECT_EQ(outcome.out, data_file(name + ".json")) << name;
+  }
+}
+
+}  // namespace
