@@ -1,15 +1,14 @@
-# maneshade_embed_text(HEADER NAME FILE): writes HEADER, declaring `NAME`, a std::string_view
-# constant holding the bytes of FILE, so programs carry a text file of the repository (a sample,
-# a scenario) without reading it at run time. Regenerated when FILE changes.
-function(maneshade_embed_text header name file)
-  file(READ ${file} hex HEX)
-  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
-  file(CONFIGURE OUTPUT ${header} CONTENT
-"// Generated from ${file}; edit that file instead.
-#pragma once
-#include <string_view>
-inline constexpr char ${name}_BYTES[] = {${bytes} '\\0'};
-inline constexpr std::string_view ${name}{${name}_BYTES, sizeof ${name}_BYTES - 1};
-" @ONLY)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+# maneshade_embed_text(TARGET NAME FILE): builds FILE (a sample, a scenario) into TARGET as the
+# std::string_view constant NAME, declared in the generated header <name in lowercase>.h, which
+# TARGET and its users include. Regenerated whenever FILE changes, so the file stays the thing to edit.
+set(MANESHADE_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_file.cmake)
+
+function(maneshade_embed_text target name file)
+  string(TOLOWER ${name} header_name)
+  set(header ${CMAKE_CURRENT_BINARY_DIR}/generated/${header_name}.h)
+  add_custom_command(OUTPUT ${header}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${header} -DNAME=${name} -P ${MANESHADE_EMBED_SCRIPT}
+    DEPENDS ${file} ${MANESHADE_EMBED_SCRIPT} VERBATIM)
+  target_sources(${target} PRIVATE ${header})
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/generated)
 endfunction()

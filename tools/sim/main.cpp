@@ -18,7 +18,7 @@
 #include "host/natives.h"
 #include "src/script/tint.h"
 #include "tools/sim/clock_hook.h"
-#include "tools/sim/demo_scenario.h"
+#include "demo_scenario.h"
 #include "tools/sim/scenario.h"
 #include "tools/sim/world.h"
 #include "tools/standin-host/standin.h"
@@ -667,7 +667,7 @@ int run(int argc, char **argv) {
   std::string text;
   const char *source = s.options.scenario_path ? s.options.scenario_path : "<built-in demo>";
   if (!s.options.scenario_path) {
-    text.assign(reinterpret_cast<const char *>(DEMO_SCENARIO), sizeof DEMO_SCENARIO);
+    text.assign(DEMO_SCENARIO);
   } else if (!read_file(s.options.scenario_path, &text)) {
     std::fprintf(stderr, "maneshade-sim: cannot read scenario %s\n", source);
     return EXIT_BAD_USAGE;
