@@ -42,7 +42,8 @@ Check_Lines check_scan_lines(std::string_view text) {
     }
     // After a line end, so that the reader takes a byte-order mark here as part of the line, as it
     // does everywhere but at the very start of the file.
-    alone.assign("\n");
+    alone.clear();
+    alone.push_back('\n');
     alone.append(line);
     if (load_map_from_string(&one_line, alone, CONFIG_FILE_INI_OPTIONS) != INI_OK) throw std::bad_alloc();
     for (const auto &sections : one_line) {
