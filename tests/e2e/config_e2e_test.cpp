@@ -1,0 +1,189 @@
+// The real ManeShade.asi following ManeShade.ini in the simulated game, on the Windows file system:
+// when a save is picked up, what a failed save shows, what the module keeps, and the exact words of
+// the line it draws.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/natives.h"
+#include "tests/e2e/harness.h"
+
+namespace {
+
+// 100 ms frames: the module looks at the file in frames 0, 10, 20, ... (once a second, on the
+// game clock the simulated game gives it).
+std::string file_session(int frames, const std::string &steps) {
+  return "frames " + std::to_string(frames) +
+         "\nframe_time 100ms\nped 0x0000000100000042\nmodel corvin\n"
+         "component hair hair palette 3 tints 1 1 1 assets 0x1a01 0x1a02 0x1a03 0x1a04\n"
+         "component coat 0x7A1C0F3E palette 9 tints 1 2 3 assets 0x4d01 0x4d02 0x4d03 0x4d04\n" +
+         steps;
+}
+
+std::string ini_write(int frame, const std::string &how, const std::string &mtime, const std::string &content) {
+  return "at " + std::to_string(frame) + " ini " + how + " mtime " + mtime + " <<END_OF_INI\n" + content +
+         "END_OF_INI\n";
+}
+
+const std::string GOOD_57 = full_ini("yes", 57, "no", 12);
+const std::string GOOD_80 = full_ini("yes", 80, "no", 12);
+const std::string GOOD_99 = full_ini("yes", 99, "no", 12);
+const std::string BAD_VALUE = full_ini("yes", 80, "no", 12) + "[corvin]\nbeard_primary = dark\n";
+
+const std::string OPEN_LINE = "Mane Shade: failed to open config file";
+const std::string VALUE_LINE = "Mane Shade: missing key, or failed to parse value";
+
+// What a session showed, frame by frame: the line drawn (checked to be drawn twice, shadow and
+// text, or not at all) and the hair's primary tint after the frame.
+struct Frame_View {
+  std::string line;
+  int hair = 1;
+};
+
+std::vector<Frame_View> frames_of(const Sim_Run &run, int frames) {
+  std::vector<Frame_View> view(static_cast<size_t>(frames));
+  std::map<int64_t, std::vector<std::string>> lines;
+  for (const Json_Value *t : run.events_of("text")) lines[t->i64("frame")].push_back(t->str("text"));
+  int hair = 1;
+  std::vector<const Json_Value *> retints = run.events_of("retint");
+  size_t next = 0;
+  for (int f = 0; f < frames; f++) {
+    for (; next < retints.size() && retints[next]->i64("frame") == f; next++) {
+      if (retints[next]->str("component") == "hair") hair = static_cast<int>(retints[next]->get("to")->items[0].integer);
+    }
+    view[static_cast<size_t>(f)].hair = hair;
+    const std::vector<std::string> &drawn = lines[f];
+    if (drawn.empty()) continue;
+    EXPECT_EQ(drawn.size(), 2u) << "frame " << f << ": the line is drawn as shadow and text";
+    EXPECT_EQ(drawn.front(), drawn.back()) << "frame " << f;
+    view[static_cast<size_t>(f)].line = drawn.front();
+  }
+  return view;
+}
+
+struct Expect {
+  int from, to;  // frames, inclusive
+  std::string line;
+  int hair;
+};
+
+struct File_Case {
+  const char *name;
+  int frames;
+  std::string steps;
+  std::vector<std::pair<std::string, std::string>> files;  // in the folder before the session
+  std::vector<Expect> expect;
+};
+
+void run_file_case(const File_Case &c) {
+  Sim_Options options;
+  options.scenario = file_session(c.frames, c.steps);
+  options.files = c.files;
+  Sim_Run run = run_sim(c.name, options);
+  ASSERT_TRUE(run.started) << c.name << ": " << run.summary();
+  ASSERT_EQ(run.exit_code, 0u) << c.name << ": " << run.summary();
+  EXPECT_TRUE(run.events_of("problem").empty()) << c.name << ": " << run.summary();
+  for (const Json_Value *step : run.events_of("step")) EXPECT_TRUE(step->flag("ok")) << c.name << ": " << step->str("text");
+  std::vector<Frame_View> view = frames_of(run, c.frames);
+  for (const Expect &e : c.expect) {
+    for (int f = e.from; f <= e.to; f++) {
+      EXPECT_EQ(view[static_cast<size_t>(f)].line, e.line) << c.name << ", frame " << f;
+      EXPECT_EQ(view[static_cast<size_t>(f)].hair, e.hair) << c.name << ", frame " << f;
+    }
+  }
+}
+
+TEST(ConfigFile, MissingAtStartThenCreated) {
+  run_file_case({"missing_then_created", 30, ini_write(14, "write", "now", GOOD_57), {},
+                 {{0, 19, OPEN_LINE, 1},     // looked at in frames 0 and 10: no file
+                  {20, 29, "", 57}}});       // created in 14, loaded at the look in 20, line gone that frame
+}
+
+TEST(ConfigFile, DeletedWhileRunningAndRestoredWithItsOldTime) {
+  run_file_case({"deleted_restored", 50,
+                 ini_write(0, "write", "-60s", GOOD_57) + "at 12 ini delete\n" +
+                     ini_write(25, "write", "-60s", GOOD_80),  // restored with the recorded time
+                 {},
+                 {{0, 19, "", 57},
+                  {20, 29, OPEN_LINE, 57},   // gone: the tints in force stay
+                  {30, 49, OPEN_LINE, 57}}});  // back with its old time: not read, the line stays
+}
+
+TEST(ConfigFile, ReplacedBySavesAndSavedTwiceWithinASecond) {
+  run_file_case({"replaced", 40,
+                 ini_write(0, "write", "-60s", GOOD_57) + ini_write(13, "replace", "now", GOOD_80) +
+                     ini_write(21, "replace", "+2.1s", GOOD_57) + ini_write(25, "replace", "+2.5s", GOOD_99),
+                 {},
+                 {{0, 19, "", 57},
+                  {20, 29, "", 80},    // picked up at the first look after the save
+                  {30, 39, "", 99}}});  // two saves in one second: the later one counts
+}
+
+TEST(ConfigFile, BrokenSaveKeepsTheTintsUntilFixed) {
+  run_file_case({"broken_then_fixed", 50,
+                 ini_write(0, "write", "-60s", GOOD_57) + ini_write(15, "replace", "now", BAD_VALUE) +
+                     ini_write(35, "replace", "now", GOOD_80),
+                 {},
+                 {{0, 19, "", 57},
+                  {20, 39, VALUE_LINE, 57},  // refused: old tints, the line every frame
+                  {40, 49, "", 80}}});       // the fix clears the line in the frame it loads
+}
+
+TEST(ConfigFile, TruncatedToZeroBytes) {
+  run_file_case({"truncated", 25, ini_write(0, "write", "-60s", GOOD_57) + "at 5 ini write mtime now data \"\"\n", {},
+                 {{0, 9, "", 57}, {10, 24, VALUE_LINE, 57}}});
+}
+
+// Another program holds the file open without sharing: the open fails cleanly, and once it lets
+// go, the version that failed is not read again until the next save.
+TEST(ConfigFile, HeldOpenWithoutSharing) {
+  run_file_case({"locked", 60,
+                 ini_write(0, "write", "-60s", GOOD_57) + ini_write(15, "write", "now", GOOD_80) + "at 15 ini lock\n" +
+                     "at 32 ini unlock\n" + ini_write(45, "write", "now", GOOD_99),
+                 {},
+                 {{0, 19, "", 57}, {20, 49, OPEN_LINE, 57}, {50, 59, "", 99}}});
+}
+
+TEST(ConfigFile, HugeFileLoads) {
+  std::string huge;
+  huge.reserve(21u << 20);
+  while (huge.size() < (20u << 20)) huge += "; a long note, repeated to make a file of twenty megabytes\n[x]\nk = v\n";
+  run_file_case({"huge", 12, "", {{"ManeShade.ini", huge + GOOD_80}}, {{0, 11, "", 80}}});
+}
+
+// The two drawing passes as the game receives them, word for word.
+TEST(ConfigFile, LineIsDrawnWithExactWords) {
+  Sim_Options options;
+  options.scenario = file_session(2, "");
+  Sim_Run run = run_sim("line_words", options);
+  ASSERT_TRUE(run.started) << run.summary();
+  std::vector<Trace_Record> drawn;
+  for (const Trace_Record &r : run.calls_in_frame(1)) {
+    if (r.name == "set_text_scale" || r.name == "set_text_color" || r.name == "make_text_string" ||
+        r.name == "display_text")
+      drawn.push_back(r);
+  }
+  ASSERT_EQ(drawn.size(), 8u);
+  const uint64_t scale = 0x3e99999a3e99999a, full = 0x000000ff000000ff;
+  const char *const names[] = {"set_text_scale", "set_text_color", "make_text_string", "display_text"};
+  const std::vector<uint64_t> colors[] = {{0, 0, 0, full}, {full, full, full, full}};
+  const std::vector<uint64_t> positions[] = {{0x3c3439583c343958, 0x3d27ef9e3d27ef9e},
+                                             {0x3c23d70a3c23d70a, 0x3d23d70a3d23d70a}};
+  for (size_t pass = 0; pass < 2; pass++) {
+    const Trace_Record *call = &drawn[pass * 4];
+    for (size_t i = 0; i < 4; i++) EXPECT_EQ(call[i].name, names[i]) << "pass " << pass;
+    EXPECT_EQ(call[0].args, (std::vector<uint64_t>{scale, scale})) << "pass " << pass;
+    EXPECT_EQ(call[1].args, colors[pass]) << "pass " << pass;
+    ASSERT_EQ(call[2].args.size(), 3u) << "the kind and two string addresses";
+    EXPECT_EQ(call[2].args[0], 0x0000000a0000000au);
+    EXPECT_NE(call[2].args[1], call[2].args[2]);
+    ASSERT_EQ(call[3].args.size(), 3u);
+    EXPECT_EQ(call[3].args[0], call[2].result) << "the text handle made in this pass";
+    EXPECT_EQ(std::vector<uint64_t>(call[3].args.begin() + 1, call[3].args.end()), positions[pass]);
+  }
+  EXPECT_NE(drawn[2].result, drawn[6].result) << "a new text handle per pass";
+}
+
+}  // namespace
