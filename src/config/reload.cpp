@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr Ini_Options CONFIG_INI_OPTIONS = {";", /*lowercase_keys=*/true};
-
 constexpr Reload_Result RELOAD_UNCHANGED = {true, ""};
 
 // Less than a second since the last look; a clock that went back means "look now".
@@ -23,7 +21,7 @@ bool reload_is_too_soon(const Reload_State &state, uint64_t now) {
 
 // Reads, flattens and converts the file. May throw std::bad_alloc; the caller contains it.
 Reload_Result reload_read(Config *config) {
-  Ini_Load_Result loaded = load_map_from_path(CONFIG_FILE_NAME, CONFIG_INI_OPTIONS);
+  Ini_Load_Result loaded = load_map_from_path(CONFIG_FILE_NAME, CONFIG_FILE_INI_OPTIONS);
   if (!loaded.ok) {
     if (loaded.error == INI_READ_FAILED) {
       log_fatal("load_map_from_path failed: {}", os_error_name(loaded.os_error));
