@@ -7,6 +7,12 @@ shift
 export WINEPREFIX="${WINEPREFIX:-$prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# Wine writes non-ASCII file names in the Unix locale's character set: without a UTF-8 locale (a
+# bare CI shell has none) such names cannot be made at all.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
