@@ -35,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Config before = config;
   try {
     Flat_Key_Table table;
-    Config_Status status = flatten_sections(frame_scratch(), map, &table);
-    if (status.ok) status = convert_config(table, &config);
+    Config_Status status = config_from_sections(frame_scratch(), map, &table, &config);
     if (!status.ok) {
       fuzz_check(fuzz_is_refusal(status.message));
       fuzz_check(std::memcmp(&config, &before, sizeof config) == 0);

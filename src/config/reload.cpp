@@ -31,9 +31,7 @@ Reload_Result reload_read(Config *config) {
     return {false, MESSAGE_FAILED_TO_PARSE};
   }
   Flat_Key_Table table;
-  Config_Status status = flatten_sections(frame_scratch(), loaded.map, &table);
-  if (!status.ok) return {false, status.message};
-  status = convert_config(table, config);
+  Config_Status status = config_from_sections(frame_scratch(), loaded.map, &table, config);
   if (!status.ok) return {false, status.message};
   log_info("Reloaded configuration");
   return {false, ""};

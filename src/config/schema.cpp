@@ -89,10 +89,14 @@ Config_Status convert_config(const Flat_Key_Table &table, Config *out) noexcept 
   return {true, ""};
 }
 
-Config_Status config_from_text(Arena *scratch, std::string_view text, Section_Map *sections, Flat_Key_Table *table, Config *out) {
-  if (load_map_from_string(sections, text, CONFIG_FILE_INI_OPTIONS) != INI_OK) return {false, MESSAGE_FAILED_TO_PARSE};
+Config_Status config_from_sections(Arena *scratch, const Section_Map &sections, Flat_Key_Table *table, Config *out) {
   table->clear();
-  Config_Status status = flatten_sections(scratch, *sections, table);
+  Config_Status status = flatten_sections(scratch, sections, table);
   if (!status.ok) return status;
   return convert_config(*table, out);
+}
+
+Config_Status config_from_text(Arena *scratch, std::string_view text, Section_Map *sections, Flat_Key_Table *table, Config *out) {
+  if (load_map_from_string(sections, text, CONFIG_FILE_INI_OPTIONS) != INI_OK) return {false, MESSAGE_FAILED_TO_PARSE};
+  return config_from_sections(scratch, *sections, table, out);
 }

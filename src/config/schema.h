@@ -98,6 +98,11 @@ int32_t normalise_tint(int32_t tint) noexcept;
 // lowercased.
 constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
 
+// The steps of a reload that follow the INI reader: flatten_sections into `*table` (cleared
+// first), then convert_config into `*out`. Stops at the first failure with its message; `*out` is
+// written only on success. May throw std::bad_alloc; `*table` must not outlive `sections` or `scratch`.
+Config_Status config_from_sections(Arena *scratch, const Section_Map &sections, Flat_Key_Table *table, Config *out);
+
 // The steps of a reload that follow reading the file, on its `text`: load_map_from_string with
 // CONFIG_FILE_INI_OPTIONS into `*sections`, flatten_sections into `*table`, convert_config into
 // `*out`. Stops at the first failure with its message; `*out` is written only on success. Logs what

@@ -35,8 +35,7 @@ Converted convert_text(const std::string &text) {
   Flat_Key_Table table;
   Converted out{{}, {}};
   out.config.corvin.hair_primary = -999;  // must stay unless the whole conversion succeeds
-  out.status = flatten_sections(frame_scratch(), map, &table);
-  if (out.status.ok) out.status = convert_config(table, &out.config);
+  out.status = config_from_sections(frame_scratch(), map, &table, &out.config);
   arena_release(frame_scratch());
   return out;
 }
