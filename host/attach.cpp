@@ -1,7 +1,7 @@
 // The module entry's work on attach and detach; see attach.h.
 #include "host/attach.h"
 
-void module_attach(void *module, const Host_Exports &host, const Module_Exports &exports) noexcept {
+void module_attach(Host_Module module, const Host_Exports &host, const Module_Exports &exports) noexcept {
   host_functions.script_wait = host.script_wait;
   host_functions.native_init = host.native_init;
   host_functions.native_push64 = host.native_push64;
@@ -13,7 +13,7 @@ void module_attach(void *module, const Host_Exports &host, const Module_Exports 
   for (int32_t i = 0; i < count; i++) host.script_register(module, scripts[i]);
 }
 
-void module_detach(void *module, const Host_Exports &host, const Module_Exports &exports) noexcept {
+void module_detach(Host_Module module, const Host_Exports &host, const Module_Exports &exports) noexcept {
   exports.cleanup();
   host.script_unregister(module);
 }

@@ -6,8 +6,8 @@
 
 constexpr int32_t MODULE_SCRIPT_SLOTS = 64;
 
-using Script_Register_Proc = void (*)(void *module, Script_Entry_Point entry);
-using Script_Unregister_Proc = void (*)(void *module);
+using Script_Register_Proc = void (*)(Host_Module module, Script_Entry_Point entry);
+using Script_Unregister_Proc = void (*)(Host_Module module);
 
 struct Host_Exports {
   Script_Register_Proc script_register;
@@ -31,7 +31,7 @@ constexpr Module_Exports MODULE_EXPORTS = {setup, cleanup};
 
 // Fills the Host_Functions slots (wait, init, push, call, in that order), asks `setup` for the
 // script entry points and registers each with the host under `module`.
-void module_attach(void *module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;
+void module_attach(Host_Module module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;
 
 // Calls `cleanup`, then withdraws the module's scripts from the host.
-void module_detach(void *module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;
+void module_detach(Host_Module module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;

@@ -12,9 +12,9 @@ void native_begin(uint64_t hash) { host_functions.native_init(hash); }
 
 void native_push(uint64_t word) { host_functions.native_push64(word); }
 
-uint64_t *native_invoke() { return host_functions.native_call(); }
+const Host_Uint64 *native_invoke() { return host_functions.native_call(); }
 
-uint32_t native_result_u32(const uint64_t *slot) { return static_cast<uint32_t>(slot[0]); }
+uint32_t native_result_u32(const Host_Uint64 *slot) { return static_cast<uint32_t>(slot[0]); }
 
 }  // namespace
 

@@ -3,10 +3,20 @@
 #pragma once
 #include <cstdint>
 
-using Script_Wait_Proc = void (*)(uint32_t milliseconds);  // suspends the script; 0: until the next frame
-using Native_Init_Proc = void (*)(uint64_t hash);          // begins a call with an empty argument list
-using Native_Push64_Proc = void (*)(uint64_t value);       // appends one argument word
-using Native_Call_Proc = uint64_t *(*)();                   // performs the call; returns the result slot
+// The host's own parameter types (Windows' HMODULE, DWORD and UINT64). The slots hold the host's
+// functions themselves, so their types are the host's, not <cstdint>'s: on Windows uint64_t is the
+// same type, but DWORD is unsigned long, not uint32_t. Portable code sees only an opaque handle.
+struct HINSTANCE__;
+using Host_Module = HINSTANCE__ *;
+using Host_Dword = unsigned long;
+using Host_Uint64 = unsigned long long;
+
+using Script_Entry_Point = void (*)();
+
+using Script_Wait_Proc = void (*)(Host_Dword milliseconds);  // suspends the script; 0: until the next frame
+using Native_Init_Proc = void (*)(Host_Uint64 hash);          // begins a call with an empty argument list
+using Native_Push64_Proc = void (*)(Host_Uint64 value);       // appends one argument word
+using Native_Call_Proc = Host_Uint64 *(*)();                   // performs the call; returns the result slot
 
 struct Host_Functions {
   Script_Wait_Proc script_wait;

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-using Script_Entry_Point = void (*)();
+#include "host/host_functions.h"  // Script_Entry_Point
 
 // Creates the runtime context and writes the module's script entry points into `out_scripts`
 // (capacity `scripts_cap`); returns how many it wrote. A capacity below 1 is a broken contract and

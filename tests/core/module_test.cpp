@@ -31,22 +31,22 @@ TEST(SetupDeathTest, CapacityBelowOneStopsWithAssertion) {
 
 // A host that records what reaches it, and checks the slots are filled before any registration.
 std::vector<std::string> events;
-void *registered_module;
+Host_Module registered_module;
 Script_Entry_Point registered_entry;
 
-void host_wait(uint32_t) {}
-void host_init(uint64_t) {}
-void host_push(uint64_t) {}
-uint64_t *host_call() { return nullptr; }
+void host_wait(Host_Dword) {}
+void host_init(Host_Uint64) {}
+void host_push(Host_Uint64) {}
+Host_Uint64 *host_call() { return nullptr; }
 
-void host_register(void *module, Script_Entry_Point entry) {
+void host_register(Host_Module module, Script_Entry_Point entry) {
   bool filled = host_functions.script_wait == host_wait && host_functions.native_init == host_init &&
                 host_functions.native_push64 == host_push && host_functions.native_call == host_call;
   events.push_back(filled ? "register(slots filled)" : "register(slots EMPTY)");
   registered_module = module;
   registered_entry = entry;
 }
-void host_unregister(void *module) {
+void host_unregister(Host_Module module) {
   events.push_back("unregister");
   registered_module = module;
 }
@@ -63,19 +63,19 @@ constexpr Module_Exports RECORDING = {recording_setup, recording_cleanup};
 TEST(ModuleEntry, AttachFillsSlotsThenRegistersTheOneScript) {
   events.clear();
   host_functions = {};
-  int module_marker = 0;
-  module_attach(&module_marker, HOST, RECORDING);
+  const Host_Module module = reinterpret_cast<Host_Module>(uintptr_t{0x7FF612340000});
+  module_attach(module, HOST, RECORDING);
   EXPECT_EQ(events, (std::vector<std::string>{"setup", "register(slots filled)"}));
-  EXPECT_EQ(registered_module, &module_marker);
+  EXPECT_EQ(registered_module, module);
   EXPECT_EQ(registered_entry, script_main);
 }
 
 TEST(ModuleEntry, DetachCallsCleanupThenUnregisters) {
   events.clear();
-  int module_marker = 0;
-  module_detach(&module_marker, HOST, RECORDING);
+  const Host_Module module = reinterpret_cast<Host_Module>(uintptr_t{0x7FF612340000});
+  module_detach(module, HOST, RECORDING);
   EXPECT_EQ(events, (std::vector<std::string>{"cleanup", "unregister"}));
-  EXPECT_EQ(registered_module, &module_marker);
+  EXPECT_EQ(registered_module, module);
 }
 
 }  // namespace

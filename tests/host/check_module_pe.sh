@@ -1,7 +1,7 @@
 #!/bin/sh
 # check_module_pe.sh OBJDUMP MODULE VERSION: checks the built module's PE tables as a player's machine and the
 # host see them: its recorded name, exactly two exports, the host imported by name with only the six
-# functions the module calls, no compiler runtime DLLs, ASLR and DEP, and a version resource.
+# functions the module calls (under the host's decorated names), no compiler runtime DLLs, ASLR and DEP, and a version resource.
 set -u
 objdump=$1
 module=$2
@@ -25,9 +25,11 @@ for dll in $dlls; do
 done
 echo "$dlls" | grep -q 'ScriptHookVanta.dll' || fail "does not import ScriptHookVanta.dll"
 
-host_imports=$(echo "$headers" | sed -n '/DLL Name: ScriptHookVanta.dll/,/^$/p' | awk 'NF == 3 && $1 ~ /^[0-9a-f]+$/ {print $3}' | sort | tr '\n' ' ')
-[ "$host_imports" = "nativeCall nativeInit nativePush64 scriptRegister scriptUnregister scriptWait " ] ||
-  fail "host imports are '$host_imports', want the six the module calls"
+# The real host exports MSVC-decorated C++ names; any other name makes Windows refuse the module.
+host_imports=$(echo "$headers" | sed -n '/DLL Name: ScriptHookVanta.dll/,/^$/p' | awk 'NF == 3 && $1 ~ /^[0-9a-f]+$/ {print $3}' | LC_ALL=C sort | tr '\n' ' ')
+want_imports='?nativeCall@@YAPEA_KXZ ?nativeInit@@YAX_K@Z ?nativePush64@@YAX_K@Z ?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z ?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z ?scriptWait@@YAXK@Z '
+[ "$host_imports" = "$want_imports" ] ||
+  fail "host imports are '$host_imports', want exactly the six the module calls, under the host's decorated names: '$want_imports'"
 
 for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
   echo "$headers" | grep -q -E "^[[:space:]]+$flag\$" || fail "DllCharacteristics lacks $flag"

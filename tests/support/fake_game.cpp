@@ -27,7 +27,7 @@ Fake_Component *fake_component(Fake_Game *g, uint64_t ped, uint64_t index_word) 
 
 void fake_dispatch(Fake_Game *g) {
   const uint64_t *a = g->pending_args;
-  uint64_t *r = g->result;
+  Host_Uint64 *r = g->result;
   switch (g->pending_hash) {
     case NATIVE_GET_PLAYER_PED: r[0] = g->ped; return;
     case NATIVE_GET_ENTITY_MODEL: r[0] = a[0] == g->ped ? g->model : 0; return;
@@ -95,19 +95,19 @@ void fake_dispatch(Fake_Game *g) {
   }
 }
 
-void fake_script_wait(uint32_t) { fake_current->wait_count++; }
+void fake_script_wait(Host_Dword) { fake_current->wait_count++; }
 
-void fake_native_init(uint64_t hash) {
+void fake_native_init(Host_Uint64 hash) {
   fake_current->pending_hash = hash;
   fake_current->pending_count = 0;
 }
 
-void fake_native_push64(uint64_t value) {
+void fake_native_push64(Host_Uint64 value) {
   Fake_Game *g = fake_current;
   if (g->pending_count < FAKE_MAX_ARGS) g->pending_args[g->pending_count++] = value;
 }
 
-uint64_t *fake_native_call() {
+Host_Uint64 *fake_native_call() {
   Fake_Game *g = fake_current;
   g->call_count++;
   if (g->record_calls) g->calls.push_back({g->pending_hash, {g->pending_args, g->pending_args + g->pending_count}});

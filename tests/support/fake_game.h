@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host/host_functions.h"
+
 struct Fake_Component {
   uint32_t category;
   uint32_t palette;
@@ -47,7 +49,7 @@ struct Fake_Game {
   uint64_t pending_hash = 0;
   uint64_t pending_args[FAKE_MAX_ARGS] = {};
   uint32_t pending_count = 0;
-  uint64_t result[4] = {};
+  Host_Uint64 result[4] = {};  // the result slot handed back by native_call
   Fake_Text pending_text{};
 };
 

@@ -47,7 +47,7 @@ struct Loaded_Module {
 
 struct Registration {
   void *module;
-  Script_Entry entry;
+  Script_Entry_Point entry;
 };
 
 struct Session {
@@ -379,7 +379,7 @@ std::vector<std::wstring> find_modules() {
   return names;
 }
 
-bool entry_in_module(Script_Entry entry, HMODULE module) {
+bool entry_in_module(Script_Entry_Point entry, HMODULE module) {
   HMODULE owner = nullptr;
   DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
   return GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(entry), &owner) && owner == module;

@@ -16,8 +16,8 @@
 namespace {
 
 struct Script {
-  void *module;
-  Script_Entry entry;
+  Host_Module module;
+  Script_Entry_Point entry;
   void *fiber;                // null until the script starts
   uint64_t registered_frame;  // frames run when it was registered; it starts in a later one
   uint64_t wake_time_us;      // runs again on the first frame at or after this time
@@ -131,7 +131,7 @@ bool standin_ensure_game_fiber() {
 
 // ---- The six exports a module calls. ----
 
-SCRIPT_HOOK_API void scriptRegister(void *module, Script_Entry entry) {
+void scriptRegister(Host_Module module, Script_Entry_Point entry) {
   if (!entry) {
     standin_problem("scriptRegister with a null entry point: ignored");
     return;
@@ -154,7 +154,7 @@ SCRIPT_HOOK_API void scriptRegister(void *module, Script_Entry entry) {
 
 // Called from a module's DllMain during FreeLibrary, under the loader lock: it only deletes
 // fibers and compacts an array.
-SCRIPT_HOOK_API void scriptUnregister(void *module) {
+void scriptUnregister(Host_Module module) {
   Standin_Event event{};
   event.kind = STANDIN_EVENT_SCRIPT_UNREGISTERED;
   event.module = module;
@@ -166,7 +166,7 @@ SCRIPT_HOOK_API void scriptUnregister(void *module) {
   if (!current_script) standin_forget_removed();
 }
 
-SCRIPT_HOOK_API void scriptWait(uint32_t milliseconds) {
+void scriptWait(Host_Dword milliseconds) {
   if (!current_script) {
     standin_problem("scriptWait called outside a script: ignored");
     return;
@@ -175,7 +175,7 @@ SCRIPT_HOOK_API void scriptWait(uint32_t milliseconds) {
   SwitchToFiber(game_fiber);
 }
 
-SCRIPT_HOOK_API void nativeInit(uint64_t hash) {
+void nativeInit(Host_Uint64 hash) {
   if (pending.begun) {
     char text[128];
     std::snprintf(text, sizeof text, "nativeInit(0x%016" PRIx64 ") while the call of 0x%016" PRIx64
@@ -188,7 +188,7 @@ SCRIPT_HOOK_API void nativeInit(uint64_t hash) {
   pending.overflow = false;
 }
 
-SCRIPT_HOOK_API void nativePush64(uint64_t value) {
+void nativePush64(Host_Uint64 value) {
   if (!pending.begun) {
     standin_problem("nativePush64 without nativeInit: the word is dropped");
     return;
@@ -206,7 +206,7 @@ SCRIPT_HOOK_API void nativePush64(uint64_t value) {
   pending.args[pending.arg_count++] = value;
 }
 
-SCRIPT_HOOK_API uint64_t *nativeCall() {
+Host_Uint64 *nativeCall() {
   std::memset(result_slot, 0, sizeof result_slot);
   Standin_Event event{};
   event.kind = STANDIN_EVENT_NATIVE_CALL;
@@ -247,16 +247,16 @@ SCRIPT_HOOK_API uint64_t *nativeCall() {
 
 // ---- The ten a module may import but this host never needs: harmless answers. ----
 
-SCRIPT_HOOK_API uint8_t *getScriptHandleBaseAddress(int32_t) { return nullptr; }
-SCRIPT_HOOK_API int32_t worldGetAllPickups(int32_t *, int32_t) { return 0; }
-SCRIPT_HOOK_API void keyboardHandlerRegister(Keyboard_Handler) {}
-SCRIPT_HOOK_API void scriptRegisterAdditionalThread(void *, Script_Entry) {}
-SCRIPT_HOOK_API int32_t worldGetAllPeds(int32_t *, int32_t) { return 0; }
-SCRIPT_HOOK_API int32_t worldGetAllObjects(int32_t *, int32_t) { return 0; }
-SCRIPT_HOOK_API void keyboardHandlerUnregister(Keyboard_Handler) {}
-SCRIPT_HOOK_API int32_t worldGetAllVehicles(int32_t *, int32_t) { return 0; }
-SCRIPT_HOOK_API int32_t getGameVersion() { return 0; }
-SCRIPT_HOOK_API uint64_t *getGlobalPtr(int32_t) { return nullptr; }
+void scriptRegisterAdditionalThread(Host_Module, Script_Entry_Point) {}
+void keyboardHandlerRegister(Keyboard_Handler) {}
+void keyboardHandlerUnregister(Keyboard_Handler) {}
+Host_Uint64 *getGlobalPtr(int) { return nullptr; }
+int worldGetAllVehicles(int *, int) { return 0; }
+int worldGetAllPeds(int *, int) { return 0; }
+int worldGetAllObjects(int *, int) { return 0; }
+int worldGetAllPickups(int *, int) { return 0; }
+unsigned char *getScriptHandleBaseAddress(int) { return nullptr; }
+eGameVersion getGameVersion() { return eGameVersion{}; }
 
 // ---- The simulated game's side. ----
 

@@ -50,7 +50,7 @@ struct Standin_Event {
   int32_t kind;
   uint32_t flags;
   void *module;
-  Script_Entry entry;
+  Script_Entry_Point entry;
   uint64_t hash;
   const uint64_t *args;
   int32_t arg_count;
