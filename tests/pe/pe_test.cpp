@@ -1,0 +1,251 @@
+// The PE reader on files built in memory: what it reads from a good file in both layouts, how it
+// refuses damaged and hostile ones, and the loader's check of a module's imports.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/pe/pe_builder.h"
+#include "tools/pe/pe.h"
+
+namespace {
+
+Pe_Builder module_spec() {
+  Pe_Builder spec;
+  spec.export_name = "ManeShade.asi";
+  spec.exports = {"cleanup", "setup"};
+  spec.imports = {{"ScriptHookVanta.dll", {"?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"}},
+                  {"KERNEL32.dll", {"GetSystemTimeAsFileTime", "#42"}}};
+  return spec;
+}
+
+std::vector<std::string> import_names(const Pe_File &file) {
+  std::vector<std::string> out;
+  for (const Pe_Import_Dll &dll : file.imports) {
+    for (const Pe_Import &f : dll.functions) {
+      out.push_back(dll.dll + "!" + (f.by_ordinal ? "#" + std::to_string(f.ordinal) : f.name));
+    }
+  }
+  return out;
+}
+
+TEST(PeRead, ReadsHeadersImportsAndExportsInBothLayouts) {
+  Pe_Built built = pe_build(module_spec());
+  for (Pe_Layout layout : {Pe_Layout::file, Pe_Layout::image}) {
+    std::vector<uint8_t> bytes = layout == Pe_Layout::file ? built.bytes : pe_map_image(built);
+    Pe_Read read = pe_read(bytes, layout);
+    ASSERT_EQ(read.problem, Pe_Problem::none) << read.detail;
+    const Pe_File &f = read.file;
+    EXPECT_TRUE(pe_is_x64_dll(f));
+    EXPECT_EQ(f.export_name, "ManeShade.asi");
+    ASSERT_EQ(f.exports.size(), 2u);
+    EXPECT_EQ(f.exports[0].name, "cleanup");
+    EXPECT_EQ(f.exports[1].ordinal, 2u);
+    EXPECT_EQ(import_names(f), (std::vector<std::string>{"ScriptHookVanta.dll!?scriptWait@@YAXK@Z",
+                                                         "ScriptHookVanta.dll!?nativeCall@@YAPEA_KXZ",
+                                                         "KERNEL32.dll!GetSystemTimeAsFileTime", "KERNEL32.dll!#42"}));
+    // The slots are where the loader writes each address: the clock rebinding patches them.
+    EXPECT_EQ(f.imports[1].functions[0].slot_rva, built.slot_rvas[2]);
+    EXPECT_EQ(pe_image_size(bytes), f.size_of_image);
+  }
+}
+
+TEST(PeRead, KindsOfFileThatWindowsX64DoesNotLoadAsDll) {
+  struct Case {
+    const char *fault;
+    uint16_t machine, magic, characteristics;
+    const char *kind;
+  } cases[] = {
+      {"a 32-bit DLL in a 64-bit game", 0x014C, 0x10B, 0x2102, "a 32-bit (x86) DLL"},
+      {"a program renamed to .asi", 0x8664, 0x20B, 0x0022, "a 64-bit (x86-64) program, not a DLL"},
+      {"a DLL for ARM64", 0xAA64, 0x20B, 0x2022, "a 64-bit (another processor) DLL"},
+  };
+  for (const Case &c : cases) {
+    Pe_Builder spec = module_spec();
+    spec.machine = c.machine;
+    spec.magic = c.magic;
+    spec.characteristics = c.characteristics;
+    Pe_Read read = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+    ASSERT_EQ(read.problem, Pe_Problem::none) << c.fault;
+    EXPECT_FALSE(pe_is_x64_dll(read.file)) << c.fault;
+    EXPECT_EQ(pe_kind_text(read.file), c.kind) << c.fault;
+  }
+}
+
+// Each row damages one field of a good file; the reader must refuse it, never read past the bytes.
+TEST(PeRead, RefusesDamagedAndHostileFiles) {
+  Pe_Built good = pe_build(module_spec());
+  uint32_t optional = good.optional_offset;
+  auto section_offset = [&](uint32_t rva) { return rva - good.section_rva + good.section_raw_offset; };
+  struct Case {
+    const char *fault;
+    void (*damage)(std::vector<uint8_t> &, const Pe_Built &, uint32_t, uint32_t);
+    Pe_Problem expected;
+  };
+  std::vector<Case> cases = {
+      {"empty file", [](auto &b, auto &, uint32_t, uint32_t) { b.clear(); }, Pe_Problem::not_pe},
+      {"text file", [](auto &b, auto &, uint32_t, uint32_t) { b.assign({'[', 'c', ']', '\n'}); }, Pe_Problem::not_pe},
+      {"MZ alone", [](auto &b, auto &, uint32_t, uint32_t) { b.resize(2); }, Pe_Problem::truncated},
+      {"PE header offset past the end",
+       [](auto &b, auto &, uint32_t, uint32_t) { pe_put_u32(b, 0x3C, 0xFFFFFFF0); }, Pe_Problem::truncated},
+      {"no PE signature", [](auto &b, auto &g, uint32_t, uint32_t) { b[g.nt_offset] = 'X'; }, Pe_Problem::not_pe},
+      {"cut inside the optional header", [](auto &b, auto &g, uint32_t, uint32_t) { b.resize(g.optional_offset + 50); },
+       Pe_Problem::truncated},
+      {"optional header of unknown magic",
+       [](auto &b, auto &, uint32_t opt, uint32_t) { pe_put_u16(b, opt, 0x107); }, Pe_Problem::bad_optional},
+      {"optional header too short for PE32+",
+       [](auto &b, auto &g, uint32_t, uint32_t) { pe_put_u16(b, g.nt_offset + 20, 100); }, Pe_Problem::bad_optional},
+      {"section table past the end",
+       [](auto &b, auto &g, uint32_t, uint32_t) { pe_put_u16(b, g.nt_offset + 6, 0xFFFF); }, Pe_Problem::truncated},
+      {"import directory in no section",
+       [](auto &b, auto &, uint32_t opt, uint32_t) { pe_put_u32(b, opt + 120, 0x7FFF0000); },
+       Pe_Problem::table_outside},
+      {"file cut inside the section data",
+       [](auto &b, auto &g, uint32_t, uint32_t) { b.resize(g.section_raw_offset + 24); }, Pe_Problem::table_outside},
+      {"DLL name offset past the image",
+       [](auto &b, auto &, uint32_t, uint32_t imports) { pe_put_u32(b, imports + 12, 0xFFFFFF00); },
+       Pe_Problem::table_outside},
+      {"lookup table offset past the image",
+       [](auto &b, auto &, uint32_t, uint32_t imports) { pe_put_u32(b, imports, 0xFFFFFF00); },
+       Pe_Problem::table_outside},
+      {"export count beyond any real table",
+       [](auto &b, auto &g, uint32_t, uint32_t) {
+         pe_put_u32(b, g.export_directory_rva - g.section_rva + g.section_raw_offset + 20, 0x10000000);
+       },
+       Pe_Problem::too_many_entries},
+      {"export names an entry past the address table",
+       [](auto &b, auto &g, uint32_t, uint32_t) {
+         pe_put_u32(b, g.export_directory_rva - g.section_rva + g.section_raw_offset + 20, 1);
+       },
+       Pe_Problem::table_outside},
+      {"export name table past the image",
+       [](auto &b, auto &g, uint32_t, uint32_t) {
+         pe_put_u32(b, g.export_directory_rva - g.section_rva + g.section_raw_offset + 32, 0xFFFFFFF0);
+       },
+       Pe_Problem::table_outside},
+  };
+  for (const Case &c : cases) {
+    std::vector<uint8_t> bytes = good.bytes;
+    c.damage(bytes, good, optional, section_offset(good.import_directory_rva));
+    Pe_Read read = pe_read(bytes, Pe_Layout::file);
+    EXPECT_EQ(read.problem, c.expected) << c.fault << " (" << read.detail << ")";
+  }
+}
+
+TEST(PeRead, NameWithoutEndInsideItsSectionIsRefused) {
+  Pe_Builder spec = module_spec();
+  spec.export_name.clear();
+  spec.exports.clear();
+  Pe_Built good = pe_build(spec);
+  std::vector<uint8_t> bytes = good.bytes;
+  // Fill the section from the first DLL name on with letters: no NUL before the data ends.
+  uint32_t descriptor = good.import_directory_rva - good.section_rva + good.section_raw_offset;
+  uint32_t name_rva = bytes[descriptor + 12] | bytes[descriptor + 13] << 8;
+  for (size_t i = name_rva - good.section_rva + good.section_raw_offset; i < bytes.size(); i++) bytes[i] = 'A';
+  EXPECT_EQ(pe_read(bytes, Pe_Layout::file).problem, Pe_Problem::table_outside);
+}
+
+TEST(PeRead, ImportTableWithoutEndIsBounded) {
+  // A lookup table that never ends cannot make the reader run on: the section ends first.
+  Pe_Builder spec = module_spec();
+  spec.imports = {{"A.dll", std::vector<std::string>(2000, "#1")}};
+  Pe_Built built = pe_build(spec);
+  Pe_Read read = pe_read(built.bytes, Pe_Layout::file);
+  ASSERT_EQ(read.problem, Pe_Problem::none);
+  EXPECT_EQ(read.file.imports[0].functions.size(), 2000u);
+}
+
+TEST(PeExports, FoundByBinarySearchAsTheLoaderDoes) {
+  Pe_Builder spec = module_spec();
+  spec.exports = {"?nativeCall@@YAPEA_KXZ", "?scriptWait@@YAXK@Z", "standin_run_frame"};
+  spec.forwarded = {"zz_forwarded"};
+  Pe_Read sorted = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+  ASSERT_EQ(sorted.problem, Pe_Problem::none);
+  EXPECT_TRUE(pe_exports_sorted(sorted.file));
+  EXPECT_NE(pe_find_export(sorted.file, "?scriptWait@@YAXK@Z"), nullptr);
+  EXPECT_EQ(pe_find_export(sorted.file, "scriptWait"), nullptr);  // a bare name is another name
+  const Pe_Export *forwarded = pe_find_export(sorted.file, "zz_forwarded");
+  ASSERT_NE(forwarded, nullptr);
+  EXPECT_TRUE(forwarded->forwarded);
+  EXPECT_TRUE(pe_has_ordinal(sorted.file, 1));
+  EXPECT_TRUE(pe_has_ordinal(sorted.file, 4));
+  EXPECT_FALSE(pe_has_ordinal(sorted.file, 5));
+
+  // Out of order, as GNU ld writes a .def's `==` exports: the search misses a name that is there.
+  spec.exports = {"standin_run_frame", "?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"};
+  spec.forwarded.clear();
+  Pe_Read unsorted = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+  EXPECT_FALSE(pe_exports_sorted(unsorted.file));
+  EXPECT_EQ(pe_find_export(unsorted.file, "standin_run_frame"), nullptr);
+}
+
+// A loader's view of the DLLs: name to (loadable, names, ordinals).
+struct Fake_Dll {
+  bool loadable = true;
+  std::set<std::string> names;
+  std::set<uint16_t> ordinals;
+};
+
+class Fake_Dll_Source : public Pe_Dll_Source {
+ public:
+  std::map<std::string, Fake_Dll> dlls;  // keys in lower case
+  const Fake_Dll *lookup(std::string_view dll) const {
+    for (const auto &[name, d] : dlls) {
+      if (pe_dll_name_equal(name, dll)) return &d;
+    }
+    return nullptr;
+  }
+  bool find(std::string_view dll) override { return lookup(dll) != nullptr; }
+  bool loadable(std::string_view dll, std::string *why) override {
+    *why = "a 32-bit (x86) DLL";
+    return lookup(dll)->loadable;
+  }
+  bool has_name(std::string_view dll, std::string_view name) override {
+    return lookup(dll)->names.count(std::string(name)) > 0;
+  }
+  bool has_ordinal(std::string_view dll, uint16_t ordinal) override { return lookup(dll)->ordinals.count(ordinal) > 0; }
+};
+
+TEST(PeImports, UnresolvedImportsAsTheLoaderFindsThem) {
+  Fake_Dll real_host{true, {"?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"}, {}};
+  Fake_Dll kernel{true, {"GetSystemTimeAsFileTime"}, {42}};
+  struct Case {
+    const char *fault;
+    std::vector<Pe_Builder_Dll> imports;
+    std::map<std::string, Fake_Dll> dlls;
+    std::vector<std::string> expected;  // pe_unresolved_text of each, in order
+  } cases[] = {
+      {"all resolve", module_spec().imports, {{"scripthookvanta.dll", real_host}, {"kernel32.dll", kernel}}, {}},
+      {"a bare C name that the host does not export",
+       {{"ScriptHookVanta.dll", {"scriptWait"}}},
+       {{"scripthookvanta.dll", real_host}},
+       {"ScriptHookVanta.dll does not export scriptWait (error 127)"}},
+      {"the host missing from the game folder",
+       module_spec().imports,
+       {{"kernel32.dll", kernel}},
+       {"the DLL ScriptHookVanta.dll cannot be found (error 126)"}},
+      {"a host of the wrong kind",
+       {{"ScriptHookVanta.dll", {"?scriptWait@@YAXK@Z"}}},
+       {{"scripthookvanta.dll", Fake_Dll{false, {}, {}}}},
+       {"ScriptHookVanta.dll is a 32-bit (x86) DLL, which a 64-bit game cannot load (error 193)"}},
+      {"an ordinal the DLL lacks, and a name after it",
+       {{"KERNEL32.dll", {"#7", "NoSuchFunction"}}},
+       {{"kernel32.dll", kernel}},
+       {"KERNEL32.dll does not export #7 (error 182)", "KERNEL32.dll does not export NoSuchFunction (error 127)"}},
+  };
+  for (const Case &c : cases) {
+    Pe_Builder spec = module_spec();
+    spec.imports = c.imports;
+    Pe_Read read = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+    ASSERT_EQ(read.problem, Pe_Problem::none) << c.fault;
+    Fake_Dll_Source source;
+    source.dlls = c.dlls;
+    std::vector<std::string> texts;
+    for (const Pe_Unresolved &u : pe_unresolved_imports(read.file, source)) texts.push_back(pe_unresolved_text(u));
+    EXPECT_EQ(texts, c.expected) << c.fault;
+  }
+}
+
+}  // namespace
