@@ -6,7 +6,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/fuzz"
 total=${FUZZ_SECONDS:-60}
-targets="ini_fuzz config_fuzz"
+targets="ini_fuzz config_fuzz pe_fuzz"
 
 cd "$root"
 cmake --preset fuzz

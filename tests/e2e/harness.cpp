@@ -208,6 +208,13 @@ Sim_Run run_sim(const std::string &case_name, const Sim_Options &options) {
     run.err = "cannot copy the probe module";
     return run;
   }
+  for (const std::string &name : options.probe_files) {
+    std::wstring wide = wide_from_utf8(name);
+    if (!CopyFileW((programs + L"e2e-probe\\" + wide).c_str(), (folder + wide).c_str(), FALSE)) {
+      run.err = "cannot copy e2e-probe\\" + name;
+      return run;
+    }
+  }
   for (const auto &[name, content] : options.files) write_whole(folder + wide_from_utf8(name), content);
 
   std::wstring command = quoted(programs + L"maneshade-sim.exe") + L" --trace trace.jsonl --events events.jsonl";

@@ -30,6 +30,7 @@ struct Sim_Options {
   std::string scenario;      // the scenario text; empty: run the built-in demo
   bool with_module = true;   // copy ManeShade.asi into the folder
   bool with_probe = false;   // copy the test probe module (e2e-probe/maneshade_probe.asi) too
+  std::vector<std::string> probe_files;  // more files of e2e-probe/ to copy in (other test modules)
   std::vector<std::string> extra_args;
   std::vector<std::pair<std::string, std::string>> files;  // written into the folder first
 };

@@ -25,7 +25,7 @@ std::vector<std::string> import_names(const Pe_File &file) {
   std::vector<std::string> out;
   for (const Pe_Import_Dll &dll : file.imports) {
     for (const Pe_Import &f : dll.functions) {
-      out.push_back(dll.dll + "!" + (f.by_ordinal ? "#" + std::to_string(f.ordinal) : f.name));
+      out.push_back(dll.dll + "!" + (f.by_ordinal ? pe_ordinal_text(f.ordinal) : f.name));
     }
   }
   return out;

@@ -352,6 +352,13 @@ bool pe_exports_sorted(const Pe_File &file) {
                         [](const Pe_Export &a, const Pe_Export &b) { return a.name < b.name; });
 }
 
+std::string pe_ordinal_text(uint16_t ordinal) {
+  // Appended, not "#" + ...: GCC 12 at -O3 warns falsely (-Wrestrict) about a literal plus a string.
+  std::string text(1, '#');
+  text.append(std::to_string(ordinal));
+  return text;
+}
+
 bool pe_dll_name_equal(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++) {
@@ -375,7 +382,7 @@ std::vector<Pe_Unresolved> pe_unresolved_imports(const Pe_File &module, Pe_Dll_S
     }
     for (const Pe_Import &f : dll.functions) {
       if (f.by_ordinal && !source.has_ordinal(dll.dll, f.ordinal)) {
-        unresolved.push_back({PE_ERROR_INVALID_ORDINAL, dll.dll, "#" + std::to_string(f.ordinal), {}});
+        unresolved.push_back({PE_ERROR_INVALID_ORDINAL, dll.dll, pe_ordinal_text(f.ordinal), {}});
       }
       if (!f.by_ordinal && !source.has_name(dll.dll, f.name)) {
         unresolved.push_back({PE_ERROR_PROC_NOT_FOUND, dll.dll, f.name, {}});

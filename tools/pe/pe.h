@@ -98,6 +98,8 @@ bool pe_has_ordinal(const Pe_File &file, uint32_t ordinal);
 bool pe_exports_sorted(const Pe_File &file);
 
 bool pe_dll_name_equal(std::string_view a, std::string_view b);
+// "#" and the ordinal: how an import by ordinal is named in messages.
+std::string pe_ordinal_text(uint16_t ordinal);
 
 // ---- The loader's check of a module's imports. ----
 

@@ -18,6 +18,7 @@
 #include "host/natives.h"
 #include "src/script/tint.h"
 #include "tools/sim/clock_hook.h"
+#include "tools/sim/module_check.h"
 #include "demo_scenario.h"
 #include "tools/sim/scenario.h"
 #include "tools/sim/world.h"
@@ -76,6 +77,7 @@ struct Session {
   int64_t total_problems = 0;
   int64_t total_registrations = 0;
   int64_t total_unregistrations = 0;
+  int64_t refused_modules = 0;  // not loaded: Windows would refuse them, or LoadLibrary did
 
   HANDLE ini_lock = INVALID_HANDLE_VALUE;
 };
@@ -385,6 +387,26 @@ bool entry_in_module(Script_Entry_Point entry, HMODULE module) {
   return GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(entry), &owner) && owner == module;
 }
 
+// A module that Windows would not load, or that LoadLibrary refused: reported, and the session goes
+// on with the others (and ends with EXIT_LOAD_FAILED).
+void refuse_module(Session &s, const std::string &shown, const Module_Check &check) {
+  s.refused_modules++;
+  std::printf("refused %s: %s\n", shown.c_str(), check.text.c_str());
+  std::fprintf(stderr, "maneshade-sim: refused %s: %s\n", shown.c_str(), check.text.c_str());
+  std::string unresolved;
+  for (size_t i = 0; i < check.unresolved.size(); i++) {
+    const Pe_Unresolved &u = check.unresolved[i];
+    if (i > 0) std::printf("  also: %s\n", pe_unresolved_text(u).c_str());
+    unresolved += std::string(i ? ", " : "") + "{\"dll\": " + json_string(u.dll) + ", \"import\": " +
+                  json_string(u.import) + ", \"error\": " + std::to_string(u.error) + "}";
+  }
+  const Pe_Unresolved *first = check.unresolved.empty() ? nullptr : &check.unresolved[0];
+  write_event(s, "\"load\", \"file\": " + json_string(shown) + ", \"ok\": false, \"error\": " +
+                     std::to_string(check.error) + ", \"dll\": " + json_string(first ? first->dll : "") +
+                     ", \"import\": " + json_string(first ? first->import : "") + ", \"reason\": " +
+                     json_string(check.text) + ", \"unresolved\": [" + unresolved + "]");
+}
+
 bool load_modules(Session &s) {
   std::vector<std::wstring> names = find_modules();
   if (names.empty()) std::printf("no *.asi module in the working folder: the game runs alone\n");
@@ -393,14 +415,22 @@ bool load_modules(Session &s) {
     wchar_t full[MAX_PATH * 4];
     DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
     std::string shown = utf8_from_wide(name.c_str());
+    if (!length || length >= std::size(full)) {
+      refuse_module(s, shown, Module_Check{false, ERROR_FILENAME_EXCED_RANGE, "the path is too long", {}});
+      continue;
+    }
+    // Wine would load a module whose imports do not resolve; Windows refuses it, so the game does.
+    Module_Check check = check_module_file(full);
+    if (!check.ok) {
+      refuse_module(s, shown, check);
+      continue;
+    }
     s.registrations_while_loading.clear();
-    HMODULE handle = length && length < std::size(full) ? LoadLibraryW(full) : nullptr;
+    HMODULE handle = LoadLibraryW(full);
     if (!handle) {
       DWORD error = GetLastError();
-      std::fprintf(stderr, "maneshade-sim: cannot load %s: LoadLibrary failed with error %lu\n", shown.c_str(),
-                   static_cast<unsigned long>(error));
-      write_event(s, "\"load\", \"file\": " + json_string(shown) + ", \"ok\": false, \"error\": " + std::to_string(error));
-      return false;
+      refuse_module(s, shown, Module_Check{false, error, "LoadLibrary failed with error " + std::to_string(error), {}});
+      continue;
     }
     s.modules.push_back(Loaded_Module{shown, handle});
     std::printf("loaded %s at %s\n", shown.c_str(), hex_address(handle).c_str());
@@ -562,6 +592,7 @@ void write_totals(const Session &s) {
               " unregistrations\n",
               s.scenario.frame_count, s.total_calls, s.total_retints, s.total_drawn, s.total_unknown, s.total_problems,
               s.total_registrations, s.total_unregistrations);
+  if (s.refused_modules) std::printf("  %" PRId64 " modules refused (not loaded)\n", s.refused_modules);
   for (size_t i = 0; i < NATIVE_COUNT; i++) {
     if (s.calls_by_native[i]) std::printf("  %-24s %" PRId64 "\n", NATIVE_TABLE[i].name, s.calls_by_native[i]);
   }
@@ -708,6 +739,7 @@ int run(int argc, char **argv) {
   } else {
     exit_code = EXIT_LOAD_FAILED;
   }
+  if (s.refused_modules > 0) exit_code = EXIT_LOAD_FAILED;
   unload_modules(s);
   standin_set_observer(nullptr, nullptr);
   if (s.ini_lock != INVALID_HANDLE_VALUE) CloseHandle(s.ini_lock);

@@ -1,0 +1,144 @@
+// The simulated game loads modules as strictly as Windows: a module whose imports do not resolve,
+// or a file that is no x64 DLL, is refused with the error Windows would give, and the session goes
+// on with the others. Also the built files' tables, read with the project's own PE reader.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+#include "tests/pe/pe_builder.h"
+#include "tools/pe/pe.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace {
+
+std::string read_program_file(const std::wstring &name) {
+  std::wstring path = test_program_folder() + name;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::string out;
+  if (file == INVALID_HANDLE_VALUE) return out;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
+  CloseHandle(file);
+  return out;
+}
+
+Pe_File read_built(const std::wstring &name) {
+  std::string bytes = read_program_file(name);
+  Pe_Read read = pe_read(std::span(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()), Pe_Layout::file);
+  EXPECT_EQ(read.problem, Pe_Problem::none) << read.detail;
+  return read.file;
+}
+
+std::string bytes_of(const Pe_Builder &spec) {
+  std::vector<uint8_t> b = pe_build(spec).bytes;
+  return std::string(b.begin(), b.end());
+}
+
+Pe_Builder dll_importing(std::vector<Pe_Builder_Dll> imports) {
+  Pe_Builder spec;
+  spec.exports = {"f"};
+  spec.imports = std::move(imports);
+  return spec;
+}
+
+const char SESSION[] =
+    "frames 3\nframe_time 16ms\nmodel corvin\n"
+    "component hair hair palette 3 tints 12 4 0 assets 0x1a01 0x1a02 0x1a03 0x1a04\n";
+
+TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
+  Pe_Builder x86 = dll_importing({});
+  x86.machine = PE_MACHINE_I386;
+  x86.magic = PE_MAGIC_PE32;
+  std::string module = read_program_file(L"ManeShade.asi");
+  ASSERT_GT(module.size(), 4096u);
+
+  struct Case {
+    const char *file;  // what a player might find in a game folder
+    std::string content;
+    int64_t error;
+    const char *dll, *import;
+  } cases[] = {
+      {"a_text_file.asi", "[corvin]\nenabled = yes\n", 193, "", ""},
+      {"b_truncated.asi", module.substr(0, 1024), 193, "", ""},
+      {"c_32bit.asi", bytes_of(x86), 193, "", ""},
+      {"d_missing_dll.asi", bytes_of(dll_importing({{"NoSuchHost.dll", {"f"}}})), 126, "NoSuchHost.dll", ""},
+      {"e_missing_name.asi", bytes_of(dll_importing({{"KERNEL32.dll", {"GetSystemTimeAsFileTime", "NoSuchFunction"}}})),
+       127, "KERNEL32.dll", "NoSuchFunction"},
+      {"f_missing_ordinal.asi", bytes_of(dll_importing({{"KERNEL32.dll", {"#65000"}}})), 182, "KERNEL32.dll",
+       "#65000"},
+  };
+  Sim_Options options;
+  options.scenario = SESSION;
+  options.probe_files = {"bare_import_probe.asi"};
+  for (const Case &c : cases) options.files.push_back({c.file, c.content});
+  Sim_Run run = run_sim("strict_loader", options);
+  ASSERT_TRUE(run.started) << run.summary();
+  EXPECT_EQ(run.exit_code, 1u) << "a refused module ends the session with status 1";
+
+  std::vector<const Json_Value *> loads = run.events_of("load");
+  auto load_of = [&](const std::string &file) -> const Json_Value * {
+    for (const Json_Value *e : loads) {
+      if (e->str("file") == file) return e;
+    }
+    return nullptr;
+  };
+  // The module built as it was before: a bare scriptWait, which the real host does not export.
+  const Json_Value *bare = load_of("bare_import_probe.asi");
+  ASSERT_NE(bare, nullptr) << run.summary();
+  EXPECT_FALSE(bare->flag("ok"));
+  EXPECT_EQ(bare->i64("error"), 127);
+  EXPECT_EQ(bare->str("dll"), "ScriptHookVanta.dll");
+  EXPECT_EQ(bare->str("import"), "scriptWait");
+  EXPECT_NE(run.out.find("refused bare_import_probe.asi: ScriptHookVanta.dll does not export scriptWait (error 127)"),
+            std::string::npos)
+      << run.out;
+
+  for (const Case &c : cases) {
+    const Json_Value *e = load_of(c.file);
+    ASSERT_NE(e, nullptr) << c.file << "\n" << run.summary();
+    EXPECT_FALSE(e->flag("ok")) << c.file;
+    EXPECT_EQ(e->i64("error"), c.error) << c.file << ": " << e->str("reason");
+    EXPECT_EQ(e->str("dll"), c.dll) << c.file;
+    EXPECT_EQ(e->str("import"), c.import) << c.file;
+    EXPECT_NE(run.out.find(std::string("refused ") + c.file + ": "), std::string::npos) << c.file;
+  }
+
+  // The module itself loads and runs in the same session.
+  const Json_Value *own = load_of("ManeShade.asi");
+  ASSERT_NE(own, nullptr) << run.summary();
+  EXPECT_TRUE(own->flag("ok"));
+  EXPECT_EQ(run.events_of("register").size(), 1u);
+  EXPECT_FALSE(run.calls_in_frame(2).empty()) << "the module ran its frames";
+}
+
+// The same facts as the objdump checks, read with the reader the game and the validator use.
+TEST(BuiltFiles, ModuleImportsTheSixDecoratedNamesAndTheStandInExportsThem) {
+  Pe_File module = read_built(L"ManeShade.asi");
+  Pe_File host = read_built(L"ScriptHookVanta.dll");
+  EXPECT_TRUE(pe_is_x64_dll(module));
+  EXPECT_EQ(module.export_name, "ManeShade.asi");
+  std::vector<std::string> host_imports;
+  for (const Pe_Import_Dll &dll : module.imports) {
+    if (!pe_dll_name_equal(dll.dll, "ScriptHookVanta.dll")) continue;
+    for (const Pe_Import &f : dll.functions) host_imports.push_back(f.name);
+  }
+  std::sort(host_imports.begin(), host_imports.end());
+  EXPECT_EQ(host_imports, (std::vector<std::string>{"?nativeCall@@YAPEA_KXZ", "?nativeInit@@YAX_K@Z",
+                                                    "?nativePush64@@YAX_K@Z",
+                                                    "?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z",
+                                                    "?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z", "?scriptWait@@YAXK@Z"}));
+  EXPECT_TRUE(pe_exports_sorted(host));
+  for (const std::string &name : host_imports) EXPECT_NE(pe_find_export(host, name), nullptr) << name;
+  EXPECT_EQ(pe_find_export(host, "scriptWait"), nullptr) << "no bare host name";
+}
+
+}  // namespace

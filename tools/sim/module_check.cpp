@@ -1,0 +1,141 @@
+// The loader's check of a module file; see module_check.h.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "tools/sim/module_check.h"
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+
+namespace {
+
+// Far above any real module or DLL; a larger file is not read into memory at all.
+constexpr uint64_t MODULE_FILE_MAX_BYTES = 256ull << 20;
+
+std::wstring check_wide_from_utf8(std::string_view text) {
+  if (text.empty()) return {};
+  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+  return out;
+}
+
+// The whole file, or false (missing, unreadable, not a disk file, larger than the bound).
+bool check_read_file(const std::wstring &path, std::vector<uint8_t> *out) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
+            static_cast<uint64_t>(size.QuadPart) <= MODULE_FILE_MAX_BYTES;
+  if (ok) {
+    out->resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    size_t done = 0;
+    while (ok && done < out->size()) {
+      DWORD want = static_cast<DWORD>(std::min<size_t>(out->size() - done, 1u << 20));
+      ok = ReadFile(file, out->data() + done, want, &got, nullptr) && got > 0;
+      done += got;
+    }
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+// A DLL as the loader would bind it.
+struct Bound_Dll {
+  bool found = false;
+  HMODULE loaded = nullptr;  // already in the process: ask it, as the loader would
+  std::string kind;          // not loaded: what the file found is
+  bool loadable = false;
+  Pe_File file;              // not loaded: its tables
+};
+
+class Process_Dll_Source : public Pe_Dll_Source {
+ public:
+  bool find(std::string_view dll) override { return bind(dll).found; }
+
+  bool loadable(std::string_view dll, std::string *why) override {
+    const Bound_Dll &b = bind(dll);
+    *why = b.kind;
+    return b.loadable;
+  }
+
+  bool has_name(std::string_view dll, std::string_view name) override {
+    const Bound_Dll &b = bind(dll);
+    if (b.loaded) return GetProcAddress(b.loaded, std::string(name).c_str()) != nullptr;
+    return pe_find_export(b.file, name) != nullptr;
+  }
+
+  bool has_ordinal(std::string_view dll, uint16_t ordinal) override {
+    const Bound_Dll &b = bind(dll);
+    if (b.loaded) return GetProcAddress(b.loaded, MAKEINTRESOURCEA(ordinal)) != nullptr;
+    return pe_has_ordinal(b.file, ordinal);
+  }
+
+ private:
+  std::map<std::string, Bound_Dll> bound_;
+
+  const Bound_Dll &bind(std::string_view dll) {
+    std::string key(dll);
+    for (char &c : key) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    auto it = bound_.find(key);
+    if (it != bound_.end()) return it->second;
+    Bound_Dll &b = bound_[key];
+    std::wstring name = check_wide_from_utf8(dll);
+    b.loaded = GetModuleHandleW(name.c_str());
+    if (b.loaded) {
+      b.found = b.loadable = true;
+      return b;
+    }
+    // The search path of a LoadLibrary without flags: the program's folder, the system folders,
+    // the current folder, then PATH.
+    wchar_t path[MAX_PATH * 4];
+    DWORD length = SearchPathW(nullptr, name.c_str(), nullptr, static_cast<DWORD>(std::size(path)), path, nullptr);
+    if (length == 0 || length >= std::size(path)) return b;
+    b.found = true;
+    std::vector<uint8_t> bytes;
+    if (!check_read_file(path, &bytes)) {
+      b.kind = "a file that cannot be read";
+      return b;
+    }
+    Pe_Read read = pe_read(bytes, Pe_Layout::file);
+    if (read.problem != Pe_Problem::none) {
+      b.kind = std::string("not a usable DLL: ") + pe_problem_text(read.problem);
+      return b;
+    }
+    b.kind = pe_kind_text(read.file);
+    b.loadable = pe_is_x64_dll(read.file);
+    b.file = std::move(read.file);
+    return b;
+  }
+};
+
+}  // namespace
+
+Module_Check check_module_file(const std::wstring &path) {
+  std::vector<uint8_t> bytes;
+  if (!check_read_file(path, &bytes)) {
+    return Module_Check{false, PE_ERROR_BAD_EXE_FORMAT, "the file cannot be read, or is larger than any module", {}};
+  }
+  Pe_Read read = pe_read(bytes, Pe_Layout::file);
+  if (read.problem != Pe_Problem::none) {
+    return Module_Check{false, PE_ERROR_BAD_EXE_FORMAT,
+                        std::string("not a module: ") + pe_problem_text(read.problem) + " (" + read.detail +
+                            ") (error 193)",
+                        {}};
+  }
+  if (!pe_is_x64_dll(read.file)) {
+    return Module_Check{false, PE_ERROR_BAD_EXE_FORMAT,
+                        "the file is " + pe_kind_text(read.file) + ", which a 64-bit game cannot load (error 193)", {}};
+  }
+  Process_Dll_Source source;
+  std::vector<Pe_Unresolved> unresolved = pe_unresolved_imports(read.file, source);
+  if (unresolved.empty()) return Module_Check{true, 0, {}, {}};
+  Module_Check check{false, unresolved[0].error, pe_unresolved_text(unresolved[0]), {}};
+  check.unresolved = std::move(unresolved);
+  return check;
+}
