@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "runtime/names.h"  // TICKS_PER_SECOND
+
 struct Arena;
 
 // What an OS call reported, by kind. os_error_name gives the name that logs show.
@@ -24,7 +26,6 @@ enum Os_Error : uint32_t {
 
 const char *os_error_name(Os_Error error) noexcept;
 
-constexpr uint64_t TICKS_PER_SECOND = 10'000'000;  // ticks are 100 ns
 
 // @per_os_impl (through PLATFORM_NATIVE_SERVICES) The current system time, in 100 ns ticks since 1601-01-01 UTC.
 uint64_t platform_now_ticks() noexcept;

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "runtime/names.h"
 #include "src/config/config.h"
 
-constexpr std::string_view CONFIG_FILE_NAME = "ManeShade.ini";  // in the process's working folder
-constexpr uint64_t RELOAD_INTERVAL_TICKS = 10'000'000;          // one second, in 100 ns ticks
+constexpr uint64_t RELOAD_INTERVAL_TICKS = TICKS_PER_SECOND;  // one look at the file a second at most
 
 struct Reload_Result {
   bool unchanged;       // true: nothing was attempted this time

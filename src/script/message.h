@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-struct Arena;
+#include "runtime/names.h"  // MESSAGE_LINE_PREFIX
 
-constexpr std::string_view MESSAGE_LINE_PREFIX = "Mane Shade:";
+struct Arena;
 
 // How the game builds a text from string arguments: the kind, then "LITERAL_STRING" and the line.
 constexpr int32_t MESSAGE_TEXT_KIND = 10;

@@ -8,7 +8,7 @@
 
 struct Fake_Platform {
   uint64_t now = 0x01DC'0000'0000'0000;  // some day in this century
-  std::string path = "ManeShade.ini";
+  std::string path = std::string(CONFIG_FILE_NAME);
   bool exists = true;
   std::string bytes;
   uint64_t write_ticks = 0x01DB'0000'0000'0000;

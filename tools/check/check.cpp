@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "runtime/arena.h"
 #include "runtime/log.h"
+#include "runtime/names.h"
 #include "src/config/schema.h"
 #include "tools/check/check_json.h"
 #include "tools/check/check_lines.h"
@@ -18,8 +19,6 @@
 namespace {
 
 constexpr std::string_view CHECK_PROGRAM = "maneshade-check";
-constexpr std::string_view CHECK_DEFAULT_FILE = "ManeShade.ini";
-constexpr std::string_view CHECK_GAME_PREFIX = "Mane Shade: ";  // the game's line: this, then the message
 
 constexpr std::string_view CHECK_USAGE =
     "usage: maneshade-check [--dump] [FILE]\n"
@@ -65,7 +64,7 @@ void check_log_sink(void *user, const Log_Record *record) {
 }
 
 Check_Args check_parse_args(int argc, const char *const *argv) {
-  Check_Args args{true, false, false, CHECK_DEFAULT_FILE};
+  Check_Args args{true, false, false, CONFIG_FILE_NAME};
   bool options_done = false;
   bool have_path = false;
   for (int i = 1; i < argc; i++) {
@@ -258,7 +257,7 @@ int check_run(const Check_Args &args, FILE *out, FILE *err) {
   if (read != OS_OK) {
     check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(args.path) + ": " + check_reason(read) + " (" +
                          os_error_name(read) + ")\n");
-    check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(CHECK_GAME_PREFIX) + MESSAGE_FAILED_TO_OPEN + "\n");
+    check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " + MESSAGE_FAILED_TO_OPEN + "\n");
     return CHECK_EXIT_NOT_CHECKED;
   }
   std::string_view text(run.bytes.data, run.bytes.size);
@@ -277,7 +276,7 @@ int check_run(const Check_Args &args, FILE *out, FILE *err) {
   } else {
     exit_status = CHECK_EXIT_REFUSED;
     check_explain(err, args.path, text, status, sections, table);
-    check_write(err, check_where(args.path, 0) + "the game would refuse this file and show:\n" + std::string(CHECK_GAME_PREFIX) +
+    check_write(err, check_where(args.path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
                          status.message + "\n");
   }
   if (args.dump) check_write(out, check_dump_json(sections, status.message, status.ok ? &config : nullptr) + "\n");
