@@ -39,21 +39,22 @@ std::string fuzz_crlf_from_lf(std::string_view text) {
 }
 
 void fuzz_unquote(std::string_view text) {
-  Unquoted plain = unquote(text);
-  fuzz_check(plain.error == INI_OK);
+  Result<Unquoted> unquoted = unquote(text);
+  fuzz_check(unquoted.ok());
+  const Unquoted &plain = unquoted.value();
   bool starts_with_quote = !text.empty() && (text[0] == '"' || text[0] == '\'');
   if (!starts_with_quote) fuzz_check(!plain.decoded);
   if (!plain.decoded) fuzz_check(plain.text == text);
   // Decoding never grows text by more than an invalid byte's U+FFFD.
   fuzz_check(plain.text.size() <= 3 * text.size());
 
-  Unquoted round_trip = unquote(fuzz_octal_literal(text));
-  fuzz_check(round_trip.decoded && round_trip.text == text);
+  Result<Unquoted> round_trip = unquote(fuzz_octal_literal(text));
+  fuzz_check(round_trip.ok() && round_trip.value().decoded && round_trip.value().text == text);
 }
 
 void fuzz_load(std::string_view text, const Ini_Options &options) {
   Section_Map map;
-  fuzz_check(load_map_from_string(&map, text, options) == INI_OK);
+  fuzz_check(load_map_from_string(&map, text, options).ok());
   for (const auto &[name, keys] : map) {
     fuzz_check(!keys.empty());  // a header with no pairs makes no section
     for (const auto &[key, value] : keys) {
@@ -63,13 +64,13 @@ void fuzz_load(std::string_view text, const Ini_Options &options) {
 
   // The line end does not matter: every "\n" may as well be "\r\n".
   Section_Map crlf;
-  fuzz_check(load_map_from_string(&crlf, fuzz_crlf_from_lf(text), options) == INI_OK);
+  fuzz_check(load_map_from_string(&crlf, fuzz_crlf_from_lf(text), options).ok());
   fuzz_check(crlf == map);
 
   // A byte-order mark at the very start changes nothing.
   if (!text.starts_with("\xEF\xBB\xBF")) {
     Section_Map bom;
-    fuzz_check(load_map_from_string(&bom, "\xEF\xBB\xBF" + std::string(text), options) == INI_OK);
+    fuzz_check(load_map_from_string(&bom, "\xEF\xBB\xBF" + std::string(text), options).ok());
     fuzz_check(bom == map);
   }
   delete_map(&map);

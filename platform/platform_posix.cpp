@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "platform/platform.h"
 #include "runtime/arena.h"
+#include "runtime/heap.h"
 
 namespace {
 
@@ -73,37 +73,37 @@ static uint64_t posix_now_ticks() noexcept {
   return platform_ticks_from_timespec(t);
 }
 
-static Platform_Time_Result posix_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+static Result<uint64_t> posix_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
   const char *z = platform_path_z(scratch, path);
-  if (!z) return {OS_INVALID_PATH, 0};
+  if (!z) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
   struct stat st;
-  if (::stat(z, &st) != 0) return {platform_error_from_errno(errno), 0};
-  return {OS_OK, platform_ticks_from_timespec(st.st_mtim)};
+  if (::stat(z, &st) != 0) return status_fail(FAILURE_FILE_TIME, platform_error_from_errno(errno));
+  return platform_ticks_from_timespec(st.st_mtim);
 }
 
-static Os_Error posix_check_open(Arena *scratch, std::string_view path) noexcept {
+static Status posix_check_open(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   int fd = platform_open_file(scratch, path, &error);
-  if (fd >= 0) ::close(fd);
-  return error;
+  if (fd < 0) return status_fail(FAILURE_OPEN, error);
+  ::close(fd);
+  return STATUS_OK;
 }
 
-static Os_Error posix_read_file(Arena *scratch, std::string_view path, File_Bytes *out) noexcept {
-  *out = {};
+static Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   int fd = platform_open_file(scratch, path, &error);
-  if (fd < 0) return error;
+  if (fd < 0) return status_fail(FAILURE_READ, error);
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     error = platform_error_from_errno(errno);
     ::close(fd);
-    return error;
+    return status_fail(FAILURE_READ, error);
   }
   size_t size = static_cast<size_t>(st.st_size);
-  char *data = size ? static_cast<char *>(platform_heap_alloc(size)) : nullptr;
+  char *data = size ? static_cast<char *>(heap_alloc(size)) : nullptr;
   if (size && !data) {
     ::close(fd);
-    return OS_OUT_OF_MEMORY;
+    return status_fail(FAILURE_OUT_OF_MEMORY);
   }
   size_t got = 0;
   while (got < size) {
@@ -112,21 +112,15 @@ static Os_Error posix_read_file(Arena *scratch, std::string_view path, File_Byte
     if (n < 0) {
       error = platform_error_from_errno(errno);
       ::close(fd);
-      platform_heap_free(data);
-      return error;
+      heap_free(data);
+      return status_fail(FAILURE_READ, error);
     }
     if (n == 0) break;  // the file shrank while we read it: keep what is there
     got += static_cast<size_t>(n);
   }
   ::close(fd);
-  out->data = data;
-  out->size = got;
-  return OS_OK;
+  return File_Bytes{data, got};
 }
 
 const Platform_Services PLATFORM_NATIVE_SERVICES = {posix_now_ticks, posix_last_write_ticks, posix_check_open,
                                                    posix_read_file};
-
-void *platform_heap_alloc(size_t size) noexcept { return std::malloc(size); }
-
-void platform_heap_free(void *block) noexcept { std::free(block); }

@@ -9,9 +9,13 @@
 
 #include "platform/platform.h"
 #include "runtime/arena.h"
+#include "runtime/heap.h"
 #include "runtime/utf8.h"
 
 namespace {
+
+// ReadFile takes at most a DWORD per call: whole files are read in pieces of 1 GiB.
+constexpr DWORD PLATFORM_READ_CHUNK_BYTES = 0x40000000;
 
 uint64_t platform_ticks_from_filetime(const FILETIME &t) {
   return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
@@ -65,70 +69,62 @@ static uint64_t win32_now_ticks() noexcept {
   return platform_ticks_from_filetime(now);
 }
 
-static Platform_Time_Result win32_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+static Result<uint64_t> win32_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
   const wchar_t *wide = platform_wide_path(scratch, path);
-  if (!wide) return {OS_INVALID_PATH, 0};
+  if (!wide) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
   WIN32_FILE_ATTRIBUTE_DATA data;
   // Returns zero on failure, with the reason in GetLastError.
   if (!GetFileAttributesExW(wide, GetFileExInfoStandard, &data)) {
-    return {platform_error_from_win32(GetLastError()), 0};
+    return status_fail(FAILURE_FILE_TIME, platform_error_from_win32(GetLastError()));
   }
-  return {OS_OK, platform_ticks_from_filetime(data.ftLastWriteTime)};
+  return platform_ticks_from_filetime(data.ftLastWriteTime);
 }
 
-static Os_Error win32_check_open(Arena *scratch, std::string_view path) noexcept {
+static Status win32_check_open(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   HANDLE file = platform_open_file(scratch, path, &error);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  return error;
+  if (file == INVALID_HANDLE_VALUE) return status_fail(FAILURE_OPEN, error);
+  CloseHandle(file);
+  return STATUS_OK;
 }
 
-static Os_Error win32_read_file(Arena *scratch, std::string_view path, File_Bytes *out) noexcept {
-  *out = {};
+static Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   HANDLE file = platform_open_file(scratch, path, &error);
-  if (file == INVALID_HANDLE_VALUE) return error;
+  if (file == INVALID_HANDLE_VALUE) return status_fail(FAILURE_READ, error);
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) {
     error = platform_error_from_win32(GetLastError());
     CloseHandle(file);
-    return error;
+    return status_fail(FAILURE_READ, error);
   }
   if (static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX) {
     CloseHandle(file);
-    return OS_TOO_LARGE;
+    return status_fail(FAILURE_READ, OS_TOO_LARGE);
   }
   size_t total = static_cast<size_t>(size.QuadPart);
-  char *data = total ? static_cast<char *>(platform_heap_alloc(total)) : nullptr;
+  char *data = total ? static_cast<char *>(heap_alloc(total)) : nullptr;
   if (total && !data) {
     CloseHandle(file);
-    return OS_OUT_OF_MEMORY;
+    return status_fail(FAILURE_OUT_OF_MEMORY);
   }
   size_t got = 0;
   while (got < total) {
-    // ReadFile takes at most a DWORD per call; zero bytes read at success means end of file.
-    DWORD chunk = total - got > 0x40000000 ? 0x40000000 : static_cast<DWORD>(total - got);
+    // Zero bytes read at success means end of file (it shrank since its size was taken).
+    DWORD chunk = total - got > PLATFORM_READ_CHUNK_BYTES ? PLATFORM_READ_CHUNK_BYTES : static_cast<DWORD>(total - got);
     DWORD n = 0;
     if (!ReadFile(file, data + got, chunk, &n, nullptr)) {
       error = platform_error_from_win32(GetLastError());
       CloseHandle(file);
-      platform_heap_free(data);
-      return error;
+      heap_free(data);
+      return status_fail(FAILURE_READ, error);
     }
     if (n == 0) break;
     got += n;
   }
   CloseHandle(file);
-  out->data = data;
-  out->size = got;
-  return OS_OK;
+  return File_Bytes{data, got};
 }
 
 const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_last_write_ticks, win32_check_open,
                                                    win32_read_file};
-
-void *platform_heap_alloc(size_t size) noexcept { return HeapAlloc(GetProcessHeap(), 0, size); }
-
-void platform_heap_free(void *block) noexcept {
-  if (block) HeapFree(GetProcessHeap(), 0, block);
-}

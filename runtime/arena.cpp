@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "runtime/heap.h"
 
 struct Arena_Block {
   Arena_Block *prev;  // the next older block; null for the oldest
@@ -22,7 +22,7 @@ size_t arena_align_up(size_t value, size_t align) { return (value + align - 1) &
 Arena_Block *arena_new_block(Arena *arena, size_t min_capacity) {
   size_t capacity = min_capacity > ARENA_BLOCK_SIZE_BYTES ? min_capacity : ARENA_BLOCK_SIZE_BYTES;
   if (capacity > SIZE_MAX - ARENA_HEADER_BYTES) return nullptr;
-  auto *block = static_cast<Arena_Block *>(platform_heap_alloc(ARENA_HEADER_BYTES + capacity));
+  auto *block = static_cast<Arena_Block *>(heap_alloc(ARENA_HEADER_BYTES + capacity));
   if (!block) return nullptr;
   arena->heap_allocations++;
   block->prev = arena->newest;
@@ -72,12 +72,12 @@ void arena_release(Arena *arena) noexcept {
   if (!block) return;
   while (block->prev) {
     Arena_Block *prev = block->prev;
-    platform_heap_free(block);
+    heap_free(block);
     block = prev;
   }
   // An oversized oldest block is not kept: one large frame must not pin its memory for good.
   if (block->capacity > ARENA_BLOCK_SIZE_BYTES) {
-    platform_heap_free(block);
+    heap_free(block);
     arena->newest = nullptr;
     return;
   }
@@ -87,7 +87,7 @@ void arena_release(Arena *arena) noexcept {
 
 void arena_destroy(Arena *arena) noexcept {
   arena_release(arena);
-  if (arena->newest) platform_heap_free(arena->newest);
+  if (arena->newest) heap_free(arena->newest);
   arena->newest = nullptr;
 }
 

@@ -27,8 +27,8 @@ void bm_maneshade(benchmark::State &state, Bench_Text make_text) {
   const Ini_Options options = {";", /*lowercase_keys=*/true};
   for (auto _ : state) {
     Section_Map map;
-    Ini_Error error = load_map_from_string(&map, text, options);
-    benchmark::DoNotOptimize(error);
+    Status status = load_map_from_string(&map, text, options);
+    benchmark::DoNotOptimize(status);
     benchmark::DoNotOptimize(map);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));

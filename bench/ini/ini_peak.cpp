@@ -43,7 +43,7 @@ int main(int argc, char **argv) {
   size_t entries = 0;
   if (std::strcmp(reader, "maneshade") == 0) {
     Section_Map map;
-    if (load_map_from_string(&map, text, {";", true}) != INI_OK) return 1;
+    if (!load_map_from_string(&map, text, {";", true}).ok()) return 1;
     entries = peak_entries(map);
   } else if (std::strcmp(reader, "inih") == 0) {
     Inih_Map map;

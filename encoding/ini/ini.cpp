@@ -4,27 +4,14 @@
 #include <cstring>
 #include <new>
 
+#include "platform/platform.h"
 #include "runtime/context.h"
 #include "runtime/text.h"
 #include "runtime/utf8.h"
 
 namespace {
 
-constexpr char INI_UTF8_BOM[] = "\xEF\xBB\xBF";
-constexpr size_t INI_UTF8_BOM_BYTES = 3;
-
-// The reader's state across lines. The buffers are reused from pair to pair, so that a file of
-// many pairs costs no allocations beyond the map's own.
-struct Ini_Parser {
-  Section_Map *map;
-  Ini_Options options;
-  std::string_view section;  // the current section's name, a view into the text
-  Ini_Key_Map *keys;         // the current section's key map; null until it holds a pair
-  std::string section_name;
-  std::string raw_key;
-  std::string key;
-  std::string value;
-};
+constexpr std::string_view INI_UTF8_BOM = "\xEF\xBB\xBF";
 
 const char *ini_find(const char *at, const char *end, char c) {
   if (at >= end) return nullptr;
@@ -122,9 +109,10 @@ bool ini_decode_escaped(std::string_view inner, std::string *out) {
   return true;
 }
 
-// The unquoted form of `text`: `text` itself, a part of it, or the contents of `*buffer`.
-std::string_view ini_unquote_view(std::string_view text, std::string *buffer, bool *decoded) {
-  *decoded = false;
+// The unquoted form of `text`: `text` itself, a part of it, or the contents of `*buffer`; `*decoded`
+// (when asked) tells whether it was a quoted literal.
+std::string_view ini_unquote_view(std::string_view text, std::string *buffer, bool *decoded = nullptr) {
+  if (decoded) *decoded = false;
   if (text.empty() || (text[0] != '"' && text[0] != '\'')) return text;
   // A literal ends with the quote it starts with; anything else is kept as written.
   if (text.size() < 2 || text.back() != text[0]) return text;
@@ -133,11 +121,11 @@ std::string_view ini_unquote_view(std::string_view text, std::string *buffer, bo
   const char *end = begin + inner.size();
   if (ini_find(begin, end, '\n')) return text;
   if (!ini_find(begin, end, '\\') && !ini_find(begin, end, '"')) {
-    *decoded = true;
+    if (decoded) *decoded = true;
     return inner;
   }
   if (!ini_decode_escaped(inner, buffer)) return text;
-  *decoded = true;
+  if (decoded) *decoded = true;
   return *buffer;
 }
 
@@ -157,101 +145,93 @@ size_t ini_find_separator(std::string_view line) {
   return static_cast<size_t>(first - begin);
 }
 
-void ini_store_pair(Ini_Parser *parser, std::string_view raw_key, std::string_view raw_value) {
-  if (!parser->keys) {
-    parser->section_name.assign(parser->section);
-    parser->keys = &parser->map->try_emplace(parser->section_name).first->second;
+// The key and value of a pair line as the map stores them, in the iterator's buffers when they
+// had to be decoded or lowercased.
+void ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Line *out) {
+  std::string_view key = ini_unquote_view(trim_white_space(line.substr(0, separator)), &it->key_decoded);
+  if (it->options.lowercase_keys) {
+    it->key_lowered.clear();
+    lower_append(&it->key_lowered, key);
+    key = it->key_lowered;
   }
-  bool decoded = false;
-  std::string_view key = ini_unquote_view(raw_key, &parser->raw_key, &decoded);
-  parser->key.clear();
-  if (parser->options.lowercase_keys) {
-    lower_append(&parser->key, key);
-  } else {
-    parser->key.append(key);
-  }
-  std::string_view value = ini_unquote_view(raw_value, &parser->value, &decoded);
-
-  auto found = parser->keys->find(parser->key);
-  if (found != parser->keys->end()) {
-    found->second.assign(value);
-    return;
-  }
-  parser->keys->emplace(parser->key, value);
-}
-
-void ini_parse_line(Ini_Parser *parser, std::string_view line) {
-  if (line.empty()) return;
-  if (line[0] == '[') {
-    std::string_view rest = line.substr(1);
-    size_t close = rest.find(']');
-    parser->section = rest.substr(0, close);
-    parser->keys = nullptr;
-    return;
-  }
-  std::string_view prefix = parser->options.comment_prefix;
-  if (!prefix.empty() && line.starts_with(prefix)) return;
-  size_t separator = ini_find_separator(line);
-  if (separator == std::string_view::npos) return;
-  ini_store_pair(parser, trim_white_space(line.substr(0, separator)), trim_white_space(line.substr(separator + 1)));
-}
-
-void ini_parse(Section_Map *map, std::string_view text, const Ini_Options &options) {
-  Ini_Parser parser{map, options, {}, nullptr, {}, {}, {}, {}};
-  const char *at = text.data();
-  const char *end = at + text.size();
-  if (text.size() >= INI_UTF8_BOM_BYTES && std::memcmp(at, INI_UTF8_BOM, INI_UTF8_BOM_BYTES) == 0) {
-    at += INI_UTF8_BOM_BYTES;
-  }
-  while (at < end) {
-    const char *newline = ini_find(at, end, '\n');
-    const char *line_end = newline ? newline : end;
-    std::string_view piece(at, static_cast<size_t>(line_end - at));
-    at = newline ? newline + 1 : end;
-    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
-    ini_parse_line(&parser, trim_white_space(piece));
-  }
+  out->key = key;
+  out->value = ini_unquote_view(trim_white_space(line.substr(separator + 1)), &it->value_decoded);
 }
 
 }  // namespace
 
-const char *ini_error_name(Ini_Error error) noexcept {
-  switch (error) {
-    case INI_OK: return "Ok";
-    case INI_OUT_OF_MEMORY: return "Out_Of_Memory";
-    case INI_READ_FAILED: return "Read_Failed";
-  }
-  return "Unknown";
+Ini_Iterator ini_iterator(std::string_view text, const Ini_Options &options) noexcept {
+  if (text.starts_with(INI_UTF8_BOM)) text.remove_prefix(INI_UTF8_BOM.size());
+  return Ini_Iterator{text, {}, options, 0, {}, {}, {}};
 }
 
-Ini_Error load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept {
+bool ini_next_line(Ini_Iterator *it, Ini_Line *out) {
+  if (it->rest.empty()) return false;
+  size_t newline = it->rest.find('\n');
+  std::string_view piece = it->rest.substr(0, newline);
+  it->rest.remove_prefix(newline == std::string_view::npos ? it->rest.size() : newline + 1);
+  if (piece.ends_with('\r')) piece.remove_suffix(1);
+  std::string_view line = trim_white_space(piece);
+  *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}};
+  if (line.empty()) return true;
+  if (line[0] == '[') {
+    std::string_view rest = line.substr(1);
+    it->section = rest.substr(0, rest.find(']'));
+    out->kind = Ini_Line_Kind::header;
+    out->section = it->section;
+    return true;
+  }
+  std::string_view prefix = it->options.comment_prefix;
+  if (!prefix.empty() && line.starts_with(prefix)) {
+    out->kind = Ini_Line_Kind::comment;
+    return true;
+  }
+  size_t separator = ini_find_separator(line);
+  if (separator == std::string_view::npos) return true;
+  out->kind = Ini_Line_Kind::pair;
+  ini_pair(it, line, separator, out);
+  return true;
+}
+
+Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept {
   try {
     out->clear();
-    ini_parse(out, text, options);
-    return INI_OK;
+    Ini_Iterator it = ini_iterator(text, options);
+    Ini_Line line;
+    // The current section's key map, found once per header rather than once per pair; a header
+    // with no pairs under it makes no section.
+    Ini_Key_Map *keys = nullptr;
+    std::string key;  // reused from pair to pair: a file of many pairs costs only the map's allocations
+    while (ini_next_line(&it, &line)) {
+      if (line.kind == Ini_Line_Kind::header) keys = nullptr;
+      if (line.kind != Ini_Line_Kind::pair) continue;
+      if (!keys) keys = &out->try_emplace(std::string(line.section)).first->second;
+      key.assign(line.key);
+      // The last occurrence of a key wins.
+      auto found = keys->find(key);
+      if (found != keys->end()) {
+        found->second.assign(line.value);
+        continue;
+      }
+      keys->emplace(key, line.value);
+    }
+    return STATUS_OK;
   } catch (...) {
     // Only allocation can throw here: std::bad_alloc, or std::length_error for a string that could
     // never be allocated. Both are running out of memory to the caller.
     delete_map(out);
-    return INI_OUT_OF_MEMORY;
+    return status_fail(FAILURE_OUT_OF_MEMORY);
   }
 }
 
-Ini_Load_Result load_map_from_path(std::string_view path, const Ini_Options &options) noexcept {
-  Ini_Load_Result result{};
-  File_Bytes bytes{};
-  Os_Error os_error = platform_read_file(frame_scratch(), path, &bytes);
-  if (os_error != OS_OK) {
-    result.error = os_error == OS_OUT_OF_MEMORY ? INI_OUT_OF_MEMORY : INI_READ_FAILED;
-    result.os_error = os_error;
-    result.ok = false;
-    return result;
-  }
-  result.error = load_map_from_string(&result.map, std::string_view(bytes.data, bytes.size), options);
+Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Options &options) noexcept {
+  out->clear();
+  Result<File_Bytes> read = platform_read_file(frame_scratch(), path);
+  if (!read.ok()) return read.status();
+  File_Bytes bytes = read.value();
+  Status parsed = load_map_from_string(out, std::string_view(bytes.data, bytes.size), options);
   platform_free_file(&bytes);
-  result.os_error = OS_OK;
-  result.ok = result.error == INI_OK;
-  return result;
+  return parsed;
 }
 
 void delete_map(Section_Map *map) noexcept {
@@ -265,17 +245,13 @@ void delete_map(Section_Map *map) noexcept {
   }
 }
 
-Unquoted unquote(std::string_view text) noexcept {
-  Unquoted result{};
+Result<Unquoted> unquote(std::string_view text) noexcept {
   try {
     std::string buffer;
-    std::string_view unquoted = ini_unquote_view(text, &buffer, &result.decoded);
-    result.text.assign(unquoted);
-    result.error = INI_OK;
+    Unquoted result{};
+    result.text.assign(ini_unquote_view(text, &buffer, &result.decoded));
+    return result;
   } catch (...) {
-    result.text = std::string();
-    result.error = INI_OUT_OF_MEMORY;
-    result.decoded = false;
+    return status_fail(FAILURE_OUT_OF_MEMORY);
   }
-  return result;
 }

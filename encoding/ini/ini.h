@@ -17,8 +17,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "platform/platform.h"
-#include "runtime/format.h"
+#include "runtime/status.h"
 
 struct Ini_Options {
   std::string_view comment_prefix;  // a trimmed line starting with it is skipped; empty: no comments
@@ -31,48 +30,69 @@ struct Ini_Options {
 using Ini_Key_Map = std::unordered_map<std::string, std::string>;
 using Section_Map = std::unordered_map<std::string, Ini_Key_Map>;
 
-enum Ini_Error : uint32_t {
-  INI_OK = 0,
-  INI_OUT_OF_MEMORY,  // an allocation failed; whatever was partly built has been released
-  INI_READ_FAILED,    // the file could not be read (load_map_from_path only; see os_error)
+// ---- Lines, one at a time: the reader's rules in one place, for the map and for the validator. ----
+
+enum class Ini_Line_Kind : uint8_t {
+  pair,     // a key and a value, under `section`
+  header,   // a section header: `section` is the new current section
+  comment,  // a line that starts with the comment prefix
+  skipped,  // an empty line, or one without "="
 };
 
-// "Ok", "Out_Of_Memory", "Read_Failed": the name that logs show.
-const char *ini_error_name(Ini_Error error) noexcept;
-
-inline void append_text(Format_Buffer *buffer, Ini_Error error) noexcept { append_text(buffer, ini_error_name(error)); }
-
-struct Ini_Load_Result {
-  Section_Map map;    // empty unless ok
-  Ini_Error error;    // INI_OK, INI_READ_FAILED or INI_OUT_OF_MEMORY
-  Os_Error os_error;  // what the OS reported when error is INI_READ_FAILED; OS_OK otherwise
-  bool ok;            // error == INI_OK
+struct Ini_Line {
+  Ini_Line_Kind kind;
+  uint32_t number;           // 1-based, counting every "\n" of the text
+  std::string_view text;     // the trimmed line
+  std::string_view section;  // the section in force (after a header: the new one), as stored
+  std::string_view key;      // pair only: the key as the map stores it (unquoted, lowercased if asked)
+  std::string_view value;    // pair only: the value as the map stores it (unquoted)
 };
+
+// The text not yet read and the reader's state. The views of a line it yields stay valid until the
+// next ini_next_line (keys and values that had to be decoded live in its buffers).
+struct Ini_Iterator {
+  std::string_view rest;
+  std::string_view section;
+  Ini_Options options;
+  uint32_t number;
+  std::string key_decoded;  // a quoted key, decoded
+  std::string key_lowered;
+  std::string value_decoded;
+};
+
+// An iterator at the start of `text`; a UTF-8 byte-order mark at the very start is skipped.
+Ini_Iterator ini_iterator(std::string_view text, const Ini_Options &options) noexcept;
+
+// The next line into `*out`; false when the text is used up. Throws std::bad_alloc when a key or
+// value that must be decoded or lowercased does not fit in memory (the iterator's buffers grow).
+bool ini_next_line(Ini_Iterator *it, Ini_Line *out);
+
+// ---- Whole files. ----
+
+// Parses `text` (any bytes) into `*out`, which is cleared first. STATUS_OK, or FAILURE_OUT_OF_MEMORY
+// with `*out` released (as delete_map leaves it). Never fails on syntax: unusable lines are skipped,
+// and a key or value that fails to decode stays as written.
+Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept;
 
 // Reads the whole existing file at the UTF-8 `path` (opened for reading, sharing read and write with
 // others; no handle stays open) and parses it as load_map_from_string does. The file's bytes are
 // released before returning; temporaries such as the platform's form of the path are taken from the
-// frame scratch (runtime/context.h). An unreadable file gives INI_READ_FAILED with the OS's reason;
-// running out of memory gives INI_OUT_OF_MEMORY. In both cases the map is empty.
-Ini_Load_Result load_map_from_path(std::string_view path, const Ini_Options &options) noexcept;
-
-// Parses `text` (any bytes) into `*out`, which is cleared first. Returns INI_OK, or
-// INI_OUT_OF_MEMORY with `*out` released (as delete_map leaves it). Never fails on syntax: unusable
-// lines are skipped, and a key or value that fails to decode stays as written.
-Ini_Error load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept;
+// frame scratch (runtime/context.h). An unreadable file gives the platform's FAILURE_READ (with the
+// OS's reason) unchanged; running out of memory gives FAILURE_OUT_OF_MEMORY. On failure `*out` is
+// empty.
+Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Options &options) noexcept;
 
 // Releases every section name, key and value and both levels of `*map`; the map is empty afterwards.
 void delete_map(Section_Map *map) noexcept;
 
 struct Unquoted {
   std::string text;  // the caller's own copy
-  Ini_Error error;   // INI_OK, or INI_OUT_OF_MEMORY with `text` empty
   bool decoded;      // `text` is the decoded literal, not the input as written
 };
 
-// The value of `text` as a key or value of the file. Text whose first byte is a double or single
-// quote is decoded as a quoted literal when it is one, and otherwise returned as written, quotes
-// included. A quoted literal is at least two bytes long and ends with the quote it starts with;
+// The value of `text` as a key or value of the file; FAILURE_OUT_OF_MEMORY when the copy does not
+// fit. Text whose first byte is a double or single quote is decoded as a quoted literal when it is
+// one, and otherwise returned as written, quotes included. A quoted literal is at least two bytes long and ends with the quote it starts with;
 // between the quotes it holds no "\n", no unescaped double quote (whichever quote opened it) and
 // only these escapes:
 //   \a \b \f \n \r \t \v      the bytes 0x07 0x08 0x0C 0x0A 0x0D 0x09 0x0B
@@ -83,4 +103,4 @@ struct Unquoted {
 //                             U+10FFFF is not a literal
 // When the inner text has neither a backslash nor a double quote it is the result byte for byte;
 // otherwise every byte sequence that is not valid UTF-8 comes out as U+FFFD.
-Unquoted unquote(std::string_view text) noexcept;
+Result<Unquoted> unquote(std::string_view text) noexcept;

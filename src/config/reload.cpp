@@ -1,12 +1,11 @@
 // The reloader; see reload.h.
 #include "src/config/reload.h"
 
-#include <new>
-
 #include "encoding/ini/ini.h"
 #include "platform/platform.h"
 #include "runtime/context.h"
 #include "runtime/log.h"
+#include "src/config/messages.h"
 #include "src/config/schema.h"
 
 namespace {
@@ -19,20 +18,22 @@ bool reload_is_too_soon(const Reload_State &state, uint64_t now) {
   return state.last_check > now - RELOAD_INTERVAL_TICKS;
 }
 
-// Reads, flattens and converts the file. May throw std::bad_alloc; the caller contains it.
-Reload_Result reload_read(Config *config) {
-  Ini_Load_Result loaded = load_map_from_path(CONFIG_FILE_NAME, CONFIG_FILE_INI_OPTIONS);
-  if (!loaded.ok) {
-    if (loaded.error == INI_READ_FAILED) {
-      log_fatal("load_map_from_path failed: {}", os_error_name(loaded.os_error));
-    } else {
-      log_fatal("load_map_from_path failed: {}", loaded.error);
-    }
-    return {false, MESSAGE_FAILED_TO_PARSE};
+Reload_Result reload_failed(const Status &status) { return {false, reload_message(status.failure)}; }
+
+// Reads, flattens and converts the file; the Config changes only when all of it converted.
+Reload_Result reload_read(Config *config, Section_Map *sections) {
+  Status loaded = load_map_from_path(sections, CONFIG_FILE_NAME, CONFIG_FILE_INI_OPTIONS);
+  if (!loaded.ok()) {
+    log_fatal("load_map_from_path failed: {}", loaded);
+    return reload_failed(loaded);
   }
-  Flat_Key_Table table;
-  Config_Status status = config_from_sections(frame_scratch(), loaded.map, &table, config);
-  if (!status.ok) return {false, status.message};
+  Result<Config> converted = config_from_map(frame_scratch(), *sections);
+  if (!converted.ok()) {
+    // Running out of memory while flattening is the attempt's data not fitting, as in the read.
+    if (converted.status().failure == FAILURE_OUT_OF_MEMORY) log_fatal("load_map_from_path failed: {}", converted.status());
+    return reload_failed(converted.status());
+  }
+  *config = converted.value();
   log_info("Reloaded configuration");
   return {false, ""};
 }
@@ -44,26 +45,27 @@ Reload_Result update_config(Config *config, Reload_State *state) noexcept {
   if (reload_is_too_soon(*state, now)) return RELOAD_UNCHANGED;
   state->last_check = now;
 
-  Platform_Time_Result written = platform_last_write_ticks(frame_scratch(), CONFIG_FILE_NAME);
-  if (written.error != OS_OK) {
-    log_fatal("last_write_time_by_name failed: {}", os_error_name(written.error));
-    return {false, MESSAGE_FAILED_TO_OPEN};
+  Result<uint64_t> written = platform_last_write_ticks(frame_scratch(), CONFIG_FILE_NAME);
+  if (!written.ok()) {
+    log_fatal("last_write_time_by_name failed: {}", written.status());
+    return reload_failed(written.status());
   }
-  if (written.ticks == state->last_write) return RELOAD_UNCHANGED;
-  state->last_write = written.ticks;
+  if (written.value() == state->last_write) return RELOAD_UNCHANGED;
+  state->last_write = written.value();
 
-  Os_Error opened = platform_check_open(frame_scratch(), CONFIG_FILE_NAME);
-  if (opened != OS_OK) {
-    log_fatal("open failed: {}", os_error_name(opened));
-    return {false, MESSAGE_FAILED_TO_OPEN};
+  Status opened = platform_check_open(frame_scratch(), CONFIG_FILE_NAME);
+  if (!opened.ok()) {
+    log_fatal("open failed: {}", opened);
+    return reload_failed(opened);
   }
 
   try {
-    return reload_read(config);
-  } catch (const std::bad_alloc &) {
-    log_fatal("load_map_from_path failed: {}", "Out_Of_Memory");
+    // The attempt's INI data: made here, released on every way out.
+    Section_Map sections;
+    return reload_read(config, &sections);
   } catch (...) {
-    log_fatal("load_map_from_path failed: {}", "Unexpected");
+    // An empty map that cannot be made (some standard libraries allocate for one).
+    log_fatal("load_map_from_path failed: {}", FAILURE_OUT_OF_MEMORY);
   }
-  return {false, MESSAGE_FAILED_TO_PARSE};
+  return reload_failed(status_fail(FAILURE_OUT_OF_MEMORY));
 }

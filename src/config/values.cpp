@@ -29,8 +29,9 @@ uint32_t integer_base_for_prefix(char c) {
 
 }  // namespace
 
-bool parse_integer_text(std::string_view text, int64_t *out) noexcept {
-  if (text.empty()) return false;
+Result<int64_t> parse_integer_text(std::string_view text) noexcept {
+  constexpr Status NOT_AN_INTEGER = status_fail(FAILURE_NOT_AN_INTEGER);
+  if (text.empty()) return NOT_AN_INTEGER;
   bool negative = false;
   if (text.size() >= 2 && (text[0] == '+' || text[0] == '-')) {
     negative = text[0] == '-';
@@ -45,38 +46,37 @@ bool parse_integer_text(std::string_view text, int64_t *out) noexcept {
   for (char c : text) {
     if (c == '_') continue;
     uint32_t digit = integer_digit_value(c);
-    if (digit >= base) return false;
-    if (magnitude > (UINT64_MAX - digit) / base) return false;
+    if (digit >= base) return NOT_AN_INTEGER;
+    if (magnitude > (UINT64_MAX - digit) / base) return NOT_AN_INTEGER;
     magnitude = magnitude * base + digit;
   }
   // Within 64 bits the value wraps like two's complement, as the low 32 bits are all that is kept.
-  *out = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
-  return true;
+  return static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
 }
 
-bool parse_b32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
+Status parse_b32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
   if (value.size() <= TRUTH_VALUE_MAX_BYTES) {
     char lower[TRUTH_VALUE_MAX_BYTES * LOWER_MAX_GROWTH];
     std::string_view v(lower, lower_utf8_into(value, lower));
     if (v == "yes" || v == "true") {
       *destination = 1;
-      return true;
+      return STATUS_OK;
     }
     if (v == "no" || v == "false") {
       *destination = 0;
-      return true;
+      return STATUS_OK;
     }
   }
   log_error("Failed to parse config value {}, expected yes/no: {}", key, value);
-  return false;
+  return status_fail(FAILURE_NOT_A_TRUTH_VALUE);
 }
 
-bool parse_i32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
-  int64_t read = 0;
-  if (!parse_integer_text(value, &read)) {
+Status parse_i32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
+  Result<int64_t> read = parse_integer_text(value);
+  if (!read.ok()) {
     log_error("Failed to parse config value {}, expected an integer: {}", key, value);
-    return false;
+    return read.status();
   }
-  *destination = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(read)));
-  return true;
+  *destination = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(read.value())));
+  return STATUS_OK;
 }

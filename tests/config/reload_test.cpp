@@ -10,7 +10,7 @@
 #include "runtime/log.h"
 #include "sample_config.h"
 #include "src/config/reload.h"
-#include "src/config/schema.h"
+#include "src/config/messages.h"
 #include "tests/support/fake_platform.h"
 
 namespace {

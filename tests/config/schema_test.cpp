@@ -2,6 +2,8 @@
 // order of conversion, and normalisation of the tints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -9,14 +11,16 @@
 #include "runtime/context.h"
 #include "runtime/log.h"
 #include "sample_config.h"
+#include "src/config/messages.h"
 #include "src/config/schema.h"
 
 namespace {
 
 std::string block_text(const char *header, const std::string &extra) {
   std::string text = std::string(header) + "\n";
-  for (const Config_Field &field : CONFIG_FIELDS) {
-    text += std::string(field.name) + (field.kind == CONFIG_TRUTH ? " = yes\n" : " = 1\n");
+  for (const Config_Key &key : CONFIG_KEYS) {
+    if (key.section() != "corvin") continue;  // the same sixteen fields in both blocks
+    text += std::string(key.field_name()) + (key.after == CONFIG_AS_READ ? " = yes\n" : " = 1\n");
   }
   return text + extra;  // later lines win in the reader: extra lines override
 }
@@ -25,24 +29,24 @@ std::vector<std::string> logged;
 void capture(void *, const Log_Record *r) { logged.emplace_back(r->text); }
 
 struct Converted {
-  Config_Status status;
-  Config config;
+  Status status;
+  const char *message;  // what the game would show
+  Config config;        // all zero unless the conversion succeeded
 };
 
 Converted convert_text(const std::string &text) {
   Section_Map map;
-  EXPECT_EQ(load_map_from_string(&map, text, {";", true}), INI_OK);
-  Flat_Key_Table table;
-  Converted out{{}, {}};
-  out.config.corvin.hair_primary = -999;  // must stay unless the whole conversion succeeds
-  out.status = config_from_sections(frame_scratch(), map, &table, &out.config);
+  EXPECT_TRUE(load_map_from_string(&map, text, {";", true}).ok());
+  Result<Config> converted = config_from_map(frame_scratch(), map);
   arena_release(frame_scratch());
+  Converted out{converted.status(), reload_message(converted.status().failure), {}};
+  if (converted.ok()) out.config = converted.value();
   return out;
 }
 
 TEST(Schema, SampleFileConverts) {
   Converted c = convert_text(std::string(SAMPLE_CONFIG));
-  ASSERT_TRUE(c.status.ok) << c.status.message;
+  ASSERT_TRUE(c.status.ok()) << c.message;
   EXPECT_EQ(c.config.corvin.enabled, 1);
   EXPECT_EQ(c.config.corvin.beard_tertiary, 57);
   EXPECT_EQ(c.config.mael.enabled, 0);
@@ -72,7 +76,7 @@ TEST(Schema, ValuesAsApplied) {
   };
   for (const Row &row : rows) {
     Converted c = convert_text(block_text("[corvin]", row.corvin_extra) + block_text("[mael]", ""));
-    ASSERT_TRUE(c.status.ok) << row.fault << ": " << c.status.message;
+    ASSERT_TRUE(c.status.ok()) << row.fault << ": " << c.message;
     EXPECT_EQ(c.config.corvin.hair_primary, row.want_hair_primary) << row.fault;
   }
 }
@@ -80,7 +84,7 @@ TEST(Schema, ValuesAsApplied) {
 TEST(Schema, SectionNamesMatchInAnyCaseAndOthersAreIgnored) {
   Converted c = convert_text("[other]\nhair_primary = x\n" + block_text("[CORVIN]", "hair_primary = 3\n") +
                              block_text("[Mael]", "enabled = no\n"));
-  ASSERT_TRUE(c.status.ok) << c.status.message;
+  ASSERT_TRUE(c.status.ok()) << c.message;
   EXPECT_EQ(c.config.corvin.hair_primary, 3);
   EXPECT_EQ(c.config.mael.enabled, 0);
 }
@@ -89,23 +93,26 @@ TEST(Schema, Refusals) {
   struct Row {
     const char *fault;
     std::string text;
+    Status want_status;  // the failure, and for a key's failure its index in CONFIG_KEYS
     const char *want_message;
     std::vector<std::string> want_log;
   };
   const Row rows[] = {
       {"sections differing only in case holding one key",
-       block_text("[corvin]", "") + block_text("[mael]", "") + "[Corvin]\nhair_primary = 2\n", MESSAGE_DUPLICATE_KEY,
+       block_text("[corvin]", "") + block_text("[mael]", "") + "[Corvin]\nhair_primary = 2\n",
+       status_fail(FAILURE_DUPLICATE_KEY), MESSAGE_DUPLICATE_KEY,
        {"Duplicate key: hair_primary"}},
-      {"mael section missing", block_text("[corvin]", ""), MESSAGE_BAD_VALUE, {"Missing expected key: mael.enabled"}},
+      {"mael section missing", block_text("[corvin]", ""), status_fail(FAILURE_MISSING_KEY, OS_OK, 16), MESSAGE_BAD_VALUE, {"Missing expected key: mael.enabled"}},
       {"a note alone leaves an empty value", block_text("[corvin]", "chin_primary = ; none\n") + block_text("[mael]", ""),
-       MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.chin_primary, expected an integer: "}},
+       status_fail(FAILURE_NOT_AN_INTEGER, OS_OK, 4), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.chin_primary, expected an integer: "}},
       {"numbers are not truth values", block_text("[corvin]", "enabled = 1\n") + block_text("[mael]", ""),
-       MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.enabled, expected yes/no: 1"}},
+       status_fail(FAILURE_NOT_A_TRUTH_VALUE, OS_OK, 0), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.enabled, expected yes/no: 1"}},
       {"the first failure ends the conversion",
        block_text("[corvin]", "stache_primary = lots\n") + block_text("[mael]", "beard_primary = many\n"),
-       MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.stache_primary, expected an integer: lots"}},
+       status_fail(FAILURE_NOT_AN_INTEGER, OS_OK, 10), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.stache_primary, expected an integer: lots"}},
       {"an unterminated quote stays as written and is no integer",
-       block_text("[corvin]", "hair_primary = \"12\n") + block_text("[mael]", ""), MESSAGE_BAD_VALUE,
+       block_text("[corvin]", "hair_primary = \"12\n") + block_text("[mael]", ""),
+       status_fail(FAILURE_NOT_AN_INTEGER, OS_OK, 1), MESSAGE_BAD_VALUE,
        {"Failed to parse config value corvin.hair_primary, expected an integer: \"12"}},
   };
   for (const Row &row : rows) {
@@ -113,20 +120,56 @@ TEST(Schema, Refusals) {
     log_set_sink({capture, nullptr, LOG_DEBUG});
     Converted c = convert_text(row.text);
     log_set_sink({});
-    EXPECT_FALSE(c.status.ok) << row.fault;
-    EXPECT_STREQ(c.status.message, row.want_message) << row.fault;
+    EXPECT_EQ(c.status, row.want_status) << row.fault;
+    EXPECT_STREQ(c.message, row.want_message) << row.fault;
     EXPECT_EQ(logged, row.want_log) << row.fault;
-    EXPECT_EQ(c.config.corvin.hair_primary, -999) << row.fault << ": a refused file changed the Config";
   }
 }
 
 TEST(Schema, FullKeysInConversionOrder) {
-  char key[CONFIG_FULL_KEY_MAX_BYTES];
-  EXPECT_EQ(CONFIG_KEY_COUNT, 32u);
-  EXPECT_EQ(config_full_key(0, key), "corvin.enabled");
-  EXPECT_EQ(config_full_key(15, key), "corvin.beard_tertiary");
-  EXPECT_EQ(config_full_key(16, key), "mael.enabled");
-  EXPECT_EQ(config_full_key(31, key), "mael.beard_tertiary");
+  const char *const want[] = {
+      "corvin.enabled", "corvin.hair_primary", "corvin.hair_secondary", "corvin.hair_tertiary",
+      "corvin.chin_primary", "corvin.chin_secondary", "corvin.chin_tertiary", "corvin.chops_primary",
+      "corvin.chops_secondary", "corvin.chops_tertiary", "corvin.stache_primary", "corvin.stache_secondary",
+      "corvin.stache_tertiary", "corvin.beard_primary", "corvin.beard_secondary", "corvin.beard_tertiary",
+      "mael.enabled", "mael.hair_primary", "mael.hair_secondary", "mael.hair_tertiary",
+      "mael.chin_primary", "mael.chin_secondary", "mael.chin_tertiary", "mael.chops_primary",
+      "mael.chops_secondary", "mael.chops_tertiary", "mael.stache_primary", "mael.stache_secondary",
+      "mael.stache_tertiary", "mael.beard_primary", "mael.beard_secondary", "mael.beard_tertiary"};
+  ASSERT_EQ(CONFIG_KEY_COUNT, std::size(want));
+  for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) EXPECT_EQ(CONFIG_KEYS[i].full_key, want[i]) << i;
+}
+
+// Each row fills its own field: a row pointing at another block's or another key's field would
+// convert silently into the wrong place.
+TEST(Schema, EveryRowFillsTheFieldItNames) {
+  for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
+    Config config{};
+    (config.*CONFIG_KEYS[i].block).*CONFIG_KEYS[i].field = 1;
+    const int32_t *fields = reinterpret_cast<const int32_t *>(&config);
+    size_t position = static_cast<size_t>(std::find(fields, fields + 32, 1) - fields);
+    EXPECT_EQ(position, i) << CONFIG_KEYS[i].full_key << ": Config's fields are in the keys' order";
+    EXPECT_EQ(CONFIG_KEYS[i].after == CONFIG_AS_READ, CONFIG_KEYS[i].field_name() == "enabled") << CONFIG_KEYS[i].full_key;
+  }
+}
+
+// Every text a player can see for a failed reload, word for word.
+TEST(Messages, EachFailureShowsItsText) {
+  struct Row {
+    Failure failure;
+    const char *text;
+  } rows[] = {
+      {FAILURE_NONE, ""},
+      {FAILURE_FILE_TIME, "failed to open config file"},
+      {FAILURE_OPEN, "failed to open config file"},
+      {FAILURE_READ, "failed to parse config file"},
+      {FAILURE_OUT_OF_MEMORY, "failed to parse config file"},
+      {FAILURE_DUPLICATE_KEY, "duplicate key"},
+      {FAILURE_MISSING_KEY, "missing key, or failed to parse value"},
+      {FAILURE_NOT_A_TRUTH_VALUE, "missing key, or failed to parse value"},
+      {FAILURE_NOT_AN_INTEGER, "missing key, or failed to parse value"},
+  };
+  for (const Row &row : rows) EXPECT_STREQ(reload_message(row.failure), row.text) << failure_name(row.failure);
 }
 
 }  // namespace

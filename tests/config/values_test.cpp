@@ -36,9 +36,9 @@ TEST(IntegerSyntax, Matches) {
       {"zero with base prefix needs a digit after it", "0b0", 0},
   };
   for (const Row &row : rows) {
-    int64_t got = 12345;
-    EXPECT_TRUE(parse_integer_text(row.text, &got)) << row.fault;
-    EXPECT_EQ(got, row.want) << row.fault;
+    Result<int64_t> got = parse_integer_text(row.text);
+    ASSERT_TRUE(got.ok()) << row.fault;
+    EXPECT_EQ(got.value(), row.want) << row.fault;
   }
 }
 
@@ -64,9 +64,7 @@ TEST(IntegerSyntax, DoesNotMatch) {
       {"embedded NUL", std::string("1\0" "2", 3)},
   };
   for (const Row &row : rows) {
-    int64_t got = 12345;
-    EXPECT_FALSE(parse_integer_text(row.text, &got)) << row.fault;
-    EXPECT_EQ(got, 12345) << row.fault << " (written on failure)";
+    EXPECT_EQ(parse_integer_text(row.text).status(), status_fail(FAILURE_NOT_AN_INTEGER)) << row.fault;
   }
 }
 
@@ -90,7 +88,8 @@ TEST(ParseI32, StoresLowBitsAndLogsFailures) {
   log_set_sink({capture, nullptr, LOG_DEBUG});
   for (const Row &row : rows) {
     int32_t got = 99;
-    EXPECT_EQ(parse_i32(&got, "corvin.hair_primary", row.text), row.ok) << row.text;
+    EXPECT_EQ(parse_i32(&got, "corvin.hair_primary", row.text), row.ok ? STATUS_OK : status_fail(FAILURE_NOT_AN_INTEGER))
+        << row.text;
     EXPECT_EQ(got, row.want) << row.text;
   }
   log_set_sink({});
@@ -113,7 +112,8 @@ TEST(ParseB32, TruthValuesInAnyCase) {
   log_set_sink({capture, nullptr, LOG_DEBUG});
   for (const Row &row : rows) {
     int32_t got = 7;
-    EXPECT_EQ(parse_b32(&got, "mael.enabled", row.text), row.ok) << row.text;
+    EXPECT_EQ(parse_b32(&got, "mael.enabled", row.text), row.ok ? STATUS_OK : status_fail(FAILURE_NOT_A_TRUTH_VALUE))
+        << row.text;
     EXPECT_EQ(got, row.want) << row.text;
   }
   log_set_sink({});

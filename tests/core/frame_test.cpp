@@ -7,7 +7,7 @@
 #include "host/natives.h"
 #include "runtime/context.h"
 #include "sample_config.h"
-#include "src/config/schema.h"
+#include "src/config/messages.h"
 #include "src/script/frame.h"
 #include "src/script/message.h"
 #include "src/script/tint.h"

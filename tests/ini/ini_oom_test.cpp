@@ -1,5 +1,5 @@
 // Running out of memory inside the reader: every allocation in turn is made to fail, and each time
-// the reader must report INI_OUT_OF_MEMORY, leave the map empty and leak nothing.
+// the reader must report FAILURE_OUT_OF_MEMORY, leave the map empty and leak nothing.
 // This program replaces the global allocation functions, so it is a test program of its own.
 #include <gtest/gtest.h>
 
@@ -64,13 +64,13 @@ TEST(IniOutOfMemory, EveryAllocationMayFail) {
     {
       Section_Map map;
       oom_arm(allowed);
-      Ini_Error error = load_map_from_string(&map, OOM_TEXT, CONFIG_OPTIONS);
+      Status status = load_map_from_string(&map, OOM_TEXT, CONFIG_OPTIONS);
       oom_disarm();
-      if (error == INI_OK) {
+      if (status.ok()) {
         EXPECT_EQ(dump_map(map), OOM_EXPECTED);
         completed = true;
       } else {
-        EXPECT_EQ(error, INI_OUT_OF_MEMORY) << "failing allocation " << allowed;
+        EXPECT_EQ(status, status_fail(FAILURE_OUT_OF_MEMORY)) << "failing allocation " << allowed;
         EXPECT_TRUE(map.empty()) << "failing allocation " << allowed;
         failures++;
       }
@@ -84,11 +84,9 @@ TEST(IniOutOfMemory, EveryAllocationMayFail) {
 TEST(IniOutOfMemory, UnquoteReportsIt) {
   const std::string literal = "\"a long enough literal to need the heap \\t\"";
   oom_arm(0);
-  Unquoted result = unquote(literal);
+  Result<Unquoted> result = unquote(literal);
   oom_disarm();
-  EXPECT_EQ(result.error, INI_OUT_OF_MEMORY);
-  EXPECT_TRUE(result.text.empty());
-  EXPECT_FALSE(result.decoded);
+  EXPECT_EQ(result.status(), status_fail(FAILURE_OUT_OF_MEMORY));
 }
 
 }  // namespace

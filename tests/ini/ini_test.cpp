@@ -25,7 +25,7 @@ struct Map_Row {
 void expect_maps(const Map_Row *rows, size_t count, const Ini_Options &options) {
   for (size_t i = 0; i < count; i++) {
     Section_Map map;
-    EXPECT_EQ(load_map_from_string(&map, rows[i].text, options), INI_OK) << rows[i].fault;
+    EXPECT_TRUE(load_map_from_string(&map, rows[i].text, options).ok()) << rows[i].fault;
     EXPECT_EQ(dump_map(map), rows[i].expected) << rows[i].fault;
   }
 }
@@ -189,36 +189,36 @@ TEST(IniUnquote, LiteralsAndEveryEscape) {
       {"\"a\0\\tb\""sv, "a\0\tb"sv, true, "NUL inside a literal"},
   };
   for (const auto &row : rows) {
-    Unquoted result = unquote(row.input);
-    EXPECT_EQ(result.error, INI_OK) << row.fault;
-    EXPECT_EQ(result.text, row.expected) << row.fault;
-    EXPECT_EQ(result.decoded, row.decoded) << row.fault;
+    Result<Unquoted> result = unquote(row.input);
+    ASSERT_TRUE(result.ok()) << row.fault;
+    EXPECT_EQ(result.value().text, row.expected) << row.fault;
+    EXPECT_EQ(result.value().decoded, row.decoded) << row.fault;
   }
 }
 
 TEST(IniRobustness, HostileInput) {
   std::string long_value = std::string("k=").append(3 << 20, 'v');
   Section_Map map;
-  ASSERT_EQ(load_map_from_string(&map, long_value, CONFIG_OPTIONS), INI_OK);
+  ASSERT_TRUE(load_map_from_string(&map, long_value, CONFIG_OPTIONS).ok());
   EXPECT_EQ(map[""]["k"].size(), size_t{3} << 20);
 
   std::string many_equals(1 << 20, '=');
-  ASSERT_EQ(load_map_from_string(&map, many_equals, CONFIG_OPTIONS), INI_OK);
+  ASSERT_TRUE(load_map_from_string(&map, many_equals, CONFIG_OPTIONS).ok());
   EXPECT_EQ(map[""][""].size(), (size_t{1} << 20) - 1);
 
   std::string quotes(1 << 16, '"');
-  ASSERT_EQ(load_map_from_string(&map, quotes, CONFIG_OPTIONS), INI_OK);
+  ASSERT_TRUE(load_map_from_string(&map, quotes, CONFIG_OPTIONS).ok());
   EXPECT_TRUE(map.empty());
 
   std::string escapes = std::string("k=\"").append(1 << 16, '\\').append("\"");
-  ASSERT_EQ(load_map_from_string(&map, escapes, CONFIG_OPTIONS), INI_OK);
+  ASSERT_TRUE(load_map_from_string(&map, escapes, CONFIG_OPTIONS).ok());
   EXPECT_EQ(map[""]["k"], std::string(1 << 15, '\\'));
 }
 
 TEST(IniMaps, ReloadReplacesAndDeleteEmpties) {
   Section_Map map;
-  ASSERT_EQ(load_map_from_string(&map, "[a]\nx=1", CONFIG_OPTIONS), INI_OK);
-  ASSERT_EQ(load_map_from_string(&map, "[b]\ny=2", CONFIG_OPTIONS), INI_OK);
+  ASSERT_TRUE(load_map_from_string(&map, "[a]\nx=1", CONFIG_OPTIONS).ok());
+  ASSERT_TRUE(load_map_from_string(&map, "[b]\ny=2", CONFIG_OPTIONS).ok());
   EXPECT_EQ(dump_map(map), "[b]\ny\t2\n");
   delete_map(&map);
   EXPECT_TRUE(map.empty());
@@ -239,35 +239,31 @@ std::string utf8_from_path(const std::filesystem::path &path) {
 TEST(IniPath, ReadsAFileAndReportsAMissingOne) {
   const char *text = "\xEF\xBB\xBF[corvin]\r\nEnabled = 1\r\nhair_primary = \"12\"\r\n";
   std::filesystem::path path = write_temp_file(u8"ManeShade_ini_test_\u00e9.ini", text);
-  Ini_Load_Result loaded = load_map_from_path(utf8_from_path(path), CONFIG_OPTIONS);
-  EXPECT_TRUE(loaded.ok);
-  EXPECT_EQ(loaded.error, INI_OK);
-  EXPECT_EQ(loaded.os_error, OS_OK);
-  EXPECT_EQ(dump_map(loaded.map), "[corvin]\nenabled\t1\nhair_primary\t12\n");
+  Section_Map loaded;
+  EXPECT_EQ(load_map_from_path(&loaded, utf8_from_path(path), CONFIG_OPTIONS), STATUS_OK);
+  EXPECT_EQ(dump_map(loaded), "[corvin]\nenabled\t1\nhair_primary\t12\n");
 
   std::filesystem::path empty_path = write_temp_file(u8"ManeShade_ini_test_empty.ini", "");
-  Ini_Load_Result empty = load_map_from_path(utf8_from_path(empty_path), CONFIG_OPTIONS);
-  EXPECT_TRUE(empty.ok);
-  EXPECT_TRUE(empty.map.empty());
+  Section_Map empty;
+  EXPECT_TRUE(load_map_from_path(&empty, utf8_from_path(empty_path), CONFIG_OPTIONS).ok());
+  EXPECT_TRUE(empty.empty());
 
   std::filesystem::remove(path);
-  Ini_Load_Result missing = load_map_from_path(utf8_from_path(path), CONFIG_OPTIONS);
-  EXPECT_FALSE(missing.ok);
-  EXPECT_EQ(missing.error, INI_READ_FAILED);
-  EXPECT_EQ(missing.os_error, OS_FILE_NOT_FOUND);
-  EXPECT_TRUE(missing.map.empty());
+  Section_Map missing = loaded;
+  EXPECT_EQ(load_map_from_path(&missing, utf8_from_path(path), CONFIG_OPTIONS), status_fail(FAILURE_READ, OS_FILE_NOT_FOUND));
+  EXPECT_TRUE(missing.empty());
 
-  Ini_Load_Result directory = load_map_from_path(utf8_from_path(std::filesystem::temp_directory_path()), CONFIG_OPTIONS);
-  EXPECT_FALSE(directory.ok);
-  EXPECT_EQ(directory.error, INI_READ_FAILED);
+  Section_Map directory;
+  EXPECT_EQ(load_map_from_path(&directory, utf8_from_path(std::filesystem::temp_directory_path()), CONFIG_OPTIONS).failure,
+            FAILURE_READ);
 
   std::filesystem::remove(empty_path);
 }
 
 TEST(IniErrors, NamesForLogs) {
-  EXPECT_STREQ(ini_error_name(INI_OK), "Ok");
-  EXPECT_STREQ(ini_error_name(INI_OUT_OF_MEMORY), "Out_Of_Memory");
-  EXPECT_STREQ(ini_error_name(INI_READ_FAILED), "Read_Failed");
+  EXPECT_STREQ(failure_name(FAILURE_NONE), "Ok");
+  EXPECT_STREQ(failure_name(FAILURE_OUT_OF_MEMORY), "Out_Of_Memory");
+  EXPECT_STREQ(failure_name(FAILURE_READ), "Read_Failed");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "runtime/heap.h"
+
 namespace {
 
 Fake_Platform *fake;
@@ -16,31 +18,33 @@ Os_Error fake_presence(std::string_view path) {
   return fake->exists && path == fake->path ? OS_OK : OS_FILE_NOT_FOUND;
 }
 
-Platform_Time_Result fake_last_write_ticks(Arena *, std::string_view path) noexcept {
+Result<uint64_t> fake_last_write_ticks(Arena *, std::string_view path) noexcept {
   fake->attribute_reads++;
   Os_Error error = fake_presence(path);
-  return {error, error == OS_OK ? fake->write_ticks : 0};
+  if (error != OS_OK) return status_fail(FAILURE_FILE_TIME, error);
+  return fake->write_ticks;
 }
 
-Os_Error fake_check_open(Arena *, std::string_view path) noexcept {
+Status fake_check_open(Arena *, std::string_view path) noexcept {
   fake->open_checks++;
   Os_Error error = fake_presence(path);
-  return error != OS_OK ? error : fake->open_error;
+  if (error == OS_OK) error = fake->open_error;
+  return error == OS_OK ? STATUS_OK : status_fail(FAILURE_OPEN, error);
 }
 
-Os_Error fake_read_file(Arena *, std::string_view path, File_Bytes *out) noexcept {
+Result<File_Bytes> fake_read_file(Arena *, std::string_view path) noexcept {
   fake->file_reads++;
-  *out = {};
   Os_Error error = fake_presence(path);
   if (error == OS_OK) error = fake->open_error;
   if (error == OS_OK) error = fake->read_error;
-  if (error != OS_OK) return error;
-  if (fake->bytes.empty()) return OS_OK;
-  out->data = static_cast<char *>(platform_heap_alloc(fake->bytes.size()));
-  if (!out->data) return OS_OUT_OF_MEMORY;
-  std::memcpy(out->data, fake->bytes.data(), fake->bytes.size());
-  out->size = fake->bytes.size();
-  return OS_OK;
+  // As the real reads: the heap running out is a failure of its own.
+  if (error == OS_OUT_OF_MEMORY) return status_fail(FAILURE_OUT_OF_MEMORY);
+  if (error != OS_OK) return status_fail(FAILURE_READ, error);
+  if (fake->bytes.empty()) return File_Bytes{};
+  auto *data = static_cast<char *>(heap_alloc(fake->bytes.size()));
+  if (!data) return status_fail(FAILURE_OUT_OF_MEMORY);
+  std::memcpy(data, fake->bytes.data(), fake->bytes.size());
+  return File_Bytes{data, fake->bytes.size()};
 }
 
 constexpr Platform_Services FAKE_SERVICES = {fake_now_ticks, fake_last_write_ticks, fake_check_open, fake_read_file};

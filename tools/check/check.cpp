@@ -1,8 +1,6 @@
 // The validator; see check.h.
 #include "tools/check/check.h"
 
-#include <algorithm>
-#include <map>
 #include <new>
 #include <string>
 #include <string_view>
@@ -12,9 +10,10 @@
 #include "runtime/arena.h"
 #include "runtime/log.h"
 #include "runtime/names.h"
-#include "src/config/schema.h"
+#include "src/config/diagnose.h"
+#include "src/config/keys.h"
+#include "src/config/messages.h"
 #include "tools/check/check_json.h"
-#include "tools/check/check_lines.h"
 
 namespace {
 
@@ -120,166 +119,100 @@ std::string check_bracketed(std::string_view section) {
   return text;
 }
 
-// The section names of `sections` that the flattening takes for `block`, in byte order.
-std::vector<std::string_view> check_block_sections(const Section_Map &sections, std::string_view block) {
-  std::vector<std::string_view> names;
-  for (const auto &section : sections) {
-    if (check_lower(section.first) == block) names.push_back(section.first);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// The line on which the reader took the value of `key` in the section named exactly `section`:
-// the last one, as the last occurrence wins. Zero when it cannot be told.
-size_t check_value_line(const Check_Lines &lines, std::string_view block, std::string_view key, std::string_view section) {
-  size_t line = 0;
-  for (const Check_Line *pair : check_pairs_of(lines, block, key)) {
-    if (pair->section == section) line = pair->line;
-  }
-  return line;
-}
-
-struct Check_Duplicate {
-  size_t order;  // its first line less one, so that a duplicate whose lines were not found comes last
-  std::string text;
-};
-
-// Every full key that two sections of one block both hold (the flattening fails on the first it
-// meets, in no fixed order), with the lines of both.
-void check_explain_duplicates(FILE *err, std::string_view path, const Section_Map &sections, const Check_Lines &lines) {
-  std::vector<Check_Duplicate> found;
-  for (const Config_Block &block : CONFIG_BLOCKS) {
-    std::vector<std::string_view> names = check_block_sections(sections, block.section);
-    std::map<std::string, std::vector<std::string_view>> holders;  // lowercased key to section names
-    for (std::string_view name : names) {
-      for (const auto &pair : sections.find(std::string(name))->second) holders[check_lower(pair.first)].push_back(name);
-    }
-    for (const auto &[key, holder_names] : holders) {
-      if (holder_names.size() < 2) continue;
-      std::string full_key = std::string(block.section) + "." + key;
-      std::vector<std::pair<size_t, std::string_view>> places;  // in file order; a line not found (0) last
-      for (std::string_view name : holder_names) places.emplace_back(check_value_line(lines, block.section, key, name), name);
-      std::sort(places.begin(), places.end(), [](const auto &a, const auto &b) { return a.first - 1 < b.first - 1; });
-      Check_Duplicate duplicate{places.front().first - 1, {}};
-      for (const auto &[line, name] : places) {
-        duplicate.text += check_where(path, line) + "duplicate key " + full_key + ", in " + check_bracketed(name) + "\n";
-      }
-      found.push_back(std::move(duplicate));
+void check_explain_duplicates(FILE *err, std::string_view path, const Config_Diagnosis &d) {
+  for (const Config_Duplicate &duplicate : d.duplicates) {
+    for (const Config_Place &place : duplicate.places) {
+      check_write(err, check_where(path, place.line) + "duplicate key " + duplicate.full_key + ", in " +
+                           check_bracketed(place.section) + "\n");
     }
   }
-  std::sort(found.begin(), found.end(), [](const Check_Duplicate &a, const Check_Duplicate &b) { return a.order < b.order; });
-  for (const Check_Duplicate &duplicate : found) check_write(err, duplicate.text);
 }
 
-// The first expected key that fails, found by running the module's own `parse` over the flat
-// table in the order of the conversion, with the log quiet (the conversion already logged it).
-size_t check_first_failing_key(const Flat_Key_Table &table) {
-  Log_Sink loud = log_set_sink({});
-  size_t index = 0;
-  for (; index < CONFIG_KEY_COUNT; index++) {
-    char key[CONFIG_FULL_KEY_MAX_BYTES];
-    int32_t unused = 0;
-    if (!parse(&unused, CONFIG_FIELDS[index % std::size(CONFIG_FIELDS)].kind, config_full_key(index, key), table)) break;
-  }
-  log_set_sink(loud);
-  return index;
-}
-
-void check_explain_missing(FILE *err, std::string_view path, const Section_Map &sections, const Check_Lines &lines, const Config_Block &block,
-                           const Config_Field &field) {
-  std::vector<std::string_view> names = check_block_sections(sections, block.section);
-  if (names.empty()) {
+void check_explain_missing(FILE *err, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
+  for (const Config_Place &header : d.empty_block_headers) {
     // A header with nothing under it makes no section.
-    for (const Check_Line &header : lines.headers) {
-      if (check_lower(header.section) != block.section) continue;
-      check_write(err, check_where(path, header.line) + "section " + check_bracketed(header.section) + " holds no keys\n");
-      return;
-    }
-    check_write(err, check_where(path, 0) + "the file has no section " + check_bracketed(block.section) + "\n");
-    return;
+    check_write(err, check_where(path, header.line) + "section " + check_bracketed(header.section) + " holds no keys\n");
   }
-  for (std::string_view name : names) {
-    const Check_Line *header = check_header_of(lines, name);
-    check_write(err, check_where(path, header ? header->line : 0) + "section " + check_bracketed(name) + " has no key " +
-                         std::string(field.name) + "\n");
+  if (d.block_sections.empty() && d.empty_block_headers.empty()) {
+    check_write(err, check_where(path, 0) + "the file has no section " + check_bracketed(key.section()) + "\n");
+  }
+  for (const Config_Place &section : d.block_sections) {
+    check_write(err, check_where(path, section.line) + "section " + check_bracketed(section.section) + " has no key " +
+                         std::string(key.field_name()) + "\n");
   }
 }
 
-void check_explain_value(FILE *err, std::string_view path, const Check_Lines &lines, const Config_Block &block, const Config_Field &field) {
-  std::vector<const Check_Line *> pairs = check_pairs_of(lines, block.section, field.name);
-  if (pairs.empty()) return;
-  const Check_Line *taken = pairs.back();
-  for (const Check_Line *pair : pairs) {
-    if (pair->section != taken->section) return;  // two sections would have been a duplicate key: unsure, say nothing
+void check_explain_value(FILE *err, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
+  if (d.key_places.empty()) return;
+  const Config_Place &taken = d.key_places.back();
+  for (const Config_Place &place : d.key_places) {
+    if (place.section != taken.section) return;  // two sections would have been a duplicate key: unsure, say nothing
   }
-  std::string full_key = std::string(block.section) + "." + std::string(field.name);
-  check_write(err, check_where(path, taken->line) + full_key + " is written here, in " + check_bracketed(taken->section) + "\n");
-  for (const Check_Line *pair : pairs) {
-    if (pair == taken) continue;
-    check_write(err, check_where(path, pair->line) + "an earlier " + std::string(field.name) + ", replaced by line " +
-                         std::to_string(taken->line) + "\n");
+  check_write(err, check_where(path, taken.line) + std::string(key.full_key) + " is written here, in " +
+                       check_bracketed(taken.section) + "\n");
+  for (size_t i = 0; i + 1 < d.key_places.size(); i++) {
+    check_write(err, check_where(path, d.key_places[i].line) + "an earlier " + std::string(key.field_name()) +
+                         ", replaced by line " + std::to_string(taken.line) + "\n");
   }
 }
 
-void check_explain(FILE *err, std::string_view path, std::string_view text, const Config_Status &status, const Section_Map &sections,
-                   const Flat_Key_Table &table) {
-  Check_Lines lines = check_scan_lines(text);
-  if (std::string_view(status.message) == MESSAGE_DUPLICATE_KEY) {
-    check_explain_duplicates(err, path, sections, lines);
+void check_explain(FILE *err, std::string_view path, const Config_Diagnosis &d) {
+  if (d.status.failure == FAILURE_DUPLICATE_KEY) {
+    check_explain_duplicates(err, path, d);
     return;
   }
-  size_t index = check_first_failing_key(table);
-  if (index >= CONFIG_KEY_COUNT) return;
-  const Config_Block &block = CONFIG_BLOCKS[index / std::size(CONFIG_FIELDS)];
-  const Config_Field &field = CONFIG_FIELDS[index % std::size(CONFIG_FIELDS)];
-  char key[CONFIG_FULL_KEY_MAX_BYTES];
-  if (table.find(config_full_key(index, key)) == table.end()) {
-    check_explain_missing(err, path, sections, lines, block, field);
+  if (d.status.key < 0) return;
+  const Config_Key &key = CONFIG_KEYS[d.status.key];
+  if (d.status.failure == FAILURE_MISSING_KEY) {
+    check_explain_missing(err, path, d, key);
     return;
   }
-  check_explain_value(err, path, lines, block, field);
+  check_explain_value(err, path, d, key);
 }
 
 std::string check_enabled_summary(const Config &config) {
   std::string summary;
-  for (const Config_Block &block : CONFIG_BLOCKS) {
+  for (const Config_Key &key : CONFIG_KEYS) {
+    if (key.field != &Character_Config::enabled) continue;
     if (!summary.empty()) summary.append(", ");
-    summary.append(block.section);
-    summary.append((config.*block.block).enabled ? " on" : " off");
+    summary.append(key.section());
+    summary.append((config.*key.block).enabled ? " on" : " off");
   }
   return summary;
 }
 
 int check_run(const Check_Args &args, FILE *out, FILE *err) {
   Check_Run run;
-  Os_Error read = platform_read_file(&run.scratch, args.path, &run.bytes);
-  if (read != OS_OK) {
-    check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(args.path) + ": " + check_reason(read) + " (" +
-                         os_error_name(read) + ")\n");
-    check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " + MESSAGE_FAILED_TO_OPEN + "\n");
+  Result<File_Bytes> read = platform_read_file(&run.scratch, args.path);
+  if (!read.ok()) {
+    if (read.status().failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+    Os_Error why = read.status().os_error;
+    check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(args.path) + ": " + check_reason(why) + " (" +
+                         os_error_name(why) + ")\n");
+    check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
+                         MESSAGE_FAILED_TO_OPEN + "\n");
     return CHECK_EXIT_NOT_CHECKED;
   }
+  run.bytes = read.value();
   std::string_view text(run.bytes.data, run.bytes.size);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
   run.sink_installed = true;
-  Section_Map sections;
-  Flat_Key_Table table;
-  Config config{};
-  Config_Status status = config_from_text(&run.scratch, text, &sections, &table, &config);
-  if (!status.ok && std::string_view(status.message) == MESSAGE_FAILED_TO_PARSE) throw std::bad_alloc();
+  Config_Diagnosis diagnosis{};
+  config_diagnose(&run.scratch, text, &diagnosis);
+  if (diagnosis.status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
 
   int exit_status = CHECK_EXIT_INSTALLED;
-  if (status.ok) {
-    check_write(err, check_where(args.path, 0) + "ok: the game would use this file (" + check_enabled_summary(config) + ")\n");
+  const char *message = reload_message(diagnosis.status.failure);
+  if (diagnosis.status.ok()) {
+    check_write(err, check_where(args.path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
   } else {
     exit_status = CHECK_EXIT_REFUSED;
-    check_explain(err, args.path, text, status, sections, table);
-    check_write(err, check_where(args.path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
-                         status.message + "\n");
+    check_explain(err, args.path, diagnosis);
+    check_write(err, check_where(args.path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) +
+                         " " + message + "\n");
   }
-  if (args.dump) check_write(out, check_dump_json(sections, status.message, status.ok ? &config : nullptr) + "\n");
+  if (args.dump) check_write(out, check_dump_json(diagnosis.sections, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
   return exit_status;
 }
 

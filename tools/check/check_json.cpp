@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "runtime/utf8.h"
-#include "src/config/schema.h"
+#include "src/config/keys.h"
 
 namespace {
 
@@ -54,31 +54,29 @@ void check_json_append_sections(std::string *out, const Section_Map &sections) {
   out->push_back('}');
 }
 
-void check_json_append_block(std::string *out, const Character_Config &block) {
-  std::vector<const Config_Field *> fields;
-  for (const Config_Field &field : CONFIG_FIELDS) fields.push_back(&field);
-  std::sort(fields.begin(), fields.end(), [](const Config_Field *a, const Config_Field *b) { return check_raw_less(a->name, b->name); });
-  out->push_back('{');
-  for (size_t i = 0; i < fields.size(); i++) {
-    if (i > 0) out->push_back(',');
-    check_json_append_string(out, fields[i]->name);
-    out->push_back(':');
-    out->append(std::to_string(block.*(fields[i]->field)));
-  }
-  out->push_back('}');
-}
-
+// {"corvin":{...},"mael":{...}}: the blocks of CONFIG_KEYS, and in each its fields, by name.
 void check_json_append_config(std::string *out, const Config &config) {
-  std::vector<const Config_Block *> blocks;
-  for (const Config_Block &block : CONFIG_BLOCKS) blocks.push_back(&block);
-  std::sort(blocks.begin(), blocks.end(), [](const Config_Block *a, const Config_Block *b) { return check_raw_less(a->section, b->section); });
+  std::vector<const Config_Key *> keys;
+  for (const Config_Key &key : CONFIG_KEYS) keys.push_back(&key);
+  std::sort(keys.begin(), keys.end(), [](const Config_Key *a, const Config_Key *b) {
+    if (a->section() != b->section()) return check_raw_less(a->section(), b->section());
+    return check_raw_less(a->field_name(), b->field_name());
+  });
   out->push_back('{');
-  for (size_t i = 0; i < blocks.size(); i++) {
-    if (i > 0) out->push_back(',');
-    check_json_append_string(out, blocks[i]->section);
+  for (size_t i = 0; i < keys.size(); i++) {
+    bool opens_block = i == 0 || keys[i]->section() != keys[i - 1]->section();
+    if (opens_block && i > 0) out->append("},");
+    if (opens_block) {
+      check_json_append_string(out, keys[i]->section());
+      out->append(":{");
+    } else {
+      out->push_back(',');
+    }
+    check_json_append_string(out, keys[i]->field_name());
     out->push_back(':');
-    check_json_append_block(out, config.*(blocks[i]->block));
+    out->append(std::to_string((config.*(keys[i]->block)).*(keys[i]->field)));
   }
+  if (!keys.empty()) out->push_back('}');
   out->push_back('}');
 }
 

@@ -1,0 +1,90 @@
+// Failures as values: one small status type that says what failed, and a result type that adds a
+// value. Callers branch on the failure code; the texts a player sees are looked up from it in one
+// table (src/config/messages.h). Nothing here throws.
+#pragma once
+#include <cstdint>
+#include <utility>
+
+#include "runtime/assert.h"
+#include "runtime/format.h"
+
+// What an OS call reported, by kind; os_error_name gives the name that logs show.
+enum Os_Error : uint8_t {
+  OS_OK = 0,
+  OS_FILE_NOT_FOUND,
+  OS_PATH_NOT_FOUND,
+  OS_ACCESS_DENIED,
+  OS_SHARING_VIOLATION,
+  OS_NOT_A_FILE,
+  OS_OUT_OF_MEMORY,
+  OS_TOO_LARGE,
+  OS_INVALID_PATH,
+  OS_IO_ERROR,
+  OS_OTHER,
+};
+
+// "Ok", "File_Not_Found", ...; "Other" for OS_OTHER.
+const char *os_error_name(Os_Error error) noexcept;
+
+enum Failure : uint8_t {
+  FAILURE_NONE = 0,
+  FAILURE_OUT_OF_MEMORY,      // the heap or the frame scratch ran out
+  FAILURE_FILE_TIME,          // a file's last-write time cannot be read; os_error says why
+  FAILURE_OPEN,               // a file cannot be opened; os_error says why
+  FAILURE_READ,               // a file cannot be read; os_error says why
+  FAILURE_DUPLICATE_KEY,      // two sections of one block hold the same key
+  FAILURE_MISSING_KEY,        // an expected key is not in the file; key says which
+  FAILURE_NOT_A_TRUTH_VALUE,  // an expected key's value is not yes, no, true or false; key says which
+  FAILURE_NOT_AN_INTEGER,     // an expected key's value is not an integer; key says which
+};
+
+// "Ok", "Out_Of_Memory", "File_Time_Failed", "Open_Failed", "Read_Failed", "Duplicate_Key", ...
+const char *failure_name(Failure failure) noexcept;
+
+constexpr int16_t STATUS_NO_KEY = -1;
+
+struct [[nodiscard]] Status {
+  Failure failure;
+  Os_Error os_error;  // FAILURE_FILE_TIME, _OPEN and _READ: what the OS reported; OS_OK otherwise
+  int16_t key;        // the key failures: the expected key's index in CONFIG_KEYS; STATUS_NO_KEY otherwise
+
+  constexpr bool ok() const noexcept { return failure == FAILURE_NONE; }
+  friend constexpr bool operator==(const Status &, const Status &) = default;
+};
+
+constexpr Status STATUS_OK = {FAILURE_NONE, OS_OK, STATUS_NO_KEY};
+
+constexpr Status status_fail(Failure failure, Os_Error os_error = OS_OK, int16_t key = STATUS_NO_KEY) noexcept {
+  return {failure, os_error, key};
+}
+
+// A value, or the failure that kept it from being made. Reading the value of a failure is a bug.
+template <class T>
+class [[nodiscard]] Result {
+ public:
+  Result(Status failure) noexcept(noexcept(T())) : status_(failure), value_() {
+    RUNTIME_ASSERT(!failure.ok(), "a Result made from a status must be a failure");
+  }
+  Result(T value) noexcept(noexcept(T(std::move(value)))) : status_(STATUS_OK), value_(std::move(value)) {}
+
+  bool ok() const noexcept { return status_.ok(); }
+  const Status &status() const noexcept { return status_; }
+  T &value() noexcept {
+    RUNTIME_ASSERT(ok(), "the value of a failed Result");
+    return value_;
+  }
+  const T &value() const noexcept {
+    RUNTIME_ASSERT(ok(), "the value of a failed Result");
+    return value_;
+  }
+
+ private:
+  Status status_;
+  T value_;
+};
+
+inline void append_text(Format_Buffer *buffer, Os_Error error) noexcept { append_text(buffer, os_error_name(error)); }
+inline void append_text(Format_Buffer *buffer, Failure failure) noexcept { append_text(buffer, failure_name(failure)); }
+
+// A status by its most telling name: the OS's reason for the file failures, else the failure's.
+void append_text(Format_Buffer *buffer, const Status &status) noexcept;
