@@ -1,5 +1,5 @@
 // The module's exported procedures, setup and cleanup. They know nothing of the host.
-#include "host/module_exports.h"
+#include "src/script/exports.h"
 #include "runtime/assert.h"
 #include "runtime/context.h"
 #include "src/script/frame.h"

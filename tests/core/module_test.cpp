@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "host/attach.h"
-#include "host/module_exports.h"
+#include "module/attach.h"
+#include "src/script/exports.h"
 #include "src/script/frame.h"
 
 namespace {

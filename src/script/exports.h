@@ -1,4 +1,4 @@
-// The module's two exported procedures, as the entry glue calls them (defined in src/script).
+// The module's two exported procedures, setup and cleanup, which the entry glue (module/) calls.
 #pragma once
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 // passed in as data, so that it runs (and is tested) without the real host.
 #pragma once
 #include "host/host_functions.h"
-#include "host/module_exports.h"
+#include "src/script/exports.h"
 
 constexpr int32_t MODULE_SCRIPT_SLOTS = 64;
 

@@ -5,7 +5,7 @@
 #endif
 #include <windows.h>
 
-#include "host/attach.h"
+#include "module/attach.h"
 #include "host/script_hook.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) noexcept {

@@ -1,5 +1,5 @@
 // The module entry's work on attach and detach; see attach.h.
-#include "host/attach.h"
+#include "module/attach.h"
 
 void module_attach(Host_Module module, const Host_Exports &host, const Module_Exports &exports) noexcept {
   host_functions.script_wait = host.script_wait;
