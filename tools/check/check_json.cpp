@@ -4,18 +4,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "runtime/utf8.h"
 #include "src/config/keys.h"
+#include "tools/json/json_write.h"
 
 namespace {
-
-constexpr char CHECK_HEX_DIGITS[] = "0123456789abcdef";
-
-void check_json_append_byte_escape(std::string *out, unsigned char byte) {
-  out->append("\\u00");
-  out->push_back(CHECK_HEX_DIGITS[byte >> 4]);
-  out->push_back(CHECK_HEX_DIGITS[byte & 0xF]);
-}
 
 // Byte order, whatever the signedness of char.
 bool check_raw_less(std::string_view a, std::string_view b) {
@@ -83,33 +75,7 @@ void check_json_append_config(std::string *out, const Config &config) {
 }  // namespace
 
 void check_json_append_string(std::string *out, std::string_view bytes) {
-  out->push_back('"');
-  const char *at = bytes.data();
-  const char *end = at + bytes.size();
-  while (at < end) {
-    unsigned char byte = static_cast<unsigned char>(*at);
-    if (byte >= 0x80) {
-      // utf8_decode consumes one byte for anything that does not start a valid sequence.
-      Utf8_Decoded decoded = utf8_decode(at, end);
-      if (decoded.size == 1) {
-        check_json_append_byte_escape(out, byte);
-      } else {
-        out->append(at, decoded.size);
-      }
-      at += decoded.size;
-      continue;
-    }
-    if (byte < 0x20 || byte == 0x7F) {
-      check_json_append_byte_escape(out, byte);
-    } else if (byte == '"' || byte == '\\') {
-      out->push_back('\\');
-      out->push_back(static_cast<char>(byte));
-    } else {
-      out->push_back(static_cast<char>(byte));
-    }
-    at++;
-  }
-  out->push_back('"');
+  json_append_string(out, bytes, Json_High_Bytes::checked_utf8);
 }
 
 std::string check_dump_json(const Section_Map &sections, std::string_view message, const Config *config) {
