@@ -65,15 +65,13 @@ int platform_open_file(Arena *scratch, std::string_view path, Os_Error *error) {
   return fd;
 }
 
-}  // namespace
-
-static uint64_t posix_now_ticks() noexcept {
+uint64_t posix_now_ticks() noexcept {
   timespec t{};
   clock_gettime(CLOCK_REALTIME, &t);
   return platform_ticks_from_timespec(t);
 }
 
-static Result<uint64_t> posix_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+Result<uint64_t> posix_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
   const char *z = platform_path_z(scratch, path);
   if (!z) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
   struct stat st;
@@ -81,7 +79,7 @@ static Result<uint64_t> posix_last_write_ticks(Arena *scratch, std::string_view 
   return platform_ticks_from_timespec(st.st_mtim);
 }
 
-static Status posix_check_open(Arena *scratch, std::string_view path) noexcept {
+Status posix_check_open(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   int fd = platform_open_file(scratch, path, &error);
   if (fd < 0) return status_fail(FAILURE_OPEN, error);
@@ -89,7 +87,7 @@ static Status posix_check_open(Arena *scratch, std::string_view path) noexcept {
   return STATUS_OK;
 }
 
-static Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path) noexcept {
+Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   int fd = platform_open_file(scratch, path, &error);
   if (fd < 0) return status_fail(FAILURE_READ, error);
@@ -121,6 +119,8 @@ static Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path)
   ::close(fd);
   return File_Bytes{data, got};
 }
+
+}  // namespace
 
 const Platform_Services PLATFORM_NATIVE_SERVICES = {posix_now_ticks, posix_last_write_ticks, posix_check_open,
                                                    posix_read_file};

@@ -61,15 +61,13 @@ HANDLE platform_open_file(Arena *scratch, std::string_view path, Os_Error *error
   return file;
 }
 
-}  // namespace
-
-static uint64_t win32_now_ticks() noexcept {
+uint64_t win32_now_ticks() noexcept {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   return platform_ticks_from_filetime(now);
 }
 
-static Result<uint64_t> win32_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+Result<uint64_t> win32_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
   const wchar_t *wide = platform_wide_path(scratch, path);
   if (!wide) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -80,7 +78,7 @@ static Result<uint64_t> win32_last_write_ticks(Arena *scratch, std::string_view 
   return platform_ticks_from_filetime(data.ftLastWriteTime);
 }
 
-static Status win32_check_open(Arena *scratch, std::string_view path) noexcept {
+Status win32_check_open(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   HANDLE file = platform_open_file(scratch, path, &error);
   if (file == INVALID_HANDLE_VALUE) return status_fail(FAILURE_OPEN, error);
@@ -88,7 +86,7 @@ static Status win32_check_open(Arena *scratch, std::string_view path) noexcept {
   return STATUS_OK;
 }
 
-static Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path) noexcept {
+Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path) noexcept {
   Os_Error error;
   HANDLE file = platform_open_file(scratch, path, &error);
   if (file == INVALID_HANDLE_VALUE) return status_fail(FAILURE_READ, error);
@@ -125,6 +123,8 @@ static Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path)
   CloseHandle(file);
   return File_Bytes{data, got};
 }
+
+}  // namespace
 
 const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_last_write_ticks, win32_check_open,
                                                    win32_read_file};

@@ -32,14 +32,14 @@ Arena_Block *arena_new_block(Arena *arena, size_t min_capacity) {
   return block;
 }
 
-}  // namespace
-
 // Where a push of `align` would start in `block`, as an offset from its base; aligns the address,
 // not the offset, so alignments above the heap's own hold too.
-static size_t arena_aligned_offset(Arena_Block *block, size_t align) {
+size_t arena_aligned_offset(Arena_Block *block, size_t align) {
   uintptr_t base = reinterpret_cast<uintptr_t>(arena_block_base(block));
   return arena_align_up(base + block->used, align) - base;
 }
+
+}  // namespace
 
 void *arena_push(Arena *arena, size_t size, size_t align) noexcept {
   Arena_Block *block = arena->newest;

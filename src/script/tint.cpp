@@ -7,6 +7,14 @@
 
 namespace {
 
+// refresh_ped_variation's five truth values, always these after a re-tint. What each means is the
+// game's business; these are the ones that make the new tints show.
+constexpr bool REFRESH_P1 = false;
+constexpr bool REFRESH_P2 = true;
+constexpr bool REFRESH_P3 = true;
+constexpr bool REFRESH_P4 = true;
+constexpr bool REFRESH_P5 = false;
+
 struct Tint_Group {
   uint32_t category;
   int32_t Character_Config::*primary;
@@ -49,7 +57,7 @@ void tint_component(Entity_Handle ped, int32_t index, Tints want) {
   uint32_t asset1 = 0, asset2 = 0, asset3 = 0, asset4 = 0;
   get_component_assets(ped, index, &asset1, &asset2, &asset3, &asset4);
   set_component_tint(ped, asset1, asset2, asset3, asset4, palette, want.primary, want.secondary, want.tertiary);
-  refresh_ped_variation(ped, false, true, true, true, false);
+  refresh_ped_variation(ped, REFRESH_P1, REFRESH_P2, REFRESH_P3, REFRESH_P4, REFRESH_P5);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // An in-process stand-in for the game behind the Host_Functions slots, for unit tests and
-// benchmarks: one player ped with components, the twelve natives, and a record of the calls.
+// benchmarks: one player ped with components, every native of host/natives.h, and a record of the calls.
 #pragma once
 #include <cstdint>
 #include <optional>
