@@ -17,16 +17,16 @@ const Platform_Services *platform_use_services(const Platform_Services *services
 
 uint64_t platform_now_ticks() noexcept { return platform_services->now_ticks(); }
 
-Result<uint64_t> platform_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
-  return platform_services->last_write_ticks(scratch, path);
+Result<File_Stamp> platform_file_stamp(Arena *scratch, std::string_view path) noexcept {
+  return platform_services->file_stamp(scratch, path);
 }
 
 Status platform_check_open(Arena *scratch, std::string_view path) noexcept {
   return platform_services->check_open(scratch, path);
 }
 
-Result<File_Bytes> platform_read_file(Arena *scratch, std::string_view path) noexcept {
-  return platform_services->read_file(scratch, path);
+Result<File_Bytes> platform_read_file(Arena *scratch, std::string_view path, uint64_t max_bytes) noexcept {
+  return platform_services->read_file(scratch, path, max_bytes);
 }
 
 void platform_free_file(File_Bytes *bytes) noexcept {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 
@@ -27,7 +28,8 @@ Os_Error platform_error_from_errno(int e) {
     case ENOTDIR: return OS_PATH_NOT_FOUND;
     case EACCES:
     case EPERM: return OS_ACCESS_DENIED;
-    case EISDIR: return OS_NOT_A_FILE;
+    case EISDIR: return OS_IS_A_FOLDER;
+    case ELOOP: return OS_SYMLINK_LOOP;
     case ENOMEM: return OS_OUT_OF_MEMORY;
     case ENAMETOOLONG:
     case EINVAL: return OS_INVALID_PATH;
@@ -43,26 +45,37 @@ const char *platform_path_z(Arena *scratch, std::string_view path) {
   return z.data() && z.size() == path.size() ? z.data() : nullptr;
 }
 
-// open(2) succeeds on a directory, where CreateFileW fails: refuse anything but a regular file.
+// What a file's mode says it is, as the Windows side tells the same kinds apart.
+Os_Error platform_error_from_mode(mode_t mode) {
+  if (S_ISREG(mode)) return OS_OK;
+  if (S_ISDIR(mode)) return OS_IS_A_FOLDER;
+  return OS_NOT_A_FILE;
+}
+
+// open(2) succeeds on a directory, where CreateFileW fails, and blocks on a FIFO without a writer:
+// O_NONBLOCK makes it return at once (it changes nothing for a regular file), and anything but a
+// regular file is refused.
 int platform_open_file(Arena *scratch, std::string_view path, Os_Error *error) {
   const char *z = platform_path_z(scratch, path);
   if (!z) {
     *error = OS_INVALID_PATH;
     return -1;
   }
-  int fd = ::open(z, O_RDONLY | O_CLOEXEC);
+  int fd = ::open(z, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     *error = platform_error_from_errno(errno);
     return -1;
   }
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    *error = platform_error_from_errno(errno);
     ::close(fd);
-    *error = OS_NOT_A_FILE;
     return -1;
   }
-  *error = OS_OK;
-  return fd;
+  *error = platform_error_from_mode(st.st_mode);
+  if (*error == OS_OK) return fd;
+  ::close(fd);
+  return -1;
 }
 
 uint64_t posix_now_ticks() noexcept {
@@ -71,12 +84,14 @@ uint64_t posix_now_ticks() noexcept {
   return platform_ticks_from_timespec(t);
 }
 
-Result<uint64_t> posix_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+Result<File_Stamp> posix_file_stamp(Arena *scratch, std::string_view path) noexcept {
   const char *z = platform_path_z(scratch, path);
   if (!z) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
   struct stat st;
   if (::stat(z, &st) != 0) return status_fail(FAILURE_FILE_TIME, platform_error_from_errno(errno));
-  return platform_ticks_from_timespec(st.st_mtim);
+  Os_Error kind = platform_error_from_mode(st.st_mode);
+  if (kind != OS_OK) return status_fail(FAILURE_FILE_TIME, kind);
+  return File_Stamp{platform_ticks_from_timespec(st.st_mtim), static_cast<uint64_t>(st.st_size)};
 }
 
 Status posix_check_open(Arena *scratch, std::string_view path) noexcept {
@@ -87,7 +102,7 @@ Status posix_check_open(Arena *scratch, std::string_view path) noexcept {
   return STATUS_OK;
 }
 
-Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path) noexcept {
+Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path, uint64_t max_bytes) noexcept {
   Os_Error error;
   int fd = platform_open_file(scratch, path, &error);
   if (fd < 0) return status_fail(FAILURE_READ, error);
@@ -97,11 +112,15 @@ Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path) noexce
     ::close(fd);
     return status_fail(FAILURE_READ, error);
   }
+  if (static_cast<uint64_t>(st.st_size) > max_bytes || static_cast<uint64_t>(st.st_size) > SIZE_MAX) {
+    ::close(fd);
+    return status_fail(FAILURE_READ, OS_TOO_LARGE);
+  }
   size_t size = static_cast<size_t>(st.st_size);
   char *data = size ? static_cast<char *>(heap_alloc(size)) : nullptr;
   if (size && !data) {
     ::close(fd);
-    return status_fail(FAILURE_OUT_OF_MEMORY);
+    return status_fail(FAILURE_READ, OS_OUT_OF_MEMORY);
   }
   size_t got = 0;
   while (got < size) {
@@ -122,5 +141,5 @@ Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path) noexce
 
 }  // namespace
 
-const Platform_Services PLATFORM_NATIVE_SERVICES = {posix_now_ticks, posix_last_write_ticks, posix_check_open,
+const Platform_Services PLATFORM_NATIVE_SERVICES = {posix_now_ticks, posix_file_stamp, posix_check_open,
                                                    posix_read_file};

@@ -33,6 +33,7 @@ Os_Error platform_error_from_win32(DWORD e) {
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE: return OS_INVALID_PATH;
+    case ERROR_CANT_RESOLVE_FILENAME: return OS_SYMLINK_LOOP;  // a link that leads back to itself
     default: return OS_OTHER;
   }
 }
@@ -48,7 +49,9 @@ const wchar_t *platform_wide_path(Arena *scratch, std::string_view path) {
 }
 
 // CreateFileW returns INVALID_HANDLE_VALUE (not null) on failure. OPEN_EXISTING never creates the
-// file; FILE_SHARE_WRITE lets an editor keep the file open for writing while we read it.
+// file; FILE_SHARE_WRITE lets an editor keep the file open for writing while we read it. A folder
+// fails with ERROR_ACCESS_DENIED, which would read as a permission problem: its attributes tell.
+// Device names ("NUL", "COM1", "nul.ini") open too, as devices: only a disk file is kept.
 HANDLE platform_open_file(Arena *scratch, std::string_view path, Os_Error *error) {
   const wchar_t *wide = platform_wide_path(scratch, path);
   if (!wide) {
@@ -57,7 +60,20 @@ HANDLE platform_open_file(Arena *scratch, std::string_view path, Os_Error *error
   }
   HANDLE file = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  *error = file == INVALID_HANDLE_VALUE ? platform_error_from_win32(GetLastError()) : OS_OK;
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD e = GetLastError();
+    DWORD attributes = e == ERROR_ACCESS_DENIED ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    *error = folder ? OS_IS_A_FOLDER : platform_error_from_win32(e);
+    return INVALID_HANDLE_VALUE;
+  }
+  // GetFileType returns FILE_TYPE_DISK for files; FILE_TYPE_CHAR for devices, FILE_TYPE_PIPE.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    *error = OS_NOT_A_FILE;
+    return INVALID_HANDLE_VALUE;
+  }
+  *error = OS_OK;
   return file;
 }
 
@@ -67,15 +83,19 @@ uint64_t win32_now_ticks() noexcept {
   return platform_ticks_from_filetime(now);
 }
 
-Result<uint64_t> win32_last_write_ticks(Arena *scratch, std::string_view path) noexcept {
+Result<File_Stamp> win32_file_stamp(Arena *scratch, std::string_view path) noexcept {
   const wchar_t *wide = platform_wide_path(scratch, path);
   if (!wide) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
   WIN32_FILE_ATTRIBUTE_DATA data;
-  // Returns zero on failure, with the reason in GetLastError.
+  // Returns zero on failure, with the reason in GetLastError. Reads the folder entry only: it opens
+  // nothing, so a device name cannot block it.
   if (!GetFileAttributesExW(wide, GetFileExInfoStandard, &data)) {
     return status_fail(FAILURE_FILE_TIME, platform_error_from_win32(GetLastError()));
   }
-  return platform_ticks_from_filetime(data.ftLastWriteTime);
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return status_fail(FAILURE_FILE_TIME, OS_IS_A_FOLDER);
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return status_fail(FAILURE_FILE_TIME, OS_NOT_A_FILE);
+  uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return File_Stamp{platform_ticks_from_filetime(data.ftLastWriteTime), size};
 }
 
 Status win32_check_open(Arena *scratch, std::string_view path) noexcept {
@@ -86,7 +106,7 @@ Status win32_check_open(Arena *scratch, std::string_view path) noexcept {
   return STATUS_OK;
 }
 
-Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path) noexcept {
+Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path, uint64_t max_bytes) noexcept {
   Os_Error error;
   HANDLE file = platform_open_file(scratch, path, &error);
   if (file == INVALID_HANDLE_VALUE) return status_fail(FAILURE_READ, error);
@@ -96,7 +116,7 @@ Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path) noexce
     CloseHandle(file);
     return status_fail(FAILURE_READ, error);
   }
-  if (static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX) {
+  if (static_cast<uint64_t>(size.QuadPart) > max_bytes || static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) {
     CloseHandle(file);
     return status_fail(FAILURE_READ, OS_TOO_LARGE);
   }
@@ -104,7 +124,7 @@ Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path) noexce
   char *data = total ? static_cast<char *>(heap_alloc(total)) : nullptr;
   if (total && !data) {
     CloseHandle(file);
-    return status_fail(FAILURE_OUT_OF_MEMORY);
+    return status_fail(FAILURE_READ, OS_OUT_OF_MEMORY);
   }
   size_t got = 0;
   while (got < total) {
@@ -126,5 +146,5 @@ Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path) noexce
 
 }  // namespace
 
-const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_last_write_ticks, win32_check_open,
+const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_file_stamp, win32_check_open,
                                                    win32_read_file};

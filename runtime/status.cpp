@@ -9,6 +9,8 @@ const char *os_error_name(Os_Error error) noexcept {
     case OS_ACCESS_DENIED: return "Access_Denied";
     case OS_SHARING_VIOLATION: return "Sharing_Violation";
     case OS_NOT_A_FILE: return "Not_A_File";
+    case OS_IS_A_FOLDER: return "Is_A_Folder";
+    case OS_SYMLINK_LOOP: return "Symlink_Loop";
     case OS_OUT_OF_MEMORY: return "Out_Of_Memory";
     case OS_TOO_LARGE: return "Too_Large";
     case OS_INVALID_PATH: return "Invalid_Path";
@@ -25,6 +27,7 @@ const char *failure_name(Failure failure) noexcept {
     case FAILURE_FILE_TIME: return "File_Time_Failed";
     case FAILURE_OPEN: return "Open_Failed";
     case FAILURE_READ: return "Read_Failed";
+    case FAILURE_TOO_LARGE: return "Too_Large";
     case FAILURE_DUPLICATE_KEY: return "Duplicate_Key";
     case FAILURE_MISSING_KEY: return "Missing_Key";
     case FAILURE_NOT_A_TRUTH_VALUE: return "Not_A_Truth_Value";

@@ -15,7 +15,9 @@ enum Os_Error : uint8_t {
   OS_PATH_NOT_FOUND,
   OS_ACCESS_DENIED,
   OS_SHARING_VIOLATION,
-  OS_NOT_A_FILE,
+  OS_NOT_A_FILE,     // a device, a pipe, a socket: anything but a file on a disk or a folder
+  OS_IS_A_FOLDER,
+  OS_SYMLINK_LOOP,
   OS_OUT_OF_MEMORY,
   OS_TOO_LARGE,
   OS_INVALID_PATH,
@@ -31,7 +33,8 @@ enum Failure : uint8_t {
   FAILURE_OUT_OF_MEMORY,      // the heap or the frame scratch ran out
   FAILURE_FILE_TIME,          // a file's last-write time cannot be read; os_error says why
   FAILURE_OPEN,               // a file cannot be opened; os_error says why
-  FAILURE_READ,               // a file cannot be read; os_error says why
+  FAILURE_READ,               // a file cannot be read; os_error says why (OS_TOO_LARGE: past the caller's bound)
+  FAILURE_TOO_LARGE,          // a file is larger than any file of its kind, so it is not read
   FAILURE_DUPLICATE_KEY,      // two sections of one block hold the same key
   FAILURE_MISSING_KEY,        // an expected key is not in the file; key says which
   FAILURE_NOT_A_TRUTH_VALUE,  // an expected key's value is not yes, no, true or false; key says which

@@ -224,9 +224,10 @@ Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_O
   }
 }
 
-Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Options &options) noexcept {
+Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Options &options,
+                          uint64_t max_bytes) noexcept {
   out->clear();
-  Result<File_Bytes> read = platform_read_file(frame_scratch(), path);
+  Result<File_Bytes> read = platform_read_file(frame_scratch(), path, max_bytes);
   if (!read.ok()) return read.status();
   File_Bytes bytes = read.value();
   Status parsed = load_map_from_string(out, std::string_view(bytes.data, bytes.size), options);

@@ -75,12 +75,14 @@ bool ini_next_line(Ini_Iterator *it, Ini_Line *out);
 Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept;
 
 // Reads the whole existing file at the UTF-8 `path` (opened for reading, sharing read and write with
-// others; no handle stays open) and parses it as load_map_from_string does. The file's bytes are
+// others; no handle stays open), when it holds at most `max_bytes`, and parses it as
+// load_map_from_string does. The file's bytes are
 // released before returning; temporaries such as the platform's form of the path are taken from the
 // frame scratch (runtime/context.h). An unreadable file gives the platform's FAILURE_READ (with the
-// OS's reason) unchanged; running out of memory gives FAILURE_OUT_OF_MEMORY. On failure `*out` is
-// empty.
-Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Options &options) noexcept;
+// OS's reason, OS_TOO_LARGE past `max_bytes`) unchanged; running out of memory while parsing gives
+// FAILURE_OUT_OF_MEMORY. On failure `*out` is empty.
+Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Options &options,
+                          uint64_t max_bytes = UINT64_MAX) noexcept;
 
 // Releases every section name, key and value and both levels of `*map`; the map is empty afterwards.
 void delete_map(Section_Map *map) noexcept;

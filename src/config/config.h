@@ -30,8 +30,10 @@ struct Config {
   Character_Config mael;    // applied for MAEL_MODEL
 };
 
-// When the file was last looked at and the last-write time seen then, in 100 ns ticks since 1601.
+// When the file was last looked at, and the last-write time of the version last read, in 100 ns
+// ticks since 1601. All zero at start: no version seen yet, so even a last-write time of 0 is new.
 struct Reload_State {
   uint64_t last_check;
   uint64_t last_write;
+  bool write_seen;  // last_write holds a version that was read (none at start)
 };

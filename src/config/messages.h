@@ -19,6 +19,7 @@ constexpr Reload_Message RELOAD_MESSAGES[] = {
     {FAILURE_FILE_TIME, MESSAGE_FAILED_TO_OPEN},      // the file is missing, or its folder
     {FAILURE_OPEN, MESSAGE_FAILED_TO_OPEN},           // locked, no permission
     {FAILURE_READ, MESSAGE_FAILED_TO_PARSE},          // opened, but the read failed
+    {FAILURE_TOO_LARGE, MESSAGE_FAILED_TO_PARSE},     // far larger than a settings file: not read
     {FAILURE_OUT_OF_MEMORY, MESSAGE_FAILED_TO_PARSE},  // the file's data does not fit in memory
     {FAILURE_DUPLICATE_KEY, MESSAGE_DUPLICATE_KEY},
     {FAILURE_MISSING_KEY, MESSAGE_BAD_VALUE},

@@ -20,13 +20,32 @@ bool reload_is_too_soon(const Reload_State &state, uint64_t now) {
 
 Reload_Result reload_failed(const Status &status) { return {false, reload_message(status.failure)}; }
 
+// From now on this version counts as seen: it is not read again until the file changes.
+void reload_mark_seen(Reload_State *state, const File_Stamp &stamp) {
+  state->last_write = stamp.last_write_ticks;
+  state->write_seen = true;
+}
+
+// Whether the file still is the version the look saw, once it has been read.
+bool reload_read_was_whole(const File_Stamp &looked) {
+  Result<File_Stamp> after = platform_file_stamp(frame_scratch(), CONFIG_FILE_NAME);
+  return after.ok() && after.value() == looked;
+}
+
 // Reads, flattens and converts the file; the Config changes only when all of it converted.
-Reload_Result reload_read(Config *config, Section_Map *sections) {
-  Status loaded = load_map_from_path(sections, CONFIG_FILE_NAME, CONFIG_FILE_INI_OPTIONS);
+Reload_Result reload_read(Config *config, Reload_State *state, const File_Stamp &stamp, Section_Map *sections) {
+  Status loaded = load_map_from_path(sections, CONFIG_FILE_NAME, CONFIG_FILE_INI_OPTIONS, CONFIG_FILE_MAX_BYTES);
   if (!loaded.ok()) {
     log_fatal("load_map_from_path failed: {}", loaded);
+    // A read that failed read nothing: try this version again at the next look.
+    if (loaded.failure != FAILURE_READ) reload_mark_seen(state, stamp);
     return reload_failed(loaded);
   }
+  if (!reload_read_was_whole(stamp)) {
+    log_warning("ManeShade.ini changed while it was read: read again at the next look");
+    return RELOAD_UNCHANGED;
+  }
+  reload_mark_seen(state, stamp);
   Result<Config> converted = config_from_map(frame_scratch(), *sections);
   if (!converted.ok()) {
     // Running out of memory while flattening is the attempt's data not fitting, as in the read.
@@ -45,14 +64,19 @@ Reload_Result update_config(Config *config, Reload_State *state) noexcept {
   if (reload_is_too_soon(*state, now)) return RELOAD_UNCHANGED;
   state->last_check = now;
 
-  Result<uint64_t> written = platform_last_write_ticks(frame_scratch(), CONFIG_FILE_NAME);
-  if (!written.ok()) {
-    log_fatal("last_write_time_by_name failed: {}", written.status());
-    return reload_failed(written.status());
+  Result<File_Stamp> looked = platform_file_stamp(frame_scratch(), CONFIG_FILE_NAME);
+  if (!looked.ok()) {
+    log_fatal("last_write_time_by_name failed: {}", looked.status());
+    return reload_failed(looked.status());
   }
-  if (written.value() == state->last_write) return RELOAD_UNCHANGED;
-  state->last_write = written.value();
+  const File_Stamp &stamp = looked.value();
+  if (state->write_seen && stamp.last_write_ticks == state->last_write) return RELOAD_UNCHANGED;
 
+  if (stamp.size_bytes > CONFIG_FILE_MAX_BYTES) {
+    log_fatal("load_map_from_path failed: {} ({} bytes)", FAILURE_TOO_LARGE, stamp.size_bytes);
+    reload_mark_seen(state, stamp);
+    return reload_failed(status_fail(FAILURE_TOO_LARGE));
+  }
   Status opened = platform_check_open(frame_scratch(), CONFIG_FILE_NAME);
   if (!opened.ok()) {
     log_fatal("open failed: {}", opened);
@@ -62,7 +86,7 @@ Reload_Result update_config(Config *config, Reload_State *state) noexcept {
   try {
     // The attempt's INI data: made here, released on every way out.
     Section_Map sections;
-    return reload_read(config, &sections);
+    return reload_read(config, state, stamp, &sections);
   } catch (...) {
     // An empty map that cannot be made (some standard libraries allocate for one).
     log_fatal("load_map_from_path failed: {}", FAILURE_OUT_OF_MEMORY);

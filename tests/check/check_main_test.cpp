@@ -12,6 +12,10 @@
 #include <utility>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "runtime/log.h"
 #include "tools/check/check.h"
 
@@ -234,6 +238,61 @@ TEST_F(CheckMain, AnUnreadableFileIsNotChecked) {
   }
   Check_Outcome outcome = run({missing});
   EXPECT_NE(outcome.err.find("no such file (File_Not_Found)"), std::string::npos) << outcome.err;
+}
+
+// Each row is a fault the validator had with files that are not what they seem.
+TEST_F(CheckMain, StrangeFilesGetTheGamesLineAndPlainWords) {
+  std::string folder_path = utf8_from_path(folder / "a_folder.ini");
+  fs::create_directories(folder / "a_folder.ini");
+  std::string fifo = utf8_from_path(folder / "fifo.ini");
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+#endif
+  std::string huge = write("huge.ini", joined(valid_lines()) + std::string(1 << 20, ';'));
+  struct Row {
+    const char *fault;
+    std::string path;
+    int status;
+    std::string_view expected_in_err;
+    std::string_view game_line;
+  } rows[] = {
+      {"a folder said \"access denied\"", folder_path, CHECK_EXIT_NOT_CHECKED, "it is a folder, not a file (Is_A_Folder)",
+       FAILED_TO_OPEN_LINE},
+#ifndef _WIN32
+      {"a FIFO hung for ever", fifo, CHECK_EXIT_NOT_CHECKED, "not a file (a device or a pipe) (Not_A_File)",
+       FAILED_TO_OPEN_LINE},
+#endif
+      {"a huge file was read whole", huge, CHECK_EXIT_REFUSED,
+       "bytes long; a settings file is a few kilobytes, and the game reads none larger than 1048576 bytes",
+       "Mane Shade: failed to parse config file\n"},
+  };
+  for (const Row &row : rows) {
+    Check_Outcome outcome = run({row.path});
+    EXPECT_EQ(outcome.status, row.status) << row.fault << "\n" << outcome.err;
+    EXPECT_NE(outcome.err.find(row.expected_in_err), std::string::npos) << row.fault << "\n" << outcome.err;
+    EXPECT_TRUE(outcome.err.ends_with(row.game_line)) << row.fault << "\n" << outcome.err;
+  }
+}
+
+TEST_F(CheckMain, ControlBytesOfTheFileNeverReachTheTerminalRaw) {
+  std::vector<std::string> bad_value = valid_lines();
+  bad_value[5] = "chin_primary = \x1b[2J\x1b]0owned\x07";  // clear the screen, retitle the window, ring
+  std::vector<std::string> duplicate = valid_lines();
+  duplicate.insert(duplicate.begin() + 1, "\x1b[31mkey\x7f = 1");
+  duplicate.push_back("[CORVIN]");
+  duplicate.push_back("\x1b[31mkey\x7f = 2");
+  for (const std::vector<std::string> &lines : {bad_value, duplicate}) {
+    std::string path = write("ManeShade.ini", joined(lines));
+    Check_Outcome outcome = run({path});
+    EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED);
+    for (char c : outcome.err) {
+      auto byte = static_cast<unsigned char>(c);
+      ASSERT_TRUE(byte == '\n' || (byte >= 0x20 && byte != 0x7F)) << "raw byte " << int(byte) << " in:\n" << outcome.err;
+    }
+    EXPECT_TRUE(outcome.err.find("\\x1b[31mkey\\x7f") != std::string::npos ||
+                outcome.err.find("\\x1b[2J\\x1b]0owned\\x07") != std::string::npos)
+        << outcome.err;
+  }
 }
 
 TEST_F(CheckMain, BadUsage) {

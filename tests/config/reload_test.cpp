@@ -67,7 +67,7 @@ TEST(Reload, PollsAtMostOncePerSecond) {
       {"a second later, unchanged time: nothing read", TICKS_PER_SECOND, keep, true, "", 20},
   }, fs);
   EXPECT_EQ(fs.file_reads, 2u);
-  EXPECT_EQ(fs.attribute_reads, 3u);
+  EXPECT_EQ(fs.attribute_reads, 5u);  // three looks, and after each of the two reads a look at what was read
 }
 
 TEST(Reload, FailuresKeepTheConfigAndAreNotRetriedUntilSavedAgain) {
@@ -105,13 +105,14 @@ TEST(Reload, MissingDeletedRestoredAndLockedFiles) {
       {"held open without sharing", TICKS_PER_SECOND,
        [](Fake_Platform &f) { f.open_error = OS_SHARING_VIOLATION; f.write_ticks += 7; f.bytes = GOOD_B; }, false,
        MESSAGE_FAILED_TO_OPEN, 10},
-      {"released: the seen version is not read again", TICKS_PER_SECOND,
-       [](Fake_Platform &f) { f.open_error = OS_OK; }, true, "", 10},
+      {"released: the save that was locked is read at the next look", TICKS_PER_SECOND,
+       [](Fake_Platform &f) { f.open_error = OS_OK; }, false, "", 20},
       {"read fails after a good open", TICKS_PER_SECOND,
-       [](Fake_Platform &f) { f.read_error = OS_IO_ERROR; f.write_ticks += 7; }, false, MESSAGE_FAILED_TO_PARSE, 10},
+       [](Fake_Platform &f) { f.read_error = OS_IO_ERROR; f.write_ticks += 7; f.bytes = config_with_hair(30); }, false,
+       MESSAGE_FAILED_TO_PARSE, 20},
       {"out of memory while reading", TICKS_PER_SECOND,
-       [](Fake_Platform &f) { f.read_error = OS_OUT_OF_MEMORY; f.write_ticks += 7; }, false, MESSAGE_FAILED_TO_PARSE, 10},
-      {"good again", TICKS_PER_SECOND, [](Fake_Platform &f) { f.read_error = OS_OK; f.write_ticks += 7; }, false, "", 20},
+       [](Fake_Platform &f) { f.read_error = OS_OUT_OF_MEMORY; f.write_ticks += 7; }, false, MESSAGE_FAILED_TO_PARSE, 20},
+      {"good again", TICKS_PER_SECOND, [](Fake_Platform &f) { f.read_error = OS_OK; f.write_ticks += 7; }, false, "", 30},
   }, fs);
 }
 
@@ -128,13 +129,90 @@ TEST(Reload, ClockSetBackLooksAtOnce) {
   }, fs);
 }
 
-TEST(Reload, HugeFileLoads) {
+// Each row is a way a save could be lost, torn or never read.
+TEST(Reload, SavesAreNeverLostNorTorn) {
+  struct Case {
+    const char *fault;
+    std::vector<Step> steps;
+  };
+  auto save = [](int hair) {
+    return [hair](Fake_Platform &f) { f.bytes = config_with_hair(hair); f.write_ticks += TICKS_PER_SECOND; };
+  };
+  const Case cases[] = {
+      {"a save made while a scanner holds the file for a moment is lost",
+       {{"loaded", 0, keep, false, "", 10},
+        {"saved while locked", TICKS_PER_SECOND,
+         [](Fake_Platform &f) { f.bytes = GOOD_B; f.write_ticks += 1; f.open_error = OS_SHARING_VIOLATION; }, false,
+         MESSAGE_FAILED_TO_OPEN, 10},
+        {"unlocked: applied a second later", TICKS_PER_SECOND, [](Fake_Platform &f) { f.open_error = OS_OK; }, false,
+         "", 20}}},
+      {"a read that failed is only retried at the next save",
+       {{"loaded", 0, keep, false, "", 10},
+        {"saved, the read fails", TICKS_PER_SECOND,
+         [](Fake_Platform &f) { f.bytes = GOOD_B; f.write_ticks += 1; f.read_error = OS_IO_ERROR; }, false,
+         MESSAGE_FAILED_TO_PARSE, 10},
+        {"readable again: read a second later", TICKS_PER_SECOND, [](Fake_Platform &f) { f.read_error = OS_OK; },
+         false, "", 20}}},
+      {"a save caught half-written is installed",
+       {{"loaded", 0, keep, false, "", 10},
+        {"\"100\" read as \"10\", the editor still writing", TICKS_PER_SECOND,
+         [](Fake_Platform &f) {
+           f.bytes = config_with_hair(20);
+           f.write_ticks += 1;
+           f.during_read = [](Fake_Platform &g) { g.bytes = config_with_hair(200); g.write_ticks += 1; g.during_read = nullptr; };
+         },
+         true, "", 10},
+        {"the whole save is read at the next look", TICKS_PER_SECOND, keep, false, "", 200}}},
+      {"a torn read that the size alone betrays is installed",
+       {{"loaded", 0, keep, false, "", 10},
+        {"the size grows during the read, the time does not", TICKS_PER_SECOND,
+         [](Fake_Platform &f) {
+           f.bytes = config_with_hair(20);
+           f.write_ticks += 1;
+           f.during_read = [](Fake_Platform &g) { g.stamp_size = g.bytes.size() + 1; g.during_read = nullptr; };
+         },
+         true, "", 10}}},
+      {"a torn read replaces the message of a broken file",
+       {{"broken", 0, [](Fake_Platform &f) { f.bytes = BAD; }, false, MESSAGE_BAD_VALUE, 0},
+        {"torn read of the fix", TICKS_PER_SECOND,
+         [](Fake_Platform &f) {
+           f.bytes = GOOD_A;
+           f.write_ticks += 1;
+           f.during_read = [](Fake_Platform &g) { g.write_ticks += 1; g.during_read = nullptr; };
+         },
+         true, "", 0},
+        {"the fix, whole", TICKS_PER_SECOND, keep, false, "", 10}}},
+      {"a file whose last-write time is 0 is never loaded",
+       {{"first look", 0, [](Fake_Platform &f) { f.write_ticks = 0; }, false, "", 10},
+        {"and it counts as seen", TICKS_PER_SECOND, keep, true, "", 10}}},
+      {"a file far larger than a settings file is read whole",
+       {{"loaded", 0, keep, false, "", 10},
+        {"1 MiB and one byte: refused unread", TICKS_PER_SECOND,
+         [](Fake_Platform &f) { f.bytes = GOOD_B + std::string(CONFIG_FILE_MAX_BYTES + 1 - GOOD_B.size(), ' '); f.write_ticks += 1; },
+         false, MESSAGE_FAILED_TO_PARSE, 10},
+        {"that version counts as seen", TICKS_PER_SECOND, keep, true, "", 10},
+        {"exactly 1 MiB: read", TICKS_PER_SECOND,
+         [](Fake_Platform &f) { f.bytes.pop_back(); f.write_ticks += 1; }, false, "", 20}}},
+      {"a version that failed to convert is read again every second",
+       {{"broken", 0, [](Fake_Platform &f) { f.bytes = BAD; }, false, MESSAGE_BAD_VALUE, 0},
+        {"not read again", TICKS_PER_SECOND, keep, true, "", 0},
+        {"saved fixed", TICKS_PER_SECOND, save(30), false, "", 30}}},
+  };
+  for (const Case &c : cases) {
+    Fake_Platform fs;
+    fs.bytes = GOOD_A;
+    run_steps(c.fault, c.steps, fs);
+  }
+}
+
+TEST(Reload, HugeFileIsRefusedUnread) {
   Fake_Platform fs;
   std::string big;
   big.reserve(24u << 20);
   while (big.size() < (20u << 20)) big += "; padding padding padding padding padding padding padding\n[x]\nk = v\n";
   fs.bytes = big + GOOD_A;
-  run_steps("huge", {{"20 MB of notes before the blocks", 0, keep, false, "", 10}}, fs);
+  run_steps("huge", {{"20 MB of notes before the blocks", 0, keep, false, MESSAGE_FAILED_TO_PARSE, 0}}, fs);
+  EXPECT_EQ(fs.file_reads, 0u) << "refused from its size alone";
 }
 
 std::vector<std::pair<Log_Level, std::string>> logged;

@@ -163,6 +163,7 @@ TEST(Messages, EachFailureShowsItsText) {
       {FAILURE_FILE_TIME, "failed to open config file"},
       {FAILURE_OPEN, "failed to open config file"},
       {FAILURE_READ, "failed to parse config file"},
+      {FAILURE_TOO_LARGE, "failed to parse config file"},
       {FAILURE_OUT_OF_MEMORY, "failed to parse config file"},
       {FAILURE_DUPLICATE_KEY, "duplicate key"},
       {FAILURE_MISSING_KEY, "missing key, or failed to parse value"},

@@ -18,11 +18,11 @@ Os_Error fake_presence(std::string_view path) {
   return fake->exists && path == fake->path ? OS_OK : OS_FILE_NOT_FOUND;
 }
 
-Result<uint64_t> fake_last_write_ticks(Arena *, std::string_view path) noexcept {
+Result<File_Stamp> fake_file_stamp(Arena *, std::string_view path) noexcept {
   fake->attribute_reads++;
   Os_Error error = fake_presence(path);
   if (error != OS_OK) return status_fail(FAILURE_FILE_TIME, error);
-  return fake->write_ticks;
+  return File_Stamp{fake->write_ticks, fake->stamp_size ? *fake->stamp_size : fake->bytes.size()};
 }
 
 Status fake_check_open(Arena *, std::string_view path) noexcept {
@@ -32,22 +32,26 @@ Status fake_check_open(Arena *, std::string_view path) noexcept {
   return error == OS_OK ? STATUS_OK : status_fail(FAILURE_OPEN, error);
 }
 
-Result<File_Bytes> fake_read_file(Arena *, std::string_view path) noexcept {
+Result<File_Bytes> fake_read_file(Arena *, std::string_view path, uint64_t max_bytes) noexcept {
   fake->file_reads++;
   Os_Error error = fake_presence(path);
   if (error == OS_OK) error = fake->open_error;
   if (error == OS_OK) error = fake->read_error;
-  // As the real reads: the heap running out is a failure of its own.
-  if (error == OS_OUT_OF_MEMORY) return status_fail(FAILURE_OUT_OF_MEMORY);
+  if (error == OS_OK && fake->bytes.size() > max_bytes) error = OS_TOO_LARGE;
   if (error != OS_OK) return status_fail(FAILURE_READ, error);
-  if (fake->bytes.empty()) return File_Bytes{};
-  auto *data = static_cast<char *>(heap_alloc(fake->bytes.size()));
-  if (!data) return status_fail(FAILURE_OUT_OF_MEMORY);
-  std::memcpy(data, fake->bytes.data(), fake->bytes.size());
-  return File_Bytes{data, fake->bytes.size()};
+  File_Bytes bytes{};
+  if (!fake->bytes.empty()) {
+    bytes.data = static_cast<char *>(heap_alloc(fake->bytes.size()));
+    if (!bytes.data) return status_fail(FAILURE_READ, OS_OUT_OF_MEMORY);
+    std::memcpy(bytes.data, fake->bytes.data(), fake->bytes.size());
+    bytes.size = fake->bytes.size();
+  }
+  // What another program does to the file while it is being read.
+  if (fake->during_read) fake->during_read(*fake);
+  return bytes;
 }
 
-constexpr Platform_Services FAKE_SERVICES = {fake_now_ticks, fake_last_write_ticks, fake_check_open, fake_read_file};
+constexpr Platform_Services FAKE_SERVICES = {fake_now_ticks, fake_file_stamp, fake_check_open, fake_read_file};
 
 }  // namespace
 

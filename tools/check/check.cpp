@@ -13,6 +13,7 @@
 #include "src/config/diagnose.h"
 #include "src/config/keys.h"
 #include "src/config/messages.h"
+#include "src/config/reload.h"
 #include "tools/check/check_json.h"
 
 namespace {
@@ -53,12 +54,32 @@ void check_write(FILE *file, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
 }
 
-// Every record the module logs, as "<level>: <text>"; the call site means nothing to users.
+// Text from the file as it may reach a terminal: every byte below 0x20 and 0x7F written as "\xNN",
+// so that a file cannot move the cursor, clear the screen or change colours.
+std::string check_visible(std::string_view text) {
+  static constexpr char HEX[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out.push_back(c);
+      continue;
+    }
+    out.append("\\x");
+    out.push_back(HEX[byte >> 4]);
+    out.push_back(HEX[byte & 0xF]);
+  }
+  return out;
+}
+
+// Every record the module logs, as "<level>: <text>"; the call site means nothing to users. The
+// records quote keys and values of the file.
 void check_log_sink(void *user, const Log_Record *record) {
   FILE *err = static_cast<FILE *>(user);
   check_write(err, log_level_name(record->level));
   check_write(err, ": ");
-  check_write(err, record->text);
+  check_write(err, check_visible(record->text));
   check_write(err, "\n");
 }
 
@@ -90,7 +111,9 @@ const char *check_reason(Os_Error error) {
     case OS_PATH_NOT_FOUND: return "no such folder";
     case OS_ACCESS_DENIED: return "access denied";
     case OS_SHARING_VIOLATION: return "another program has it open and does not share it";
-    case OS_NOT_A_FILE: return "not a file";
+    case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
+    case OS_IS_A_FOLDER: return "it is a folder, not a file";
+    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
     case OS_OUT_OF_MEMORY: return "out of memory";
     case OS_TOO_LARGE: return "too large to read";
     case OS_INVALID_PATH: return "not a valid file name";
@@ -114,7 +137,7 @@ std::string check_where(std::string_view path, size_t line) {
 
 std::string check_bracketed(std::string_view section) {
   std::string text = "[";
-  text.append(section);
+  text.append(check_visible(section));
   text.push_back(']');
   return text;
 }
@@ -122,7 +145,7 @@ std::string check_bracketed(std::string_view section) {
 void check_explain_duplicates(FILE *err, std::string_view path, const Config_Diagnosis &d) {
   for (const Config_Duplicate &duplicate : d.duplicates) {
     for (const Config_Place &place : duplicate.places) {
-      check_write(err, check_where(path, place.line) + "duplicate key " + duplicate.full_key + ", in " +
+      check_write(err, check_where(path, place.line) + "duplicate key " + check_visible(duplicate.full_key) + ", in " +
                            check_bracketed(place.section) + "\n");
     }
   }
@@ -181,18 +204,33 @@ std::string check_enabled_summary(const Config &config) {
   return summary;
 }
 
+// Why the file cannot be read, and the line the game would show for it.
+int check_unreadable(FILE *err, std::string_view path, const Status &status) {
+  Os_Error why = status.os_error;
+  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(path) + ": " + check_reason(why) + " (" +
+                       os_error_name(why) + ")\n");
+  check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
+                       reload_message(status.failure) + "\n");
+  return CHECK_EXIT_NOT_CHECKED;
+}
+
 int check_run(const Check_Args &args, FILE *out, FILE *err) {
   Check_Run run;
-  Result<File_Bytes> read = platform_read_file(&run.scratch, args.path);
-  if (!read.ok()) {
-    if (read.status().failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-    Os_Error why = read.status().os_error;
-    check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(args.path) + ": " + check_reason(why) + " (" +
-                         os_error_name(why) + ")\n");
-    check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
-                         MESSAGE_FAILED_TO_OPEN + "\n");
-    return CHECK_EXIT_NOT_CHECKED;
+  // The reloader's own steps, in its order, so that each failure shows the game's line for it.
+  Result<File_Stamp> looked = platform_file_stamp(&run.scratch, args.path);
+  if (!looked.ok()) return check_unreadable(err, args.path, looked.status());
+  if (looked.value().size_bytes > CONFIG_FILE_MAX_BYTES) {
+    check_write(err, check_where(args.path, 0) + "the file is " + std::to_string(looked.value().size_bytes) +
+                         " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
+                         std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
+    check_write(err, check_where(args.path, 0) + "the game would refuse this file and show:\n" +
+                         std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
+    return CHECK_EXIT_REFUSED;
   }
+  Status opened = platform_check_open(&run.scratch, args.path);
+  if (!opened.ok()) return check_unreadable(err, args.path, opened);
+  Result<File_Bytes> read = platform_read_file(&run.scratch, args.path, CONFIG_FILE_MAX_BYTES);
+  if (!read.ok()) return check_unreadable(err, args.path, read.status());
   run.bytes = read.value();
   std::string_view text(run.bytes.data, run.bytes.size);
 

@@ -1,0 +1,65 @@
+// The POSIX platform on what a path can name besides a file: each kind must be told apart, and none
+// may block (a FIFO without a writer blocks a plain open for ever).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/platform.h"
+#include "runtime/arena.h"
+
+namespace {
+
+struct Place {
+  const char *fault;  // what would go wrong if the platform took it for a file
+  std::string path;
+  Status stamp, open, read;
+};
+
+TEST(PlatformPosix, WhatAPathNamesBesidesAFile) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "maneshade_platform_test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::string file = (dir / "ManeShade.ini").string();
+  std::ofstream(file, std::ios::binary) << "[corvin]\nenabled = yes\n";
+  std::string fifo = (dir / "fifo.ini").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string loop = (dir / "loop.ini").string();
+  ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+
+  const Place places[] = {
+      {"a file", file, STATUS_OK, STATUS_OK, STATUS_OK},
+      {"a FIFO: opening it waits for a writer", fifo, status_fail(FAILURE_FILE_TIME, OS_NOT_A_FILE),
+       status_fail(FAILURE_OPEN, OS_NOT_A_FILE), status_fail(FAILURE_READ, OS_NOT_A_FILE)},
+      {"a folder: read as an empty file, or called a permission problem", dir.string(),
+       status_fail(FAILURE_FILE_TIME, OS_IS_A_FOLDER), status_fail(FAILURE_OPEN, OS_IS_A_FOLDER),
+       status_fail(FAILURE_READ, OS_IS_A_FOLDER)},
+      {"a link to itself: called \"Other\"", loop, status_fail(FAILURE_FILE_TIME, OS_SYMLINK_LOOP),
+       status_fail(FAILURE_OPEN, OS_SYMLINK_LOOP), status_fail(FAILURE_READ, OS_SYMLINK_LOOP)},
+      {"nothing", (dir / "missing.ini").string(), status_fail(FAILURE_FILE_TIME, OS_FILE_NOT_FOUND),
+       status_fail(FAILURE_OPEN, OS_FILE_NOT_FOUND), status_fail(FAILURE_READ, OS_FILE_NOT_FOUND)},
+  };
+  Arena scratch{};
+  for (const Place &p : places) {
+    Result<File_Stamp> stamp = platform_file_stamp(&scratch, p.path);
+    EXPECT_EQ(stamp.status(), p.stamp) << p.fault;
+    EXPECT_EQ(platform_check_open(&scratch, p.path), p.open) << p.fault;
+    Result<File_Bytes> read = platform_read_file(&scratch, p.path);
+    EXPECT_EQ(read.status(), p.read) << p.fault;
+    if (read.ok()) platform_free_file(&read.value());
+  }
+  EXPECT_EQ(platform_file_stamp(&scratch, file).value().size_bytes, 23u);
+  // A bound on the read: a file past it is not read at all.
+  EXPECT_EQ(platform_read_file(&scratch, file, 22).status(), status_fail(FAILURE_READ, OS_TOO_LARGE));
+  Result<File_Bytes> exact = platform_read_file(&scratch, file, 23);
+  ASSERT_TRUE(exact.ok());
+  platform_free_file(&exact.value());
+  arena_destroy(&scratch);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
