@@ -14,13 +14,17 @@ void native_push(uint64_t word) { host_functions.native_push64(word); }
 
 const Host_Uint64 *native_invoke() { return host_functions.native_call(); }
 
-uint32_t native_result_u32(const Host_Uint64 *slot) { return static_cast<uint32_t>(slot[0]); }
+// The first word of the result slot. A host that hands back no slot at all is answered as if the
+// game had returned 0, rather than by a crash in the game's process.
+uint64_t native_result_word(const Host_Uint64 *slot) { return slot ? slot[0] : 0; }
+
+uint32_t native_result_u32(const Host_Uint64 *slot) { return static_cast<uint32_t>(native_result_word(slot)); }
 
 }  // namespace
 
 Entity_Handle get_player_ped() noexcept {
   native_begin(NATIVE_GET_PLAYER_PED);
-  return native_invoke()[0];
+  return native_result_word(native_invoke());
 }
 
 uint32_t get_entity_model(Entity_Handle ped) noexcept {
@@ -113,7 +117,7 @@ uint64_t make_text_string(int32_t kind, std::span<const char *const> strings) no
   native_begin(NATIVE_MAKE_TEXT_STRING);
   native_push(native_word_from_i32(kind));
   for (const char *text : strings) native_push(native_word_from_address(text));
-  return native_invoke()[0];
+  return native_result_word(native_invoke());
 }
 
 void display_text(uint64_t text, float x, float y) noexcept {

@@ -80,6 +80,7 @@ void tint_pass(const Config &config) noexcept {
   }
 
   int32_t count = get_num_components(ped);
+  if (count > TINT_MAX_COMPONENTS) count = TINT_MAX_COMPONENTS;
   for (int32_t i = 0; i < count; i++) {
     const Tint_Group *group = tint_group_for(get_component_category(ped, i));
     if (!group) continue;

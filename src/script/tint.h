@@ -17,6 +17,10 @@ constexpr uint32_t CATEGORY_BEARD = 0xF8016BCA;
 // The block for `model`, or null for a model that is neither character.
 const Character_Config *character_for_model(const Config &config, uint32_t model) noexcept;
 
+// The most components of one ped that a pass looks at: far above any real ped (a few dozen), so
+// that a game reporting a wild count cannot make one frame call it billions of times.
+constexpr int32_t TINT_MAX_COMPONENTS = 1024;
+
 // Finds the player's ped; when its character's block is on, re-applies every component of the five
 // groups whose tints differ from the block's, each followed by a refresh. Writes nothing to a ped
 // whose tints already match.

@@ -40,6 +40,22 @@ TEST(Bridge, ResultsUseLowHalfForThirtyTwoBitValues) {
   EXPECT_EQ(get_num_components(game.ped), 1);
 }
 
+// A host that hands back no result slot must not crash the game: every result reads 0.
+TEST(Bridge, NoResultSlotReadsAsZero) {
+  Fake_Game game;
+  game.model = 0x0D7114C9;
+  game.components.push_back({0xF8016BCA, 0, 0, 0, 0, {}});
+  game.null_result_slot = true;
+  fake_game_install(&game);
+  const char *const strings[] = {"LITERAL_STRING", "x"};
+  EXPECT_EQ(get_player_ped(), 0u);
+  EXPECT_EQ(get_entity_model(game.ped), 0u);
+  EXPECT_EQ(get_num_components(game.ped), 0);
+  EXPECT_EQ(get_component_category(game.ped, 0), 0u);
+  EXPECT_EQ(make_text_string(10, strings), 0u);
+  EXPECT_EQ(game.call_count, 5u);
+}
+
 TEST(Bridge, OutVariablesStayZeroWhenGameLeavesThem) {
   Fake_Game game;
   game.components.push_back({0x864B03AE, 7, 1, 2, 3, {1, 2, 3, 4}});

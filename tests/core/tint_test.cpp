@@ -169,6 +169,20 @@ TEST(TintPass, EdgeCountsAndZeroTints) {
     EXPECT_EQ(outcome_of(game).writes, row.want_writes) << row.fault;
   }
 
+  // A game that reports a wild count: the pass looks at TINT_MAX_COMPONENTS at most, not billions.
+  {
+    Fake_Game wild;
+    wild.model = CORVIN_MODEL;
+    wild.reported_count = INT32_MAX;
+    wild.components = {component(CATEGORY_HAIR, 9, 9, 9, 1)};
+    fake_game_install(&wild);
+    Character_Config on{};
+    on.enabled = 1;
+    tint_pass(Config{on, {}});
+    EXPECT_EQ(fake_game_count(wild, NATIVE_GET_COMPONENT_CATEGORY), size_t{TINT_MAX_COMPONENTS});
+    EXPECT_EQ(outcome_of(wild).writes, 1u);
+  }
+
   // An enabled all-zero block applies 0, 0, 0.
   Fake_Game game;
   game.model = CORVIN_MODEL;

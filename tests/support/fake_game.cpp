@@ -113,7 +113,7 @@ Host_Uint64 *fake_native_call() {
   if (g->record_calls) g->calls.push_back({g->pending_hash, {g->pending_args, g->pending_args + g->pending_count}});
   std::memset(g->result, 0, sizeof g->result);
   fake_dispatch(g);
-  return g->result;
+  return g->null_result_slot ? nullptr : g->result;
 }
 
 }  // namespace

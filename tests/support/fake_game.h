@@ -37,6 +37,7 @@ struct Fake_Game {
   bool fill_out_variables = true;      // false: the game leaves out-variables alone
   bool accept_tints = true;            // false: set_component_tint changes nothing
   bool record_calls = true;            // false: count only (no heap use while a frame runs)
+  bool null_result_slot = false;       // true: native_call hands back no result slot at all
 
   std::vector<Fake_Call> calls;
   uint64_t call_count = 0;
