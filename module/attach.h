@@ -33,5 +33,15 @@ constexpr Module_Exports MODULE_EXPORTS = {setup, cleanup};
 // script entry points and registers each with the host under `module`.
 void module_attach(Host_Module module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;
 
-// Calls `cleanup`, then withdraws the module's scripts from the host.
-void module_detach(Host_Module module, const Host_Exports &host, const Module_Exports &exports = MODULE_EXPORTS) noexcept;
+// Why the module is being detached: the entry's reserved argument tells them apart.
+enum class Module_Detach : uint8_t {
+  unload,        // FreeLibrary: the process goes on
+  process_exit,  // the process is ending; other DLLs may already be gone
+};
+
+// Calls `cleanup`; then, on an unload, withdraws the module's scripts from the host and shuts the
+// runtime down (its memory goes back to the heap). At process exit it calls nothing in another
+// DLL, as Windows' rules for DLL entries ask: the host may be gone, and the memory goes with the
+// process.
+void module_detach(Host_Module module, const Host_Exports &host, Module_Detach why,
+                   const Module_Exports &exports = MODULE_EXPORTS) noexcept;

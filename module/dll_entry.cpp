@@ -8,12 +8,13 @@
 #include "module/attach.h"
 #include "host/script_hook.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) noexcept {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) noexcept {
   // Imported addresses are only known once the loader has bound them, so this is no constant.
   const Host_Exports host = {scriptRegister, scriptUnregister, scriptWait, nativeInit, nativePush64, nativeCall};
   try {
     if (reason == DLL_PROCESS_ATTACH) module_attach(module, host);
-    if (reason == DLL_PROCESS_DETACH) module_detach(module, host);
+    // A non-null `reserved` at detach: the process is ending, not FreeLibrary.
+    if (reason == DLL_PROCESS_DETACH) module_detach(module, host, reserved ? Module_Detach::process_exit : Module_Detach::unload);
   } catch (...) {
     // Nothing the entry calls throws; this only keeps an exception from reaching the loader.
   }

@@ -5,6 +5,12 @@
 
 Runtime_Context runtime_context;
 
+void runtime_context_destroy() noexcept {
+  arena_destroy(&runtime_context.frame_scratch);
+  runtime_context.frame_scratch = {};
+  log_set_sink({});
+}
+
 void runtime_context_create() noexcept {
   arena_destroy(&runtime_context.frame_scratch);
   runtime_context.frame_scratch = {};

@@ -13,4 +13,8 @@ extern Runtime_Context runtime_context;
 // log sink. Releases anything an earlier context held.
 void runtime_context_create() noexcept;
 
+// The runtime's shut-down: gives the frame scratch's blocks back to the heap and removes any log
+// sink. The context is as at load afterwards.
+void runtime_context_destroy() noexcept;
+
 inline Arena *frame_scratch() noexcept { return &runtime_context.frame_scratch; }

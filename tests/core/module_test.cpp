@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "module/attach.h"
+#include "runtime/arena.h"
+#include "runtime/context.h"
 #include "src/script/exports.h"
 #include "src/script/frame.h"
 
@@ -71,11 +73,28 @@ TEST(ModuleEntry, AttachFillsSlotsThenRegistersTheOneScript) {
 }
 
 TEST(ModuleEntry, DetachCallsCleanupThenUnregisters) {
-  events.clear();
-  const Host_Module module = reinterpret_cast<Host_Module>(uintptr_t{0x7FF612340000});
-  module_detach(module, HOST, RECORDING);
-  EXPECT_EQ(events, (std::vector<std::string>{"cleanup", "unregister"}));
-  EXPECT_EQ(registered_module, module);
+  struct Row {
+    const char *fault;
+    Module_Detach why;
+    std::vector<std::string> want;
+    size_t want_scratch_blocks;
+  } rows[] = {
+      {"an unload that left the scripts registered, or the scratch's memory behind", Module_Detach::unload,
+       {"cleanup", "unregister"}, 0},
+      // The host may already be gone when the process ends: calling it could crash the game as it closes.
+      {"a host call at process exit", Module_Detach::process_exit, {"cleanup"}, 1},
+  };
+  for (const Row &row : rows) {
+    events.clear();
+    registered_module = nullptr;
+    const Host_Module module = reinterpret_cast<Host_Module>(uintptr_t{0x7FF612340000});
+    ASSERT_NE(arena_push(frame_scratch(), 16), nullptr);  // the scratch holds its first block, as after a frame
+    module_detach(module, HOST, row.why, RECORDING);
+    EXPECT_EQ(events, row.want) << row.fault;
+    EXPECT_EQ(registered_module, row.why == Module_Detach::unload ? module : nullptr) << row.fault;
+    EXPECT_EQ(arena_block_count(frame_scratch()), row.want_scratch_blocks) << row.fault;
+    arena_release(frame_scratch());
+  }
 }
 
 }  // namespace
