@@ -6,9 +6,8 @@
 #include <string_view>
 #include <vector>
 
-// 100-nanosecond units, as in a Windows FILETIME.
-constexpr uint64_t TICKS_PER_SECOND = 10'000'000;
-constexpr uint64_t TICKS_PER_MICROSECOND = 10;
+#include "runtime/names.h"  // TICKS_PER_SECOND: clock values are the module's 100 ns ticks
+
 // 2026-01-01T00:00:00Z in 100-nanosecond units since 1601-01-01.
 constexpr uint64_t DEFAULT_CLOCK_START_TICKS = 134'116'992'000'000'000;
 constexpr uint64_t DEFAULT_FRAME_TIME_US = 16'667;
