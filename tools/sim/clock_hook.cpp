@@ -1,5 +1,5 @@
-// Import rebinding; see clock_hook.h. The module's import table is read from its mapped image with
-// the PE reader (bounded by the image's size), and the matching slots of the bound table rewritten.
+// The game clock and import rebinding; see clock_hook.h. The module's import table is read from its
+// mapped image with the PE reader (bounded by the image's size), and the matching slots rewritten.
 #include "tools/sim/clock_hook.h"
 
 #include <span>
@@ -19,6 +19,13 @@ bool provides_system_time(const std::string &dll) {
 }
 
 }  // namespace
+
+uint64_t game_clock_ticks;
+
+void WINAPI game_clock_as_filetime(LPFILETIME out) {
+  out->dwLowDateTime = static_cast<DWORD>(game_clock_ticks);
+  out->dwHighDateTime = static_cast<DWORD>(game_clock_ticks >> 32);
+}
 
 Rebind_Result rebind_system_time(HMODULE module, System_Time_Proc replacement) {
   Rebind_Result result{false, 0, 0};

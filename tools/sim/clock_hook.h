@@ -1,10 +1,19 @@
-// Hands a loaded module the game clock as its system clock: rebinds the module's imported
-// GetSystemTimeAsFileTime (from KERNEL32 or its sysinfo API set) to a function of the caller's.
+// The game clock, and handing it to a loaded module as its system clock: rebinds the module's
+// imported GetSystemTimeAsFileTime (from KERNEL32 or its sysinfo API set) to a function of the caller's.
 #pragma once
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <cstdint>
+
+// The game clock in FILETIME units: frame N of a session is at its clock start plus N frame times.
+// A global, because the GetSystemTimeAsFileTime that answers it takes no context.
+extern uint64_t game_clock_ticks;
+
+// A GetSystemTimeAsFileTime that reads game_clock_ticks.
+void WINAPI game_clock_as_filetime(LPFILETIME out);
 
 using System_Time_Proc = void(WINAPI *)(LPFILETIME out);
 

@@ -1,0 +1,22 @@
+// The simulated game's JSON Lines files, the trace of native calls and the events, and the observer
+// that hears the stand-in host (native calls, registrations, problems) and notes it in the session.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "tools/json/json_write.h"
+#include "tools/sim/session.h"
+#include "tools/standin-host/standin.h"
+
+// An events line begun: `{"event": "<kind>"`; the caller adds the members, events_write ends it.
+Json_Writer events_line(std::string_view kind);
+
+// Ends `line` and writes it to the events file, when the session has one.
+void events_write(const Session &s, Json_Writer *line);
+
+// A problem that the timeline and the events report: counted, kept for the frame's report (or
+// printed at once outside the frames), and written as a problem event.
+void events_report_problem(Session &s, const std::string &text);
+
+// The observer for standin_set_observer, with the Session as `context`. Never throws.
+void events_observe_host(void *context, const Standin_Event *event);

@@ -1,0 +1,84 @@
+// The simulated game's session: the record that the parts of maneshade-sim share while a scenario
+// plays, in parts, each with the file that keeps it. Windows only.
+#pragma once
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/natives.h"
+#include "host/script_hook.h"
+#include "tools/sim/scenario.h"
+#include "tools/sim/world.h"
+
+// The command line (main.cpp).
+struct Options {
+  const char *scenario_path = nullptr;  // null: the built-in demo
+  const char *trace_path = nullptr;
+  const char *events_path = nullptr;
+  bool realtime = false;
+  bool wall_clock = false;
+  bool print_scenario = false;
+};
+
+struct Loaded_Module {
+  std::string name;  // file name, UTF-8
+  HMODULE handle;
+};
+
+struct Registration {
+  void *module;
+  Script_Entry_Point entry;
+};
+
+// The modules (loader.cpp): those loaded, in load order, and who registers while one loads or unloads.
+struct Module_List {
+  std::vector<Loaded_Module> loaded;
+  const Loaded_Module *unloading = nullptr;
+  std::vector<Registration> registered_while_loading;
+};
+
+// The JSON Lines files (events.cpp writes them); null when not asked for.
+struct Output_Files {
+  std::FILE *trace = nullptr;
+  std::FILE *events = nullptr;
+};
+
+// What happened in the current frame: noted by the host observer and the steps, reported by the
+// timeline, cleared when the next frame starts (main.cpp).
+struct Frame_Record {
+  int64_t number = -1;  // -1 outside the frames (loading, unloading)
+  int64_t calls = 0;
+  bool changed_game = false;  // a native other than a read was called
+  std::vector<std::string> steps;
+  std::vector<std::string> host_problems;
+};
+
+// Counts over the session, written out at its end (timeline.cpp).
+struct Totals {
+  int64_t calls = 0;
+  int64_t calls_by_native[NATIVE_COUNT] = {};
+  int64_t unknown = 0;
+  int64_t retints = 0;
+  int64_t drawn = 0;
+  int64_t problems = 0;
+  int64_t registrations = 0;
+  int64_t unregistrations = 0;
+  int64_t refused_modules = 0;  // not loaded: Windows would refuse them, or LoadLibrary did
+};
+
+struct Session {
+  Options options;
+  Scenario scenario;
+  World world;
+  Output_Files files;
+  Module_List modules;
+  Frame_Record frame;
+  Totals totals;
+  HANDLE ini_lock = INVALID_HANDLE_VALUE;  // the file that an ini lock step holds open (steps.cpp)
+};

@@ -1,0 +1,144 @@
+// The scenario's steps; see steps.h.
+#include "tools/sim/steps.h"
+
+#include <cstring>
+#include <string>
+
+#include "runtime/names.h"
+#include "tools/sim/clock_hook.h"
+#include "tools/sim/events.h"
+#include "tools/sim/text.h"
+
+namespace {
+
+// The file's name as Windows takes it; the name is ASCII.
+std::wstring steps_wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// A replace step writes this file first, then renames it over the configuration file.
+std::string steps_new_file_name() { return std::string(CONFIG_FILE_NAME) + ".new"; }
+
+FILETIME steps_filetime(uint64_t ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
+
+uint64_t steps_mtime_ticks(const Session &s, const Mtime &m) {
+  if (m.now) return game_clock_ticks;
+  return s.scenario.clock_start_ticks + static_cast<uint64_t>(m.offset_ticks);
+}
+
+bool steps_set_write_time(const std::wstring &path, uint64_t ticks, DWORD *error) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return false;
+  }
+  FILETIME time = steps_filetime(ticks);
+  bool ok = SetFileTime(file, nullptr, nullptr, &time) != 0;
+  if (!ok) *error = GetLastError();
+  CloseHandle(file);
+  return ok;
+}
+
+bool steps_write_file(const std::wstring &path, const std::string &content, uint64_t ticks, DWORD *error) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return false;
+  }
+  DWORD written = 0;
+  bool ok = content.empty() ||
+            (WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) && written == content.size());
+  if (!ok) *error = GetLastError();
+  CloseHandle(file);
+  // The time is set on a fresh handle, after the writes, so that closing cannot move it again.
+  return ok && steps_set_write_time(path, ticks, error);
+}
+
+bool steps_replace_file(const std::wstring &path, const std::string &content, uint64_t ticks, DWORD *error) {
+  std::wstring new_path = steps_wide(steps_new_file_name());
+  if (!steps_write_file(new_path, content, ticks, error)) return false;
+  if (MoveFileExW(new_path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  *error = GetLastError();
+  return false;
+}
+
+// Does a step on the configuration file and says what it did, for the timeline.
+std::string steps_apply_to_ini(Session &s, const Step &step, bool *ok, DWORD *error) {
+  std::wstring path = steps_wide(CONFIG_FILE_NAME);
+  std::string name(CONFIG_FILE_NAME);
+  uint64_t ticks = steps_mtime_ticks(s, step.mtime);
+  std::string when = ", modification time " + format_clock(ticks) + " (" + std::to_string(ticks) + ")";
+  std::string bytes = " (" + std::to_string(step.content.size()) + " bytes)";
+  switch (step.kind) {
+    case Step_Kind::ini_write:
+      *ok = steps_write_file(path, step.content, ticks, error);
+      return name + " written" + bytes + when;
+    case Step_Kind::ini_replace:
+      *ok = steps_replace_file(path, step.content, ticks, error);
+      return name + " replaced by a new file" + bytes + when;
+    case Step_Kind::ini_delete:
+      *ok = DeleteFileW(path.c_str()) != 0;
+      if (!*ok) *error = GetLastError();
+      return name + " deleted";
+    case Step_Kind::ini_touch:
+      *ok = steps_set_write_time(path, ticks, error);
+      return name + " touched" + when;
+    case Step_Kind::ini_lock:
+      steps_release(s);
+      s.ini_lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      *ok = s.ini_lock != INVALID_HANDLE_VALUE;
+      if (!*ok) *error = GetLastError();
+      return name + " held open without sharing";
+    case Step_Kind::ini_unlock:
+      *ok = s.ini_lock != INVALID_HANDLE_VALUE;
+      steps_release(s);
+      return name + " closed (no longer held)";
+    default: return {};
+  }
+}
+
+std::string steps_apply_tint(Session &s, const Step &step) {
+  Component_Spec *c = world_component(&s.world, step.component);
+  std::string text = c->name + " tints set by the game: " + text_tints(c->tints) + " -> " + text_tints(step.tints);
+  std::memcpy(c->tints, step.tints, sizeof c->tints);
+  if (step.set_palette) {
+    text += ", palette " + std::to_string(c->palette) + " -> " + std::to_string(step.palette);
+    c->palette = step.palette;
+  }
+  return text;
+}
+
+}  // namespace
+
+void steps_apply(Session &s, const Step &step) {
+  bool ok = true;
+  DWORD error = 0;
+  std::string text;
+  switch (step.kind) {
+    case Step_Kind::model:
+      text = "the player's ped now wears model " + text_model(step.model);
+      s.world.model = step.model;
+      break;
+    case Step_Kind::ped:
+      text = "the player's ped is now " + text_hex64(step.ped);
+      s.world.ped = step.ped;
+      break;
+    case Step_Kind::tint: text = steps_apply_tint(s, step); break;
+    default: text = steps_apply_to_ini(s, step, &ok, &error); break;
+  }
+  if (!ok) text += ": FAILED, error " + std::to_string(error);
+  s.frame.steps.push_back(text);
+  Json_Writer line = events_line("step");
+  json_member_integer(&line, "frame", s.frame.number);
+  json_member_integer(&line, "line", step.line);
+  json_member_string(&line, "text", text);
+  json_member_boolean(&line, "ok", ok);
+  json_member_integer(&line, "error", error);
+  events_write(s, &line);
+  if (!ok) s.totals.problems++;
+}
+
+void steps_release(Session &s) {
+  if (s.ini_lock != INVALID_HANDLE_VALUE) CloseHandle(s.ini_lock);
+  s.ini_lock = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,40 @@
+// The simulated game's words for values; see text.h.
+#include "tools/sim/text.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "src/script/tint.h"
+
+std::string text_hex64(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%016" PRIx64, value);
+  return text;
+}
+
+std::string text_address(const void *address) {
+  return text_hex64(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(address)));
+}
+
+std::string text_model(uint32_t model) {
+  char text[40];
+  const char *name = model == CORVIN_MODEL ? " (corvin)" : model == MAEL_MODEL ? " (mael)" : "";
+  std::snprintf(text, sizeof text, "0x%08x%s", model, name);
+  return text;
+}
+
+std::string text_tints(const int32_t tints[3]) {
+  return std::to_string(tints[0]) + " " + std::to_string(tints[1]) + " " + std::to_string(tints[2]);
+}
+
+std::string text_float_exact(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string text_float_short(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+  return text;
+}
