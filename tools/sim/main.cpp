@@ -1,9 +1,10 @@
 // maneshade-sim: the simulated game. Loads every *.asi of its working folder the way an ASI loader
 // does, plays a scenario frame by frame through the stand-in host, and reports what the modules did.
 // This file holds the command line and the frame loop. Usage and formats: docs/simulated-game.md.
-#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "demo_scenario.h"
 #include "tools/sim/clock_hook.h"
