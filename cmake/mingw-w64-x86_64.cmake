@@ -5,8 +5,8 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(MINGW_PREFIX x86_64-w64-mingw32)
-# The posix thread model: its libstdc++ has std::mutex (GoogleTest needs it). Its winpthread is
-# linked statically into every program, like libgcc and libstdc++ (see maneshade_static_runtime).
+# The posix thread model: its libstdc++ has std::mutex (GoogleTest needs it). Programs link its
+# winpthread statically; the module links the win32 model's runtime instead (module/CMakeLists.txt).
 find_program(CMAKE_C_COMPILER NAMES ${MINGW_PREFIX}-gcc-posix ${MINGW_PREFIX}-gcc)
 find_program(CMAKE_CXX_COMPILER NAMES ${MINGW_PREFIX}-g++-posix ${MINGW_PREFIX}-g++)
 find_program(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)

@@ -34,6 +34,7 @@ const std::string BAD_VALUE = full_ini("yes", 80, "no", 12) + "[corvin]\nbeard_p
 
 const std::string OPEN_LINE = "Mane Shade: failed to open config file";
 const std::string VALUE_LINE = "Mane Shade: missing key, or failed to parse value";
+const std::string PARSE_LINE = "Mane Shade: failed to parse config file";
 
 // What a session showed, frame by frame: the line drawn (checked to be drawn twice, shadow and
 // text, or not at all) and the hair's primary tint after the frame.
@@ -137,20 +138,39 @@ TEST(ConfigFile, TruncatedToZeroBytes) {
 }
 
 // Another program holds the file open without sharing: the open fails cleanly, and once it lets
-// go, the version that failed is not read again until the next save.
+// go, the save it held is read at the next look.
 TEST(ConfigFile, HeldOpenWithoutSharing) {
   run_file_case({"locked", 60,
                  ini_write(0, "write", "-60s", GOOD_57) + ini_write(15, "write", "now", GOOD_80) + "at 15 ini lock\n" +
                      "at 32 ini unlock\n" + ini_write(45, "write", "now", GOOD_99),
                  {},
-                 {{0, 19, "", 57}, {20, 49, OPEN_LINE, 57}, {50, 59, "", 99}}});
+                 {{0, 19, "", 57}, {20, 39, OPEN_LINE, 57}, {40, 49, "", 80}, {50, 59, "", 99}}});
 }
 
-TEST(ConfigFile, HugeFileLoads) {
+// Each case is a way a save could be lost or torn, or the game stalled, on the real file system.
+TEST(ConfigFile, SavesThatAreNeverLostNorTorn) {
   std::string huge;
   huge.reserve(21u << 20);
   while (huge.size() < (20u << 20)) huge += "; a long note, repeated to make a file of twenty megabytes\n[x]\nk = v\n";
-  run_file_case({"huge", 12, "", {{"ManeShade.ini", huge + GOOD_80}}, {{0, 11, "", 80}}});
+  const File_Case cases[] = {
+      // A virus scanner opens the file for one frame right after the save, as the module looks.
+      {"one_frame_lock", 40,
+       ini_write(0, "write", "-60s", GOOD_57) + ini_write(20, "write", "now", GOOD_80) + "at 20 ini lock\n" +
+           "at 21 ini unlock\n",
+       {},
+       {{0, 19, "", 57}, {20, 29, OPEN_LINE, 57}, {30, 39, "", 80}}},
+      // The editor rewrites the file in place while the module reads it: what it read is not installed.
+      {"torn_save", 40,
+       ini_write(0, "write", "-60s", GOOD_57) + ini_write(20, "write", "now", GOOD_99) +
+           ini_write(20, "torn", "+2.05s", GOOD_80),
+       {},
+       {{0, 29, "", 57}, {30, 39, "", 80}}},
+      {"huge", 12, "", {{"ManeShade.ini", huge + GOOD_80}}, {{0, 11, PARSE_LINE, 1}}},
+      // 2 GiB of nothing after a good file: refused at the first look, without reading it.
+      {"sparse_2_gib", 12, ini_write(0, "write", "-60s", GOOD_57) + "at 0 ini size 2147483648 mtime -59s\n", {},
+       {{0, 11, PARSE_LINE, 1}}},
+  };
+  for (const File_Case &c : cases) run_file_case(c);
 }
 
 // The two drawing passes as the game receives them, word for word.

@@ -1,11 +1,15 @@
 #!/bin/sh
-# check_module_pe.sh OBJDUMP MODULE VERSION: checks the built module's PE tables as a player's machine and the
-# host see them: its recorded name, exactly two exports, the host imported by name with only the six
-# functions the module calls (under the host's decorated names), no compiler runtime DLLs, ASLR and DEP, and a version resource.
+# check_module_pe.sh OBJDUMP MODULE VERSION [MAP]: checks the built module's PE tables as a player's machine
+# and the host see them: its recorded name, exactly two exports, the host imported by name with only
+# the six functions the module calls (under the host's decorated names), no compiler runtime DLLs,
+# ASLR and DEP, and a version resource. And what it would do in the game's process besides: no TLS
+# directory (whose callbacks run on every thread of the game), no thread machinery, and, from the
+# link MAP when given, no winpthread and no static constructor of the module's own.
 set -u
 objdump=$1
 module=$2
 version=$3
+map=${4:-}
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -31,6 +35,24 @@ want_imports='?nativeCall@@YAPEA_KXZ ?nativeInit@@YAX_K@Z ?nativePush64@@YAX_K@Z
 [ "$host_imports" = "$want_imports" ] ||
   fail "host imports are '$host_imports', want exactly the six the module calls, under the host's decorated names: '$want_imports'"
 
+# Data directory 9: the TLS directory's address and size, both zero when there is none.
+tls=$(echo "$headers" | awk '/Thread Storage Directory/ {print $3 $4}')
+case $tls in
+  "" | 000000000000000000000000) ;;
+  *) fail "the module has a TLS directory ($tls): its callbacks would run on every thread the game starts and ends" ;;
+esac
+for name in SuspendThread ResumeThread SetThreadContext GetThreadContext CreateThread _beginthreadex _endthreadex; do
+  echo "$headers" | grep -q -E "^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+$name\$" &&
+    fail "imports $name: thread machinery the module never uses"
+done
+if [ -n "$map" ]; then
+  # An archive member pulled in shows as "libpthread.a(member)"; the archive's name alone is only searched.
+  grep -q 'libpthread\.a(' "$map" && fail "links winpthread (see $map)"
+  # Input sections of constructors: only libstdc++'s emergency pool has one, and it never runs.
+  ctors=$(grep -E '^ \.ctors[^ ]*[[:space:]]+0x[0-9a-f]+[[:space:]]+0x[0-9a-f]+ ' "$map" | grep -v 'libstdc++\.a(eh_alloc\.o)' | grep -v -E '0x0+ [^ ]*$')
+  [ -z "$ctors" ] || fail "static constructors would never run (the module has no C runtime start-up): $ctors"
+fi
+
 for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
   echo "$headers" | grep -q -E "^[[:space:]]+$flag\$" || fail "DllCharacteristics lacks $flag"
 done
@@ -44,5 +66,5 @@ for pair in "ProductName|Mane Shade|" "OriginalFilename|ManeShade.asi|" "FileVer
   esac
 done
 
-[ "$failures" -eq 0 ] && echo "ManeShade.asi: name, exports, imports, DllCharacteristics and version resource are as required"
+[ "$failures" -eq 0 ] && echo "ManeShade.asi: name, exports, imports, DllCharacteristics, version resource, no TLS and no thread machinery, as required"
 [ "$failures" -eq 0 ]

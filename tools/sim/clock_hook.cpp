@@ -3,19 +3,18 @@
 #include "tools/sim/clock_hook.h"
 
 #include <span>
+#include <string_view>
 
 #include "tools/pe/pe.h"
 
 namespace {
 
-constexpr char SYSTEM_TIME_NAME[] = "GetSystemTimeAsFileTime";
-constexpr char SYSINFO_API_SET[] = "api-ms-win-core-sysinfo-";
+constexpr std::string_view CORE_API_SET = "api-ms-win-core-";
 
-// KERNEL32.dll, or an API set that forwards the sysinfo functions to it.
-bool provides_system_time(const std::string &dll) {
-  std::string_view prefix(SYSINFO_API_SET);
+// KERNEL32.dll, or an API set of the core that forwards to it.
+bool rebind_is_kernel32(const std::string &dll) {
   return pe_dll_name_equal(dll, "kernel32.dll") ||
-         (dll.size() > prefix.size() && pe_dll_name_equal(std::string_view(dll).substr(0, prefix.size()), prefix));
+         (dll.size() > CORE_API_SET.size() && pe_dll_name_equal(std::string_view(dll).substr(0, CORE_API_SET.size()), CORE_API_SET));
 }
 
 }  // namespace
@@ -27,7 +26,7 @@ void WINAPI game_clock_as_filetime(LPFILETIME out) {
   out->dwHighDateTime = static_cast<DWORD>(game_clock_ticks >> 32);
 }
 
-Rebind_Result rebind_system_time(HMODULE module, System_Time_Proc replacement) {
+Rebind_Result rebind_import(HMODULE module, const char *function, const void *replacement) {
   Rebind_Result result{false, 0, 0};
   auto *base = reinterpret_cast<const uint8_t *>(module);
   if (!base) return result;
@@ -40,9 +39,9 @@ Rebind_Result rebind_system_time(HMODULE module, System_Time_Proc replacement) {
   if (read.problem != Pe_Problem::none) return result;
   result.ok = true;
   for (const Pe_Import_Dll &dll : read.file.imports) {
-    if (!provides_system_time(dll.dll)) continue;
+    if (!rebind_is_kernel32(dll.dll)) continue;
     for (const Pe_Import &f : dll.functions) {
-      if (f.by_ordinal || f.name != SYSTEM_TIME_NAME) continue;
+      if (f.by_ordinal || f.name != function) continue;
       auto *slot = reinterpret_cast<ULONGLONG *>(const_cast<uint8_t *>(base) + f.slot_rva);
       DWORD old_protection = 0;
       // The bound table may sit in a read-only section once the loader is done with it.

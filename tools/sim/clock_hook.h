@@ -1,5 +1,6 @@
-// The game clock, and handing it to a loaded module as its system clock: rebinds the module's
-// imported GetSystemTimeAsFileTime (from KERNEL32 or its sysinfo API set) to a function of the caller's.
+// The game clock, and rebinding a loaded module's imports of KERNEL32 functions to the game's own:
+// GetSystemTimeAsFileTime to the game clock, ReadFile to a reader through which the scenario can
+// change the file right after a module has read it.
 #pragma once
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -15,14 +16,13 @@ extern uint64_t game_clock_ticks;
 // A GetSystemTimeAsFileTime that reads game_clock_ticks.
 void WINAPI game_clock_as_filetime(LPFILETIME out);
 
-using System_Time_Proc = void(WINAPI *)(LPFILETIME out);
-
 struct Rebind_Result {
   bool ok;      // false: the module's headers or import table could not be read or changed
   int slots;    // import slots rewritten; 0 when the module does not import the function by name
   DWORD error;  // GetLastError of a failed VirtualProtect
 };
 
-// Rewrites every import slot of `module` that names GetSystemTimeAsFileTime so that it calls
-// `replacement`. Only this module's calls change; the process and other modules keep the real clock.
-Rebind_Result rebind_system_time(HMODULE module, System_Time_Proc replacement);
+// Rewrites every import slot of `module` that names `function` from KERNEL32.dll (or an API set of
+// the core, which forwards to it) so that it calls `replacement`, which must have the function's
+// type. Only this module's calls change; the process and other modules keep the real function.
+Rebind_Result rebind_import(HMODULE module, const char *function, const void *replacement);

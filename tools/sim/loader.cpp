@@ -9,6 +9,7 @@
 
 #include "tools/sim/clock_hook.h"
 #include "tools/sim/events.h"
+#include "tools/sim/steps.h"
 #include "tools/sim/module_check.h"
 #include "tools/sim/text.h"
 
@@ -113,7 +114,7 @@ void loader_report_registrations(Session &s, const std::string &shown, HMODULE h
 
 // Rebinds the module's GetSystemTimeAsFileTime to the game clock; false when that fails.
 bool loader_hand_game_clock(const Session &s, const std::string &shown, HMODULE handle) {
-  Rebind_Result rebound = rebind_system_time(handle, game_clock_as_filetime);
+  Rebind_Result rebound = rebind_import(handle, "GetSystemTimeAsFileTime", reinterpret_cast<const void *>(game_clock_as_filetime));
   if (!rebound.ok) {
     std::fprintf(stderr, "maneshade-sim: cannot hand %s the game clock (error %lu)\n", shown.c_str(),
                  static_cast<unsigned long>(rebound.error));
@@ -158,6 +159,14 @@ bool loader_load_one(Session &s, const std::wstring &name) {
   json_member_boolean(&line, "ok", true);
   events_write(s, &line);
   loader_report_registrations(s, shown, handle);
+  // The module's reads go through the game, so that an ini torn step can change the file right
+  // after one. Nothing else changes: the reader passes every call on unchanged.
+  Rebind_Result reader = rebind_import(handle, "ReadFile", reinterpret_cast<const void *>(steps_module_read_file));
+  if (!reader.ok) {
+    std::fprintf(stderr, "maneshade-sim: cannot watch the reads of %s (error %lu)\n", shown.c_str(),
+                 static_cast<unsigned long>(reader.error));
+    return false;
+  }
   return s.options.wall_clock || loader_hand_game_clock(s, shown, handle);
 }
 

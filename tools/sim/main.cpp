@@ -147,6 +147,7 @@ int load_scenario(Session &s, const char *source) {
 int play(Session &s) {
   world_register_natives(&s.world);
   standin_set_observer(events_observe_host, &s);
+  steps_attach(&s);
   int exit_code = 0;
   if (loader_load_modules(s)) {
     run_frames(s);
@@ -156,6 +157,7 @@ int play(Session &s) {
   if (s.totals.refused_modules > 0) exit_code = EXIT_LOAD_FAILED;
   loader_unload_modules(s);
   standin_set_observer(nullptr, nullptr);
+  steps_attach(nullptr);
   steps_release(s);
   timeline_write_final_state(s);
   timeline_write_totals(s);

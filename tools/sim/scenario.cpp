@@ -358,11 +358,23 @@ bool parse_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s) 
     return true;
   }
   if (what != "ini") return scenario_fail(p, {"unknown step '", what, "' (model, ped, tint or ini)"});
-  if (w.size() < 4) return scenario_fail(p, {"expected: at FRAME ini write|replace|delete|touch|lock|unlock ..."});
+  if (w.size() < 4) return scenario_fail(p, {"expected: at FRAME ini write|replace|torn|size|delete|touch|lock|unlock ..."});
   std::string_view action = w[3];
   size_t next = 4;
-  if (action == "write" || action == "replace" || action == "touch") {
-    step.kind = action == "write" ? Step_Kind::ini_write : action == "replace" ? Step_Kind::ini_replace : Step_Kind::ini_touch;
+  if (action == "size") {
+    step.kind = Step_Kind::ini_size;
+    const char *usage = "at FRAME ini size BYTES [mtime now|+SECONDSs]";
+    if (w.size() != 5 && !(w.size() == 7 && w[5] == "mtime")) return scenario_fail(p, {"expected: ", usage});
+    if (!scenario_u64(p, w[4], &step.size)) return false;
+    if (w.size() == 7 && !scenario_mtime(p, w[6], &step.mtime)) return false;
+    s->steps.push_back(std::move(step));
+    return true;
+  }
+  if (action == "write" || action == "replace" || action == "touch" || action == "torn") {
+    step.kind = action == "write"     ? Step_Kind::ini_write
+                : action == "replace" ? Step_Kind::ini_replace
+                : action == "torn"    ? Step_Kind::ini_torn
+                                      : Step_Kind::ini_touch;
     if (next + 1 < w.size() && w[next] == "mtime") {
       if (!scenario_mtime(p, w[next + 1], &step.mtime)) return false;
       next += 2;
@@ -378,7 +390,7 @@ bool parse_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s) 
     step.kind = action == "delete" ? Step_Kind::ini_delete : action == "lock" ? Step_Kind::ini_lock : Step_Kind::ini_unlock;
     if (!expect_count(p, w, 4, "at FRAME ini delete|lock|unlock")) return false;
   } else {
-    return scenario_fail(p, {"unknown ini action '", action, "' (write, replace, delete, touch, lock, unlock)"});
+    return scenario_fail(p, {"unknown ini action '", action, "' (write, replace, torn, size, delete, touch, lock, unlock)"});
   }
   s->steps.push_back(std::move(step));
   return true;

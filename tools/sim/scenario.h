@@ -33,6 +33,10 @@ enum class Step_Kind {
   ini_touch,    // only sets ManeShade.ini's modification time
   ini_lock,     // opens ManeShade.ini with no sharing and holds it open
   ini_unlock,   // closes the handle of ini_lock
+  ini_size,     // sets ManeShade.ini's length to `size` (zeros past its end; no disk used where the
+                // file system allows), then its modification time
+  ini_torn,     // the next time a module reads ManeShade.ini, writes `content` (and the time) right
+                // after that read: the module has read a save that its editor was still writing
 };
 
 // A modification time: the game clock when the step runs, or a fixed offset from the clock start.
@@ -53,6 +57,7 @@ struct Step {
   int32_t tints[3];
   std::string content;
   Mtime mtime;
+  uint64_t size;
 };
 
 struct Scenario {

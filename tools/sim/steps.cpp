@@ -38,6 +38,38 @@ bool steps_set_write_time(const std::wstring &path, uint64_t ticks, DWORD *error
   return ok;
 }
 
+// The modification time that the file system kept, which may differ from the one asked for (a
+// time of 0 changes nothing in SetFileTime; some file systems clamp old times).
+uint64_t steps_kept_write_time(const std::wstring &path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// ", modification time T (ticks)" as the file has it now, and what was asked for when that differs.
+std::string steps_when(const std::wstring &path, uint64_t asked) {
+  uint64_t kept = steps_kept_write_time(path);
+  std::string text = ", modification time " + format_clock(kept) + " (" + std::to_string(kept) + ")";
+  if (kept != asked) text += ", not the " + format_clock(asked) + " (" + std::to_string(asked) + ") asked for";
+  return text;
+}
+
+// Sets the file's length to `size` bytes: past the old end it reads as zeros.
+bool steps_set_size(const std::wstring &path, uint64_t size, DWORD *error) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return false;
+  }
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(size);
+  bool ok = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  if (!ok) *error = GetLastError();
+  CloseHandle(file);
+  return ok;
+}
+
 bool steps_write_file(const std::wstring &path, const std::string &content, uint64_t ticks, DWORD *error) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -62,27 +94,43 @@ bool steps_replace_file(const std::wstring &path, const std::string &content, ui
   return false;
 }
 
+// An ini torn step waiting for a module's read, and the session it reports to.
+struct Steps_Torn_Write {
+  bool pending = false;
+  std::string content;
+  uint64_t ticks = 0;
+  int line = 0;
+};
+Steps_Torn_Write steps_torn;
+Session *steps_session;
+
 // Does a step on the configuration file and says what it did, for the timeline.
 std::string steps_apply_to_ini(Session &s, const Step &step, bool *ok, DWORD *error) {
   std::wstring path = steps_wide(CONFIG_FILE_NAME);
   std::string name(CONFIG_FILE_NAME);
   uint64_t ticks = steps_mtime_ticks(s, step.mtime);
-  std::string when = ", modification time " + format_clock(ticks) + " (" + std::to_string(ticks) + ")";
   std::string bytes = " (" + std::to_string(step.content.size()) + " bytes)";
   switch (step.kind) {
     case Step_Kind::ini_write:
       *ok = steps_write_file(path, step.content, ticks, error);
-      return name + " written" + bytes + when;
+      return name + " written" + bytes + steps_when(path, ticks);
     case Step_Kind::ini_replace:
       *ok = steps_replace_file(path, step.content, ticks, error);
-      return name + " replaced by a new file" + bytes + when;
+      return name + " replaced by a new file" + bytes + steps_when(path, ticks);
+    case Step_Kind::ini_torn:
+      steps_torn = Steps_Torn_Write{true, step.content, ticks, step.line};
+      return name + ": the next read by a module will be followed at once by a write" + bytes +
+             " (an editor still saving)";
+    case Step_Kind::ini_size:
+      *ok = steps_set_size(path, step.size, error) && steps_set_write_time(path, ticks, error);
+      return name + " made " + std::to_string(step.size) + " bytes long" + steps_when(path, ticks);
     case Step_Kind::ini_delete:
       *ok = DeleteFileW(path.c_str()) != 0;
       if (!*ok) *error = GetLastError();
       return name + " deleted";
     case Step_Kind::ini_touch:
       *ok = steps_set_write_time(path, ticks, error);
-      return name + " touched" + when;
+      return name + " touched" + steps_when(path, ticks);
     case Step_Kind::ini_lock:
       steps_release(s);
       s.ini_lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -95,6 +143,20 @@ std::string steps_apply_to_ini(Session &s, const Step &step, bool *ok, DWORD *er
       return name + " closed (no longer held)";
     default: return {};
   }
+}
+
+// Reports a step's outcome on the timeline and in the events.
+void steps_report(Session &s, int line_number, std::string text, bool ok, DWORD error) {
+  if (!ok) text += ": FAILED, error " + std::to_string(error);
+  s.frame.steps.push_back(text);
+  Json_Writer line = events_line("step");
+  json_member_integer(&line, "frame", s.frame.number);
+  json_member_integer(&line, "line", line_number);
+  json_member_string(&line, "text", text);
+  json_member_boolean(&line, "ok", ok);
+  json_member_integer(&line, "error", error);
+  events_write(s, &line);
+  if (!ok) s.totals.problems++;
 }
 
 std::string steps_apply_tint(Session &s, const Step &step) {
@@ -126,19 +188,33 @@ void steps_apply(Session &s, const Step &step) {
     case Step_Kind::tint: text = steps_apply_tint(s, step); break;
     default: text = steps_apply_to_ini(s, step, &ok, &error); break;
   }
-  if (!ok) text += ": FAILED, error " + std::to_string(error);
-  s.frame.steps.push_back(text);
-  Json_Writer line = events_line("step");
-  json_member_integer(&line, "frame", s.frame.number);
-  json_member_integer(&line, "line", step.line);
-  json_member_string(&line, "text", text);
-  json_member_boolean(&line, "ok", ok);
-  json_member_integer(&line, "error", error);
-  events_write(s, &line);
-  if (!ok) s.totals.problems++;
+  steps_report(s, step.line, std::move(text), ok, error);
 }
 
 void steps_release(Session &s) {
   if (s.ini_lock != INVALID_HANDLE_VALUE) CloseHandle(s.ini_lock);
   s.ini_lock = INVALID_HANDLE_VALUE;
+}
+
+void steps_attach(Session *session) { steps_session = session; }
+
+BOOL WINAPI steps_module_read_file(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+  BOOL ok = ReadFile(file, buffer, size, read, overlapped);
+  if (!steps_torn.pending || !steps_session) return ok;
+  // The module's read has happened (its bytes are the old ones); the editor finishes its save now.
+  DWORD saved = GetLastError();
+  steps_torn.pending = false;
+  std::wstring path = steps_wide(CONFIG_FILE_NAME);
+  DWORD error = 0;
+  try {
+    bool written = steps_write_file(path, steps_torn.content, steps_torn.ticks, &error);
+    steps_report(*steps_session, steps_torn.line,
+                 std::string(CONFIG_FILE_NAME) + " written while a module was reading it (" +
+                     std::to_string(steps_torn.content.size()) + " bytes)" + steps_when(path, steps_torn.ticks),
+                 written, error);
+  } catch (...) {
+    // Out of memory while reporting: nothing may unwind into the module that called ReadFile.
+  }
+  SetLastError(saved);
+  return ok;
 }

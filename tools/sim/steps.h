@@ -1,6 +1,7 @@
 // The scenario's steps, applied as their frame starts: what the game does (the ped's model and
 // handle, a component's tints) and what is done to ManeShade.ini from outside the game (write,
-// replace, delete, touch, lock, unlock). Each is reported on the timeline and in the events.
+// replace, torn, size, delete, touch, lock, unlock). Each is reported on the timeline and in the
+// events; a time set on the file is reported as the file system kept it.
 #pragma once
 #include "tools/sim/session.h"
 
@@ -10,3 +11,10 @@ void steps_apply(Session &s, const Step &step);
 
 // Closes the file that an ini lock step still holds open, if any.
 void steps_release(Session &s);
+
+// The ReadFile of the modules (the loader rebinds their import to it): reads as ReadFile does, then
+// carries out a pending ini torn step, if any, and reports it in the current frame of `session`.
+BOOL WINAPI steps_module_read_file(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
+
+// The session that steps_module_read_file reports to (it takes no context of its own).
+void steps_attach(Session *session);

@@ -39,7 +39,7 @@ struct Pending_Call {
   bool overflow;
 };
 
-// Plain zero-initialised data: nothing runs before the DLL entry. A script's slot never moves
+// Plain zero-initialised data: no constructor of its own runs before the DLL entry. A script's slot never moves
 // while it is registered (its fiber holds the slot's address); `scripts` keeps registration order.
 Script script_slots[STANDIN_MAX_SCRIPTS];
 bool slot_used[STANDIN_MAX_SCRIPTS];
