@@ -1,11 +1,18 @@
-// The assertion facility; see assert.h.
+// The assertion facility; see assert.h. It formats with the module's own formatter and writes with
+// fputs: the C library's printf family would bring a whole formatting engine into the module.
 #include "runtime/assert.h"
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/format.h"
+
 void runtime_assert_fail(const char *file, int line, const char *text) noexcept {
-  std::fprintf(stderr, "%s:%d: runtime assertion: %s\n", file, line, text);
+  char buffer[512];
+  Format_Buffer out = format_buffer(buffer, sizeof buffer - 1);
+  format_to(&out, "{}:{}: runtime assertion: {}\n", file, line, text);
+  buffer[out.size] = '\0';
+  std::fputs(buffer, stderr);
   std::fflush(stderr);
   std::abort();
 }
