@@ -14,7 +14,9 @@
 #include "src/config/keys.h"
 #include "src/config/messages.h"
 #include "src/config/reload.h"
+#include "tools/check/check_game.h"
 #include "tools/check/check_json.h"
+#include "tools/check/check_watch.h"
 
 namespace {
 
@@ -22,15 +24,22 @@ constexpr std::string_view CHECK_PROGRAM = "maneshade-check";
 
 constexpr std::string_view CHECK_USAGE =
     "usage: maneshade-check [--dump] [FILE]\n"
+    "       maneshade-check --watch [FILE]\n"
+    "       maneshade-check --game DIR\n"
     "Checks FILE (by default ManeShade.ini in the current folder) exactly as Mane Shade reads it.\n"
-    "  --dump  also write what was read to standard output, as one line of JSON\n"
+    "  --dump       also write what was read to standard output, as one line of JSON\n"
+    "  --watch      keep looking at FILE as the game does, and report every load until interrupted\n"
+    "  --game DIR   check the game folder DIR: the module, the host library and ManeShade.ini\n"
     "Exit status: 0 the game would use the file, 1 it would refuse it, 2 the file cannot be read.\n";
+
+enum class Check_Mode { file, watch, game };
 
 struct Check_Args {
   bool ok;
   bool dump;
   bool help;
-  std::string_view path;
+  Check_Mode mode;
+  std::string_view path;  // FILE, or DIR for --game
 };
 
 // What one run holds; released on every way out, the log sink put back.
@@ -50,28 +59,6 @@ struct Check_Run {
   }
 };
 
-void check_write(FILE *file, std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
-}
-
-// Text from the file as it may reach a terminal: every byte below 0x20 and 0x7F written as "\xNN",
-// so that a file cannot move the cursor, clear the screen or change colours.
-std::string check_visible(std::string_view text) {
-  static constexpr char HEX[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      out.push_back(c);
-      continue;
-    }
-    out.append("\\x");
-    out.push_back(HEX[byte >> 4]);
-    out.push_back(HEX[byte & 0xF]);
-  }
-  return out;
-}
 
 // Every record the module logs, as "<level>: <text>"; the call site means nothing to users. The
 // records quote keys and values of the file.
@@ -84,7 +71,7 @@ void check_log_sink(void *user, const Log_Record *record) {
 }
 
 Check_Args check_parse_args(int argc, const char *const *argv) {
-  Check_Args args{true, false, false, CONFIG_FILE_NAME};
+  Check_Args args{true, false, false, Check_Mode::file, CONFIG_FILE_NAME};
   bool options_done = false;
   bool have_path = false;
   for (int i = 1; i < argc; i++) {
@@ -93,6 +80,12 @@ Check_Args check_parse_args(int argc, const char *const *argv) {
       options_done = true;
     } else if (!options_done && arg == "--dump") {
       args.dump = true;
+    } else if (!options_done && arg == "--watch" && args.mode == Check_Mode::file) {
+      args.mode = Check_Mode::watch;
+    } else if (!options_done && arg == "--game" && args.mode == Check_Mode::file && i + 1 < argc && !have_path) {
+      args.mode = Check_Mode::game;
+      args.path = argv[++i];
+      have_path = true;
     } else if (!options_done && (arg == "--help" || arg == "-h")) {
       args.help = true;
     } else if ((!options_done && arg.size() > 1 && arg[0] == '-') || have_path) {
@@ -102,6 +95,8 @@ Check_Args check_parse_args(int argc, const char *const *argv) {
       have_path = true;
     }
   }
+  // --dump writes the one file's JSON: it means nothing with the other modes.
+  if (args.dump && args.mode != Check_Mode::file) args.ok = false;
   return args;
 }
 
@@ -214,23 +209,46 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   return CHECK_EXIT_NOT_CHECKED;
 }
 
-int check_run(const Check_Args &args, FILE *out, FILE *err) {
+}  // namespace
+
+void check_write(FILE *file, std::string_view text) {
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
+}
+
+std::string check_visible(std::string_view text) {
+  static constexpr char HEX[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out.push_back(c);
+      continue;
+    }
+    out.append("\\x");
+    out.push_back(HEX[byte >> 4]);
+    out.push_back(HEX[byte & 0xF]);
+  }
+  return out;
+}
+
+int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Check_Run run;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
-  Result<File_Stamp> looked = platform_file_stamp(&run.scratch, args.path);
-  if (!looked.ok()) return check_unreadable(err, args.path, looked.status());
+  Result<File_Stamp> looked = platform_file_stamp(&run.scratch, path);
+  if (!looked.ok()) return check_unreadable(err, path, looked.status());
   if (looked.value().size_bytes > CONFIG_FILE_MAX_BYTES) {
-    check_write(err, check_where(args.path, 0) + "the file is " + std::to_string(looked.value().size_bytes) +
+    check_write(err, check_where(path, 0) + "the file is " + std::to_string(looked.value().size_bytes) +
                          " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
                          std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
-    check_write(err, check_where(args.path, 0) + "the game would refuse this file and show:\n" +
+    check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" +
                          std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
     return CHECK_EXIT_REFUSED;
   }
-  Status opened = platform_check_open(&run.scratch, args.path);
-  if (!opened.ok()) return check_unreadable(err, args.path, opened);
-  Result<File_Bytes> read = platform_read_file(&run.scratch, args.path, CONFIG_FILE_MAX_BYTES);
-  if (!read.ok()) return check_unreadable(err, args.path, read.status());
+  Status opened = platform_check_open(&run.scratch, path);
+  if (!opened.ok()) return check_unreadable(err, path, opened);
+  Result<File_Bytes> read = platform_read_file(&run.scratch, path, CONFIG_FILE_MAX_BYTES);
+  if (!read.ok()) return check_unreadable(err, path, read.status());
   run.bytes = read.value();
   std::string_view text(run.bytes.data, run.bytes.size);
 
@@ -243,18 +261,16 @@ int check_run(const Check_Args &args, FILE *out, FILE *err) {
   int exit_status = CHECK_EXIT_INSTALLED;
   const char *message = reload_message(diagnosis.status.failure);
   if (diagnosis.status.ok()) {
-    check_write(err, check_where(args.path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
+    check_write(err, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
   } else {
     exit_status = CHECK_EXIT_REFUSED;
-    check_explain(err, args.path, diagnosis);
-    check_write(err, check_where(args.path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) +
+    check_explain(err, path, diagnosis);
+    check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) +
                          " " + message + "\n");
   }
-  if (args.dump) check_write(out, check_dump_json(diagnosis.sections, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
+  if (dump) check_write(out, check_dump_json(diagnosis.sections, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
   return exit_status;
 }
-
-}  // namespace
 
 int check_main(int argc, const char *const *argv, FILE *out, FILE *err) noexcept {
   try {
@@ -267,7 +283,12 @@ int check_main(int argc, const char *const *argv, FILE *out, FILE *err) noexcept
       check_write(out, CHECK_USAGE);
       return CHECK_EXIT_INSTALLED;
     }
-    return check_run(args, out, err);
+    switch (args.mode) {
+      case Check_Mode::watch: return check_watch(args.path, err);
+      case Check_Mode::game: return check_game(args.path, err);
+      case Check_Mode::file: break;
+    }
+    return check_file(args.path, args.dump, out, err);
   } catch (const std::bad_alloc &) {
     check_write(err, std::string_view("maneshade-check: out of memory\n"));
   } catch (...) {

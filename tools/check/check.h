@@ -3,6 +3,8 @@
 // describes the command line, the exit statuses and the --dump format.
 #pragma once
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 enum Check_Exit : int {
   CHECK_EXIT_INSTALLED = 0,    // the module would install the file
@@ -10,7 +12,19 @@ enum Check_Exit : int {
   CHECK_EXIT_NOT_CHECKED = 2,  // the file cannot be read, bad usage, or out of memory
 };
 
-// The whole program, `maneshade-check [--dump] [FILE]`. The report for people and every log record
-// of the module go to `err`; only the --dump JSON (and --help) go to `out`. Installs a log sink for
-// the run and puts the previous one back before returning. Never throws.
+// The whole program: `maneshade-check [--dump] [FILE]`, `maneshade-check --watch [FILE]` and
+// `maneshade-check --game DIR`. The report for people and every log record of the module go to
+// `err`; only the --dump JSON (and --help) go to `out`. Installs a log sink for the run and puts the
+// previous one back before returning. Never throws.
 int check_main(int argc, const char *const *argv, FILE *out, FILE *err) noexcept;
+
+// One file as the module reads it, the report to `err` and, with `dump`, the JSON to `out`: the
+// exit status of `maneshade-check [--dump] FILE`. Installs a log sink while it runs. Throws
+// std::bad_alloc.
+int check_file(std::string_view path, bool dump, FILE *out, FILE *err);
+
+// Writes `text` as it is.
+void check_write(FILE *file, std::string_view text);
+
+// Text from a file as it may reach a terminal: every byte below 0x20 and 0x7F written as "\xNN".
+std::string check_visible(std::string_view text);

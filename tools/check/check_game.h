@@ -1,0 +1,9 @@
+// maneshade-check --game DIR: is a game folder set up so that Mane Shade loads and works? Checks the
+// module, the host library and ManeShade.ini in DIR and says what to fix, one line per finding.
+#pragma once
+#include <cstdio>
+#include <string_view>
+
+// The exit status of `maneshade-check --game DIR`: 0 when all is well, 1 otherwise. The findings
+// go to `err`. Throws std::bad_alloc.
+int check_game(std::string_view dir, FILE *err);
