@@ -93,3 +93,28 @@ size_t utf16_length_from_utf8(std::string_view text) noexcept {
   }
   return n;
 }
+
+void utf8_append_from_utf16(std::string *out, std::string_view bytes, Utf16_Order order) {
+  auto unit_at = [&](size_t at) {
+    auto first = static_cast<unsigned char>(bytes[at]);
+    auto second = static_cast<unsigned char>(bytes[at + 1]);
+    return order == Utf16_Order::little_endian ? static_cast<uint32_t>(first | second << 8)
+                                               : static_cast<uint32_t>(first << 8 | second);
+  };
+  auto is_high = [](uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
+  auto is_low = [](uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
+  // At most three bytes of UTF-8 for every two bytes of UTF-16 (a pair of four gives four).
+  out->reserve(out->size() + bytes.size() / 2 * 3 + UTF8_MAX_SEQUENCE_BYTES);
+  char encoded[UTF8_MAX_SEQUENCE_BYTES];
+  size_t at = 0;
+  for (; at + 2 <= bytes.size(); at += 2) {
+    uint32_t unit = unit_at(at);
+    if (is_high(unit) && at + 4 <= bytes.size() && is_low(unit_at(at + 2))) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (unit_at(at + 2) - 0xDC00);
+      at += 2;
+    }
+    // utf8_encode writes any surrogate left unpaired as U+FFFD.
+    out->append(encoded, utf8_encode(unit, encoded));
+  }
+  if (at < bytes.size()) out->append(encoded, utf8_encode(REPLACEMENT_CHARACTER, encoded));
+}

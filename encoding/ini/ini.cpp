@@ -12,6 +12,8 @@
 namespace {
 
 constexpr std::string_view INI_UTF8_BOM = "\xEF\xBB\xBF";
+constexpr std::string_view INI_UTF16_LE_BOM = "\xFF\xFE";
+constexpr std::string_view INI_UTF16_BE_BOM = "\xFE\xFF";
 
 const char *ini_find(const char *at, const char *end, char c) {
   if (at >= end) return nullptr;
@@ -148,7 +150,8 @@ size_t ini_find_separator(std::string_view line) {
 // The key and value of a pair line as the map stores them, in the iterator's buffers when they
 // had to be decoded or lowercased.
 void ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Line *out) {
-  std::string_view key = ini_unquote_view(trim_white_space(line.substr(0, separator)), &it->key_decoded);
+  out->written_key = trim_white_space(line.substr(0, separator));
+  std::string_view key = ini_unquote_view(out->written_key, &it->key_decoded);
   if (it->options.lowercase_keys) {
     it->key_lowered.clear();
     lower_append(&it->key_lowered, key);
@@ -172,7 +175,7 @@ bool ini_next_line(Ini_Iterator *it, Ini_Line *out) {
   it->rest.remove_prefix(newline == std::string_view::npos ? it->rest.size() : newline + 1);
   if (piece.ends_with('\r')) piece.remove_suffix(1);
   std::string_view line = trim_white_space(piece);
-  *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}};
+  *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}, {}};
   if (line.empty()) return true;
   if (line[0] == '[') {
     std::string_view rest = line.substr(1);
@@ -230,9 +233,27 @@ Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Opt
   Result<File_Bytes> read = platform_read_file(frame_scratch(), path, max_bytes);
   if (!read.ok()) return read.status();
   File_Bytes bytes = read.value();
-  Status parsed = load_map_from_string(out, std::string_view(bytes.data, bytes.size), options);
+  std::string decoded;
+  std::string_view text;
+  Status parsed = ini_text_from_file(std::string_view(bytes.data, bytes.size), &decoded, &text);
+  if (parsed.ok()) parsed = load_map_from_string(out, text, options);
   platform_free_file(&bytes);
   return parsed;
+}
+
+Status ini_text_from_file(std::string_view bytes, std::string *decoded, std::string_view *text) noexcept {
+  *text = bytes;
+  bool little = bytes.starts_with(INI_UTF16_LE_BOM);
+  if (!little && !bytes.starts_with(INI_UTF16_BE_BOM)) return STATUS_OK;
+  try {
+    decoded->clear();
+    utf8_append_from_utf16(decoded, bytes.substr(2), little ? Utf16_Order::little_endian : Utf16_Order::big_endian);
+    *text = *decoded;
+    return STATUS_OK;
+  } catch (...) {
+    *text = {};
+    return status_fail(FAILURE_OUT_OF_MEMORY);
+  }
 }
 
 void delete_map(Section_Map *map) noexcept {

@@ -45,6 +45,7 @@ struct Ini_Line {
   std::string_view text;     // the trimmed line
   std::string_view section;  // the section in force (after a header: the new one), as stored
   std::string_view key;      // pair only: the key as the map stores it (unquoted, lowercased if asked)
+  std::string_view written_key;  // pair only: the key as the line writes it (trimmed, quotes and all)
   std::string_view value;    // pair only: the value as the map stores it (unquoted)
 };
 
@@ -74,9 +75,17 @@ bool ini_next_line(Ini_Iterator *it, Ini_Line *out);
 // and a key or value that fails to decode stays as written.
 Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept;
 
+// The text that a file's `bytes` hold, as the reader reads it. Bytes that start with a UTF-16
+// byte-order mark (FF FE: little endian; FE FF: big endian), as Windows editors save "Unicode", are
+// decoded from UTF-16 into `*decoded` (a U+FEFF right after the mark is then the UTF-8 byte-order
+// mark that the reader skips; unpaired surrogates and an odd last byte become U+FFFD) and `*text`
+// views it; any other bytes are the text byte for byte. FAILURE_OUT_OF_MEMORY when the decoded
+// text does not fit.
+Status ini_text_from_file(std::string_view bytes, std::string *decoded, std::string_view *text) noexcept;
+
 // Reads the whole existing file at the UTF-8 `path` (opened for reading, sharing read and write with
-// others; no handle stays open), when it holds at most `max_bytes`, and parses it as
-// load_map_from_string does. The file's bytes are
+// others; no handle stays open), when it holds at most `max_bytes`, takes its text as
+// ini_text_from_file does, and parses it as load_map_from_string does. The file's bytes are
 // released before returning; temporaries such as the platform's form of the path are taken from the
 // frame scratch (runtime/context.h). An unreadable file gives the platform's FAILURE_READ (with the
 // OS's reason, OS_TOO_LARGE past `max_bytes`) unchanged; running out of memory while parsing gives

@@ -295,6 +295,49 @@ TEST_F(CheckMain, ControlBytesOfTheFileNeverReachTheTerminalRaw) {
   }
 }
 
+std::string utf16(std::string_view ascii, bool little, bool mark) {
+  std::string out = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+  for (char c : ascii) {
+    out += little ? std::string{c, '\0'} : std::string{'\0', c};
+  }
+  return out;
+}
+
+// The encodings players' editors save in: what the game reads, and the plain words when it will not
+// read what the player meant.
+TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
+  std::string good = joined(valid_lines(), "\r\n");
+  std::vector<std::string> ansi_lines = valid_lines();
+  ansi_lines[2] = "hair_s\xE9" "condary = 12";  // Windows-1252, as an old editor saves it
+  struct Row {
+    const char *fault;
+    std::string bytes;
+    int status;
+    std::string_view hint;  // "" when there must be none
+  } rows[] = {
+      {"UTF-16 LE with its mark refused as missing keys", utf16(good, true, true), CHECK_EXIT_INSTALLED, ""},
+      {"UTF-16 BE with its mark refused as missing keys", utf16(good, false, true), CHECK_EXIT_INSTALLED, ""},
+      {"UTF-16 without a mark said to have no section [corvin]", utf16(good, true, false), CHECK_EXIT_REFUSED,
+       "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)"},
+      {"UTF-16 BE without a mark", utf16(good, false, false), CHECK_EXIT_REFUSED, "looks like UTF-16 without a byte-order mark"},
+      {"a stray NUL goes unexplained", good + std::string("; a note\0\r\n", 11), CHECK_EXIT_INSTALLED,
+       ":35: the file holds NUL bytes"},
+      {"a key in another encoding goes unexplained", joined(ansi_lines), CHECK_EXIT_REFUSED,
+       ":3: this key is not valid UTF-8, so it cannot be one of the game's"},
+      {"UTF-8 as it should be: no hint", good, CHECK_EXIT_INSTALLED, ""},
+  };
+  for (const Row &row : rows) {
+    std::string path = write("ManeShade.ini", row.bytes);
+    Check_Outcome outcome = run({path});
+    EXPECT_EQ(outcome.status, row.status) << row.fault << "\n" << outcome.err;
+    if (row.hint.empty()) {
+      EXPECT_EQ(outcome.err.find("save it as UTF-8"), std::string::npos) << row.fault << "\n" << outcome.err;
+    } else {
+      EXPECT_NE(outcome.err.find(row.hint), std::string::npos) << row.fault << "\n" << outcome.err;
+    }
+  }
+}
+
 TEST_F(CheckMain, BadUsage) {
   for (std::initializer_list<std::string> args : {std::initializer_list<std::string>{"--bogus"}, {"a.ini", "b.ini"}, {"--dump", "-x"}}) {
     Check_Outcome outcome = run(args);

@@ -266,4 +266,57 @@ TEST(IniErrors, NamesForLogs) {
   EXPECT_STREQ(failure_name(FAILURE_READ), "Read_Failed");
 }
 
+// Files as Windows editors save "Unicode": UTF-16 with a byte-order mark, decoded before reading.
+TEST(IniUtf16, DecodedFromTheMarkOnAsTheReaderThenReadsIt) {
+  using namespace std::string_view_literals;
+  struct Row {
+    std::string_view bytes;
+    std::string_view text;  // what the reader reads
+    const char *fault;
+  } rows[] = {
+      {"\xFF\xFE[\0a\0]\0"sv, "[a]", "little endian read as bytes, NULs and all"},
+      {"\xFE\xFF\0[\0a\0]"sv, "[a]", "big endian"},
+      {"\xFF\xFE\x3D\xD8\x00\xDE"sv, "\xF0\x9F\x98\x80", "a surrogate pair is one code point, not two U+FFFD"},
+      {"\xFF\xFE\x3D\xD8\x41\x00"sv, "\xEF\xBF\xBD" "A", "a high surrogate alone, then a letter"},
+      {"\xFF\xFE\x00\xDE\x41\x00"sv, "\xEF\xBF\xBD" "A", "a low surrogate alone"},
+      {"\xFF\xFE\x41\x00\x3D\xD8"sv, "A\xEF\xBF\xBD", "a high surrogate as the last unit"},
+      {"\xFF\xFE\x41\x00\x42"sv, "A\xEF\xBF\xBD", "an odd last byte"},
+      {"\xFF\xFE"sv, "", "only a mark"},
+      {"\xFF\xFE\xFF\xFE[\0a\0]\0"sv, "\xEF\xBB\xBF[a]", "a U+FEFF after the mark becomes the UTF-8 mark"},
+      {"\xFE\xFF\x00\xE9"sv, "\xC3\xA9", "a letter beyond ASCII"},
+      {"[a]\r\n"sv, "[a]\r\n", "UTF-8 stays byte for byte"},
+      {"\xFF[a]"sv, "\xFF[a]", "one byte of a mark is no mark"},
+  };
+  for (const Row &row : rows) {
+    std::string decoded;
+    std::string_view text;
+    ASSERT_TRUE(ini_text_from_file(row.bytes, &decoded, &text).ok()) << row.fault;
+    EXPECT_EQ(text, row.text) << row.fault;
+  }
+}
+
+TEST(IniUtf16, FileSavedAsUtf16ReadsLikeTheSameFileInUtf8) {
+  const std::string utf8 = "\xEF\xBB\xBF[Corvin]\r\nhair_primary = \"1\u00e9\"\r\n; note\r\n[mael]\r\nk=v\r\n";
+  // The same text as Notepad saves it as "Unicode" (little endian) and "Unicode big endian".
+  std::u16string units;
+  for (char32_t c : std::u32string(U"[Corvin]\r\nhair_primary = \"1\u00e9\"\r\n; note\r\n[mael]\r\nk=v\r\n")) {
+    units.push_back(static_cast<char16_t>(c));
+  }
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
+  for (char16_t u : units) {
+    little += static_cast<char>(u & 0xFF), little += static_cast<char>(u >> 8);
+    big += static_cast<char>(u >> 8), big += static_cast<char>(u & 0xFF);
+  }
+  Section_Map want;
+  ASSERT_TRUE(load_map_from_path(&want, utf8_from_path(write_temp_file(u8"ManeShade_utf8.ini", utf8)), CONFIG_OPTIONS).ok());
+  for (const std::string &bytes : {little, big}) {
+    std::filesystem::path path = write_temp_file(u8"ManeShade_utf16.ini", bytes);
+    Section_Map got;
+    ASSERT_TRUE(load_map_from_path(&got, utf8_from_path(path), CONFIG_OPTIONS).ok());
+    EXPECT_EQ(dump_map(got), dump_map(want));
+    std::filesystem::remove(path);
+  }
+  std::filesystem::remove(std::filesystem::temp_directory_path() / u8"ManeShade_utf8.ini");
+}
+
 }  // namespace

@@ -10,10 +10,12 @@
 #include "runtime/arena.h"
 #include "runtime/log.h"
 #include "runtime/names.h"
+#include "runtime/utf8.h"
 #include "src/config/diagnose.h"
 #include "src/config/keys.h"
 #include "src/config/messages.h"
 #include "src/config/reload.h"
+#include "src/config/schema.h"
 #include "tools/check/check_game.h"
 #include "tools/check/check_json.h"
 #include "tools/check/check_watch.h"
@@ -199,6 +201,51 @@ std::string check_enabled_summary(const Config &config) {
   return summary;
 }
 
+// The line (1-based) of the byte at `offset` of `text`.
+size_t check_line_of(std::string_view text, size_t offset) {
+  size_t line = 1;
+  for (size_t i = 0; i < offset && i < text.size(); i++) line += text[i] == '\n';
+  return line;
+}
+
+// Plain words about an encoding that the game does not read as the player meant; the module reads
+// such files all the same (and refuses them, or takes keys it does not know).
+void check_explain_encoding(FILE *err, std::string_view path, std::string_view bytes, std::string_view text) {
+  if (text.data() != bytes.data()) return;  // UTF-16 with its mark: read as the player meant
+  size_t nul_even = 0, nul_odd = 0;
+  for (size_t i = 0; i < bytes.size(); i++) {
+    if (bytes[i] != '\0') continue;
+    (i % 2 ? nul_odd : nul_even)++;
+  }
+  // ASCII text saved as UTF-16 has a NUL in every other byte.
+  size_t odd_bytes = bytes.size() / 2, even_bytes = bytes.size() - odd_bytes;
+  if (bytes.size() >= 4 && (nul_odd * 2 > odd_bytes || nul_even * 2 > even_bytes)) {
+    check_write(err, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
+                                            "(in Notepad: Save as, Encoding UTF-8)\n");
+    return;
+  }
+  if (nul_even + nul_odd > 0) {
+    check_write(err, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
+                         "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
+                         "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
+    return;
+  }
+  Ini_Iterator it = ini_iterator(text, CONFIG_FILE_INI_OPTIONS);
+  Ini_Line line;
+  while (ini_next_line(&it, &line)) {
+    // A section's name or a key: where the game's names stand.
+    std::string_view name = line.kind == Ini_Line_Kind::header ? line.section
+                            : line.kind == Ini_Line_Kind::pair ? line.written_key
+                                                               : std::string_view("");
+    if (utf8_is_valid(name)) continue;
+    check_write(err, check_where(path, line.number) + "this " +
+                         (line.kind == Ini_Line_Kind::header ? "section name" : "key") +
+                         " is not valid UTF-8, so it cannot be one of the game's: the file may be saved in another "
+                         "encoding (ANSI); save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
+    return;
+  }
+}
+
 // Why the file cannot be read, and the line the game would show for it.
 int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   Os_Error why = status.os_error;
@@ -250,7 +297,11 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Result<File_Bytes> read = platform_read_file(&run.scratch, path, CONFIG_FILE_MAX_BYTES);
   if (!read.ok()) return check_unreadable(err, path, read.status());
   run.bytes = read.value();
-  std::string_view text(run.bytes.data, run.bytes.size);
+  std::string_view bytes(run.bytes.data, run.bytes.size);
+  std::string decoded;
+  std::string_view text;
+  if (!ini_text_from_file(bytes, &decoded, &text).ok()) throw std::bad_alloc();
+  check_explain_encoding(err, path, bytes, text);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
   run.sink_installed = true;
