@@ -27,22 +27,23 @@ void reload_mark_seen(Reload_State *state, const File_Stamp &stamp) {
 }
 
 // Whether the file still is the version the look saw, once it has been read.
-bool reload_read_was_whole(const File_Stamp &looked) {
-  Result<File_Stamp> after = platform_file_stamp(frame_scratch(), CONFIG_FILE_NAME);
+bool reload_read_was_whole(std::string_view path, const File_Stamp &looked) {
+  Result<File_Stamp> after = platform_file_stamp(frame_scratch(), path);
   return after.ok() && after.value() == looked;
 }
 
 // Reads, flattens and converts the file; the Config changes only when all of it converted.
-Reload_Result reload_read(Config *config, Reload_State *state, const File_Stamp &stamp, Section_Map *sections) {
-  Status loaded = load_map_from_path(sections, CONFIG_FILE_NAME, CONFIG_FILE_INI_OPTIONS, CONFIG_FILE_MAX_BYTES);
+Reload_Result reload_read(std::string_view path, Config *config, Reload_State *state, const File_Stamp &stamp,
+                          Section_Map *sections) {
+  Status loaded = load_map_from_path(sections, path, CONFIG_FILE_INI_OPTIONS, CONFIG_FILE_MAX_BYTES);
   if (!loaded.ok()) {
     log_fatal("load_map_from_path failed: {}", loaded);
     // A read that failed read nothing: try this version again at the next look.
     if (loaded.failure != FAILURE_READ) reload_mark_seen(state, stamp);
     return reload_failed(loaded);
   }
-  if (!reload_read_was_whole(stamp)) {
-    log_warning("ManeShade.ini changed while it was read: read again at the next look");
+  if (!reload_read_was_whole(path, stamp)) {
+    log_warning("{} changed while it was read: read again at the next look", path);
     return RELOAD_UNCHANGED;
   }
   reload_mark_seen(state, stamp);
@@ -60,11 +61,15 @@ Reload_Result reload_read(Config *config, Reload_State *state, const File_Stamp 
 }  // namespace
 
 Reload_Result update_config(Config *config, Reload_State *state) noexcept {
+  return update_config_at(CONFIG_FILE_NAME, config, state);
+}
+
+Reload_Result update_config_at(std::string_view path, Config *config, Reload_State *state) noexcept {
   uint64_t now = platform_now_ticks();
   if (reload_is_too_soon(*state, now)) return RELOAD_UNCHANGED;
   state->last_check = now;
 
-  Result<File_Stamp> looked = platform_file_stamp(frame_scratch(), CONFIG_FILE_NAME);
+  Result<File_Stamp> looked = platform_file_stamp(frame_scratch(), path);
   if (!looked.ok()) {
     log_fatal("last_write_time_by_name failed: {}", looked.status());
     return reload_failed(looked.status());
@@ -77,7 +82,7 @@ Reload_Result update_config(Config *config, Reload_State *state) noexcept {
     reload_mark_seen(state, stamp);
     return reload_failed(status_fail(FAILURE_TOO_LARGE));
   }
-  Status opened = platform_check_open(frame_scratch(), CONFIG_FILE_NAME);
+  Status opened = platform_check_open(frame_scratch(), path);
   if (!opened.ok()) {
     log_fatal("open failed: {}", opened);
     return reload_failed(opened);
@@ -86,7 +91,7 @@ Reload_Result update_config(Config *config, Reload_State *state) noexcept {
   try {
     // The attempt's INI data: made here, released on every way out.
     Section_Map sections;
-    return reload_read(config, state, stamp, &sections);
+    return reload_read(path, config, state, stamp, &sections);
   } catch (...) {
     // An empty map that cannot be made (some standard libraries allocate for one).
     log_fatal("load_map_from_path failed: {}", FAILURE_OUT_OF_MEMORY);

@@ -28,3 +28,6 @@ struct Reload_Result {
 //   - A version that changed while it was read (its time or size after the read differ from the
 //     look's) is not installed and changes no message: the next look tries again.
 Reload_Result update_config(Config *config, Reload_State *state) noexcept;
+
+// The same for the file at `path` (the validator's --watch follows any file this way).
+Reload_Result update_config_at(std::string_view path, Config *config, Reload_State *state) noexcept;

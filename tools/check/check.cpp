@@ -323,6 +323,41 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   return exit_status;
 }
 
+void check_explain_now(std::string_view path, FILE *err) {
+  Check_Run run;
+  Result<File_Stamp> looked = platform_file_stamp(&run.scratch, path);
+  Status opened = looked.ok() ? platform_check_open(&run.scratch, path) : looked.status();
+  Result<File_Bytes> read = opened.ok() ? platform_read_file(&run.scratch, path, CONFIG_FILE_MAX_BYTES) : Result<File_Bytes>(opened);
+  if (!read.ok()) {
+    Os_Error why = read.status().os_error;
+    check_write(err, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
+    return;
+  }
+  run.bytes = read.value();
+  std::string_view bytes(run.bytes.data, run.bytes.size);
+  std::string decoded;
+  std::string_view text;
+  if (!ini_text_from_file(bytes, &decoded, &text).ok()) throw std::bad_alloc();
+  check_explain_encoding(err, path, bytes, text);
+  Config_Diagnosis diagnosis{};
+  {
+    Log_Sink quiet = log_set_sink({});
+    config_diagnose(&run.scratch, text, &diagnosis);
+    log_set_sink(quiet);
+  }
+  if (diagnosis.status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+  check_explain(err, path, diagnosis);
+}
+
+bool check_wants_dump(int argc, const char *const *argv) noexcept {
+  try {
+    Check_Args args = check_parse_args(argc, argv);
+    return args.ok && args.dump;
+  } catch (...) {
+    return false;
+  }
+}
+
 int check_main(int argc, const char *const *argv, FILE *out, FILE *err) noexcept {
   try {
     Check_Args args = check_parse_args(argc, argv);

@@ -23,6 +23,14 @@ int check_main(int argc, const char *const *argv, FILE *out, FILE *err) noexcept
 // std::bad_alloc.
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err);
 
+// Why the module refuses the file at `path` as it is now, as `maneshade-check FILE` explains it
+// (the reason it cannot be read, or the lines of the keys concerned), without the module's log
+// records and without the verdict. Throws std::bad_alloc.
+void check_explain_now(std::string_view path, FILE *err);
+
+// Whether the command line asks for --dump (the program then never waits for Enter).
+bool check_wants_dump(int argc, const char *const *argv) noexcept;
+
 // Writes `text` as it is.
 void check_write(FILE *file, std::string_view text);
 

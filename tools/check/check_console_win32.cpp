@@ -1,12 +1,50 @@
-// Windows: the C runtime writes "\r\n" for "\n" on a text-mode stream; see check_console.h.
-#include "tools/check/check_console.h"
+// Windows: binary output, the local time and the console's facts; see check_console.h.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
+
+#include <cstdio>
+
+#include "tools/check/check_console.h"
+
+namespace {
+
+// FILE_TYPE_CHAR is a console (or another character device, like NUL); files give FILE_TYPE_DISK,
+// pipes FILE_TYPE_PIPE.
+bool check_console_is_console(DWORD which) {
+  HANDLE handle = GetStdHandle(which);
+  return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
+}
+
+}  // namespace
 
 void check_console_binary_output(FILE *file) noexcept {
   std::fflush(file);
   // _setmode returns the previous mode, or -1 when the descriptor is not valid (no console at all):
   // then there is nothing to write to anyway.
   (void)_setmode(_fileno(file), _O_BINARY);
+}
+
+std::string check_console_local_time() {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u", static_cast<unsigned>(local.wHour),
+                static_cast<unsigned>(local.wMinute), static_cast<unsigned>(local.wSecond));
+  return text;
+}
+
+Check_Console_Facts check_console_facts() noexcept {
+  Check_Console_Facts facts{};
+  DWORD processes[2];
+  // The number of processes attached to this console; 0 when there is none (and on failure).
+  facts.processes_on_console = GetConsoleProcessList(processes, 2);
+  facts.input_is_console = check_console_is_console(STD_INPUT_HANDLE);
+  facts.output_is_console = check_console_is_console(STD_OUTPUT_HANDLE);
+  facts.error_is_console = check_console_is_console(STD_ERROR_HANDLE);
+  return facts;
 }

@@ -2,7 +2,29 @@
 // system until interrupted, with one line per attempt: what the game will do, and why.
 #pragma once
 #include <cstdio>
+#include <string>
 #include <string_view>
 
-// Never returns but for bad memory: the exit status then. Lines go to `err`.
+#include "src/config/config.h"
+
+// What the game would hold now: the settings in force and the line on screen.
+struct Check_Watch {
+  std::string path;
+  Config config{};
+  Reload_State state{};
+  const char *message = "";   // the game's line after "Mane Shade: "; "" when none
+  std::string last_report;    // the last attempt's line, so that a failure that repeats every second is shown once
+};
+
+// One frame of the game's loop for `watch`: the reloader's look (update_config_at) and, when it
+// attempted a load, one line "[TIME] ..." to `err`, TIME being `time_text`: on success a summary of
+// both blocks ("corvin: on, hair 57 57 57, ..., mael: off"), on failure the game's line and the
+// validator's explanation. A failure that repeats unchanged is written once. Throws std::bad_alloc.
+void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err);
+
+// "corvin: on, hair 57 57 57, chin 1 2 3, ..., mael: off": a Config as a player reads it.
+std::string check_watch_summary(const Config &config);
+
+// Runs check_watch_frame ten times a second with the local time until the process is interrupted.
+// Never returns but for running out of memory.
 int check_watch(std::string_view path, FILE *err);
