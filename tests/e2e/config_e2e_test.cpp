@@ -173,6 +173,24 @@ TEST(ConfigFile, SavesThatAreNeverLostNorTorn) {
   for (const File_Case &c : cases) run_file_case(c);
 }
 
+// The text of `ascii` with CRLF line ends, saved as Notepad saves "Unicode": UTF-16 with its mark.
+std::string as_utf16(const std::string &ascii, bool little_endian) {
+  std::string out = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+  for (char c : ascii) {
+    for (char unit : c == '\n' ? std::string("\r\n") : std::string(1, c)) {
+      out += little_endian ? std::string{unit, '\0'} : std::string{'\0', unit};
+    }
+  }
+  return out;
+}
+
+TEST(ConfigFile, SavedAsUtf16ByAWindowsEditor) {
+  for (bool little : {true, false}) {
+    run_file_case({little ? "utf16_le" : "utf16_be", 12, "", {{"ManeShade.ini", as_utf16(GOOD_80, little)}},
+                   {{0, 11, "", 80}}});
+  }
+}
+
 // The two drawing passes as the game receives them, word for word.
 TEST(ConfigFile, LineIsDrawnWithExactWords) {
   Sim_Options options;
