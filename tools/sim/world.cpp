@@ -1,4 +1,4 @@
-// The twelve natives of the simulated game; see world.h.
+// The natives of the simulated game (every one of host/natives.h); see world.h.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif

@@ -1,4 +1,4 @@
-// The simulated game's world: the player's ped with its appearance components, and the twelve
+// The simulated game's world: the player's ped with its appearance components, and the
 // natives that the module calls, answered the way the game would (registered with the stand-in
 // host). It also records, per frame, what a module did to it: re-tints, lines drawn, misuse.
 #pragma once
@@ -43,7 +43,7 @@ struct World {
 // A world as the scenario starts it.
 World world_from_scenario(const Scenario &scenario);
 
-// Answers the twelve natives from `world` from now on.
+// Answers every native of host/natives.h from `world` from now on.
 void world_register_natives(World *world);
 
 // Clears the frame's record and the texts of the previous frame.
