@@ -48,6 +48,9 @@ struct Check_Args {
 struct Check_Run {
   Arena scratch{};
   File_Bytes bytes{};
+  uint64_t size_bytes = 0;  // as the look at the file saw it
+  std::string decoded;      // the text of a UTF-16 file
+  std::string_view text;    // the text the reader reads
   Log_Sink previous_sink{};
   bool sink_installed = false;
 
@@ -246,6 +249,29 @@ void check_explain_encoding(FILE *err, std::string_view path, std::string_view b
   }
 }
 
+// Reads the file at `path` in the reloader's own steps and order (its look, the size bound, the
+// open, the read), and takes its text as the reader does, into `run`: so that each failure is the
+// one the game meets. Throws std::bad_alloc.
+Status check_read_as_the_game(Check_Run *run, std::string_view path) {
+  Result<File_Stamp> looked = platform_file_stamp(&run->scratch, path);
+  if (!looked.ok()) return looked.status();
+  run->size_bytes = looked.value().size_bytes;
+  if (run->size_bytes > CONFIG_FILE_MAX_BYTES) return status_fail(FAILURE_TOO_LARGE);
+  Status opened = platform_check_open(&run->scratch, path);
+  if (!opened.ok()) return opened;
+  Result<File_Bytes> read = platform_read_file(&run->scratch, path, CONFIG_FILE_MAX_BYTES);
+  if (!read.ok()) return read.status();
+  run->bytes = read.value();
+  if (!ini_text_from_file({run->bytes.data, run->bytes.size}, &run->decoded, &run->text).ok()) throw std::bad_alloc();
+  return STATUS_OK;
+}
+
+void check_explain_size(FILE *err, std::string_view path, uint64_t size_bytes) {
+  check_write(err, check_where(path, 0) + "the file is " + std::to_string(size_bytes) +
+                       " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
+                       std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
+}
+
 // Why the file cannot be read, and the line the game would show for it.
 int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   Os_Error why = status.os_error;
@@ -282,25 +308,15 @@ std::string check_visible(std::string_view text) {
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Check_Run run;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
-  Result<File_Stamp> looked = platform_file_stamp(&run.scratch, path);
-  if (!looked.ok()) return check_unreadable(err, path, looked.status());
-  if (looked.value().size_bytes > CONFIG_FILE_MAX_BYTES) {
-    check_write(err, check_where(path, 0) + "the file is " + std::to_string(looked.value().size_bytes) +
-                         " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
-                         std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
+  Status read = check_read_as_the_game(&run, path);
+  if (read.failure == FAILURE_TOO_LARGE) {
+    check_explain_size(err, path, run.size_bytes);
     check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" +
                          std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
     return CHECK_EXIT_REFUSED;
   }
-  Status opened = platform_check_open(&run.scratch, path);
-  if (!opened.ok()) return check_unreadable(err, path, opened);
-  Result<File_Bytes> read = platform_read_file(&run.scratch, path, CONFIG_FILE_MAX_BYTES);
-  if (!read.ok()) return check_unreadable(err, path, read.status());
-  run.bytes = read.value();
-  std::string_view bytes(run.bytes.data, run.bytes.size);
-  std::string decoded;
-  std::string_view text;
-  if (!ini_text_from_file(bytes, &decoded, &text).ok()) throw std::bad_alloc();
+  if (!read.ok()) return check_unreadable(err, path, read);
+  std::string_view bytes(run.bytes.data, run.bytes.size), text = run.text;
   check_explain_encoding(err, path, bytes, text);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
@@ -325,19 +341,17 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
 
 void check_explain_now(std::string_view path, FILE *err) {
   Check_Run run;
-  Result<File_Stamp> looked = platform_file_stamp(&run.scratch, path);
-  Status opened = looked.ok() ? platform_check_open(&run.scratch, path) : looked.status();
-  Result<File_Bytes> read = opened.ok() ? platform_read_file(&run.scratch, path, CONFIG_FILE_MAX_BYTES) : Result<File_Bytes>(opened);
+  Status read = check_read_as_the_game(&run, path);
+  if (read.failure == FAILURE_TOO_LARGE) {
+    check_explain_size(err, path, run.size_bytes);
+    return;
+  }
   if (!read.ok()) {
-    Os_Error why = read.status().os_error;
+    Os_Error why = read.os_error;
     check_write(err, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
     return;
   }
-  run.bytes = read.value();
-  std::string_view bytes(run.bytes.data, run.bytes.size);
-  std::string decoded;
-  std::string_view text;
-  if (!ini_text_from_file(bytes, &decoded, &text).ok()) throw std::bad_alloc();
+  std::string_view bytes(run.bytes.data, run.bytes.size), text = run.text;
   check_explain_encoding(err, path, bytes, text);
   Config_Diagnosis diagnosis{};
   {
