@@ -1,0 +1,293 @@
+// maneshade-check --game on fake game folders in a temporary folder, with a module and host libraries
+// built in memory: each row is one fault a player's folder may have, and what the check must say.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "sample_config.h"
+#include "tests/pe/pe_builder.h"
+#include "tools/check/check_game.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What ManeShade.asi imports from the host, under the names the real host exports.
+const std::vector<std::string> MODULE_IMPORTS = {
+    "?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z", "?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z",
+    "?scriptWait@@YAXK@Z", "?nativeInit@@YAX_K@Z", "?nativePush64@@YAX_K@Z", "?nativeCall@@YAPEA_KXZ"};
+
+std::string bytes_of(const Pe_Builder &spec) {
+  std::vector<uint8_t> b = pe_build(spec).bytes;
+  return std::string(b.begin(), b.end());
+}
+
+Pe_Builder module_spec() {
+  Pe_Builder spec;
+  spec.export_name = "ManeShade.asi";
+  spec.imports = {{"ScriptHookVanta.dll", MODULE_IMPORTS}, {"KERNEL32.dll", {"GetSystemTimeAsFileTime"}}};
+  return spec;
+}
+
+// A host that exports `exports` (kept in byte order, as a linker writes the name table).
+Pe_Builder host_spec(std::vector<std::string> exports) {
+  Pe_Builder spec;
+  spec.export_name = "ScriptHookVanta.dll";
+  std::sort(exports.begin(), exports.end());
+  spec.exports = std::move(exports);
+  return spec;
+}
+
+std::vector<std::string> without(std::vector<std::string> names, const std::string &name) {
+  std::erase(names, name);
+  return names;
+}
+
+std::vector<std::string> with(std::vector<std::string> names, const std::string &name) {
+  names.push_back(name);
+  return names;
+}
+
+const std::string MODULE = bytes_of(module_spec());
+const std::string HOST = bytes_of(host_spec(with(MODULE_IMPORTS, "?getGameVersion@@YA?AW4eGameVersion@@XZ")));
+const std::string INI(SAMPLE_CONFIG);
+
+std::string x86_host() {
+  Pe_Builder spec = host_spec(MODULE_IMPORTS);
+  spec.machine = 0x014C;
+  spec.magic = 0x10B;
+  return bytes_of(spec);
+}
+
+std::string module_without_host_imports() {
+  Pe_Builder spec = module_spec();
+  spec.imports.erase(spec.imports.begin());
+  return bytes_of(spec);
+}
+
+std::string utf8_of(const fs::path &path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string read_all(FILE *file) {
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  return text;
+}
+
+// A file of the folder: its path below DIR ('/' between names) and its bytes; a path ending in '/'
+// is a folder.
+struct Entry {
+  std::string path;
+  std::string bytes;
+};
+
+const std::vector<Entry> WELL = {{"ManeShade.asi", MODULE}, {"ScriptHookVanta.dll", HOST}, {"ManeShade.ini", INI}};
+
+std::vector<Entry> well_but(std::vector<Entry> changes, const std::string &remove = "") {
+  std::vector<Entry> entries;
+  for (const Entry &e : WELL) {
+    bool replaced = e.path == remove;
+    for (const Entry &c : changes) replaced = replaced || c.path == e.path || c.path == e.path + "/";
+    if (!replaced) entries.push_back(e);
+  }
+  entries.insert(entries.end(), changes.begin(), changes.end());
+  return entries;
+}
+
+struct Outcome {
+  int status;
+  std::string err;
+};
+
+class CheckGame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() /
+             (std::string("maneshade_check_game_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder);
+  }
+
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(folder / "game" / "locked", fs::perms::owner_all, ignored);
+    fs::remove_all(folder, ignored);
+  }
+
+  // Makes `folder/game` hold exactly `entries`.
+  fs::path make_game(const std::vector<Entry> &entries) {
+    fs::path game = folder / "game";
+    std::error_code ignored;
+    fs::remove_all(game, ignored);
+    fs::create_directories(game);
+    for (const Entry &e : entries) {
+      fs::path path = game / fs::path(std::u8string(e.path.begin(), e.path.end()));
+      if (e.path.back() == '/') {
+        fs::create_directories(path);
+        continue;
+      }
+      fs::create_directories(path.parent_path());
+      std::ofstream file(path, std::ios::binary | std::ios::trunc);
+      file.write(e.bytes.data(), static_cast<std::streamsize>(e.bytes.size()));
+    }
+    return game;
+  }
+
+  Outcome run(const fs::path &dir) {
+    FILE *err = std::tmpfile();
+    EXPECT_NE(err, nullptr);
+    if (!err) return {-1, {}};
+    Outcome outcome{check_game(utf8_of(dir), err), read_all(err)};
+    std::fclose(err);
+    return outcome;
+  }
+
+  fs::path folder;
+};
+
+size_t count_of(const std::string &text, const std::string &part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+  return count;
+}
+
+TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
+  struct Case {
+    const char *fault;
+    std::vector<Entry> entries;
+    int status;
+    std::vector<std::string> said;
+    std::vector<std::string> not_said;
+  };
+  const std::string truncated_host = HOST.substr(0, 200);
+  const Case cases[] = {
+      {"all well: nothing to fix", WELL, 0,
+       {"ManeShade.asi: ok: a 64-bit (x86-64) DLL", "ScriptHookVanta.dll: ok: exports all 6 functions",
+        "ManeShade.ini: ok: the game would use this file", "all is well"},
+       {"problem:", "note:"}},
+      {"names in other letter case: Windows finds them", {{"maneshade.ASI", MODULE}, {"SCRIPTHOOKVANTA.dll", HOST}, {"maneshade.ini", INI}}, 0,
+       {"maneshade.ASI: ok", "SCRIPTHOOKVANTA.dll: ok", "all is well"}, {"missing"}},
+      {"module missing", well_but({}, "ManeShade.asi"), 1, {"ManeShade.asi: problem: missing", "1 problem to fix"}, {}},
+      {"host missing", well_but({}, "ScriptHookVanta.dll"), 1,
+       {"ScriptHookVanta.dll: problem: missing", "error 126"}, {"exports all"}},
+      {"ini missing", well_but({}, "ManeShade.ini"), 1,
+       {"ManeShade.ini: problem: missing", "\"Mane Shade: failed to open config file\""}, {}},
+      {"ini the game would refuse", well_but({{"ManeShade.ini", "[corvin]\nenabled = yes\n"}}), 1,
+       {"the game would refuse this file", "1 problem to fix"}, {"all is well"}},
+      {"32-bit host", well_but({{"ScriptHookVanta.dll", x86_host()}}), 1,
+       {"ScriptHookVanta.dll: problem: it is a 32-bit (x86) DLL", "error 193"}, {"exports all"}},
+      {"truncated host", well_but({{"ScriptHookVanta.dll", truncated_host}}), 1,
+       {"ScriptHookVanta.dll: problem: not a usable DLL", "truncated", "error 193"}, {"exports all"}},
+      {"empty host", well_but({{"ScriptHookVanta.dll", ""}}), 1, {"ScriptHookVanta.dll: problem: not a usable DLL"}, {}},
+      {"host lacks one import", well_but({{"ScriptHookVanta.dll", bytes_of(host_spec(without(MODULE_IMPORTS, "?scriptWait@@YAXK@Z")))}}), 1,
+       {"ScriptHookVanta.dll: problem: lacks scriptWait (?scriptWait@@YAXK@Z), which ManeShade.asi imports", "error 127",
+        "1 problem to fix"},
+       {"nativeCall", "exports all"}},
+      {"host is the development stand-in", well_but({{"ScriptHookVanta.dll", bytes_of(host_spec(with(with(MODULE_IMPORTS, "standin_run_frame"), "standin_set_native_handler")))}}), 1,
+       {"ScriptHookVanta.dll: problem: this is Mane Shade's development stand-in", "exports all 6 functions",
+        "1 problem to fix"},
+       {}},
+      {"module is a text file", well_but({{"ManeShade.asi", "[corvin]\n"}}), 1,
+       {"ManeShade.asi: problem: not a usable DLL: not a Windows program or DLL"}, {"exports all"}},
+      {"module is a folder", well_but({{"ManeShade.asi/", ""}}), 1, {"ManeShade.asi: problem: cannot read it: it is a folder"}, {}},
+      {"module that imports nothing from the host", well_but({{"ManeShade.asi", module_without_host_imports()}}), 1,
+       {"ManeShade.asi: problem: imports nothing from ScriptHookVanta.dll"}, {"exports all"}},
+      {"second copy of the module in a subfolder", well_but({{"ManeShade-1.0/ManeShade.asi", MODULE}}), 1,
+       {"ManeShade.asi: ok", "ManeShade.asi: problem: another copy of ManeShade.asi, in a subfolder", "ManeShade-1.0",
+        "1 problem to fix"},
+       {}},
+      {"the only copy of the module in a subfolder", well_but({{"mods/old/ManeShade.asi", MODULE}}, "ManeShade.asi"), 1,
+       {"ManeShade.asi: problem: missing", "ManeShade.asi: note: a copy of ManeShade.asi in a subfolder", "move it to",
+        "1 problem to fix"},
+       {}},
+      {"second copy of the ini in a subfolder", well_but({{"ManeShade/ManeShade.ini", INI}}), 1,
+       {"ManeShade.ini: problem: another copy of ManeShade.ini"}, {}},
+      {"a host copy in a subfolder is another mod's business", well_but({{"tools/ScriptHookVanta.dll", HOST}}), 0, {"all is well"}, {"another copy"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.fault);
+    Outcome outcome = run(make_game(c.entries));
+    EXPECT_EQ(outcome.status, c.status) << outcome.err;
+    for (const std::string &phrase : c.said) EXPECT_NE(outcome.err.find(phrase), std::string::npos) << phrase << "\n" << outcome.err;
+    for (const std::string &phrase : c.not_said) EXPECT_EQ(outcome.err.find(phrase), std::string::npos) << phrase << "\n" << outcome.err;
+  }
+}
+
+TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
+  struct Case {
+    const char *fault;
+    fs::path dir;
+    std::string said;
+  } cases[] = {
+      {"DIR missing", folder / "no such game", "maneshade-check: no folder "},
+      {"DIR is a file", make_game(WELL) / "ManeShade.ini", " is not a folder: give the game's folder"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.fault);
+    Outcome outcome = run(c.dir);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find(c.said), std::string::npos) << outcome.err;
+    EXPECT_EQ(count_of(outcome.err, "\n"), 1u) << outcome.err;
+  }
+}
+
+// A file of 300 MiB (sparse: nothing is written) is refused unread, not read into memory.
+TEST_F(CheckGame, AHugeHostIsRefusedUnread) {
+  fs::path game = make_game(WELL);
+  std::error_code ec;
+  fs::resize_file(game / "ScriptHookVanta.dll", 300ull << 20, ec);
+  ASSERT_FALSE(ec) << ec.message();
+  Outcome outcome = run(game);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("ScriptHookVanta.dll: problem: larger than 256 MiB"), std::string::npos) << outcome.err;
+}
+
+// A link from a subfolder back up to DIR: the search must end, and see each copy once.
+TEST_F(CheckGame, ALinkLoopIsNotFollowed) {
+  fs::path game = make_game(well_but({{"mods/ManeShade.asi", MODULE}}));
+  std::error_code ec;
+  fs::create_directory_symlink(game, game / "mods" / "loop", ec);
+  if (ec) GTEST_SKIP() << "no directory links here: " << ec.message();
+  Outcome outcome = run(game);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(count_of(outcome.err, "another copy of ManeShade.asi"), 1u) << outcome.err;
+}
+
+TEST_F(CheckGame, AnUnreadableSubfolderIsSaidAndSkipped) {
+  fs::path game = make_game(well_but({{"locked/ManeShade.asi", MODULE}}));
+  std::error_code ec;
+  fs::permissions(game / "locked", fs::perms::none, ec);
+  std::error_code probe;
+  fs::directory_iterator look(game / "locked", probe);
+  if (ec || !probe) GTEST_SKIP() << "this user can read any folder, or permissions do not apply here";
+  Outcome outcome = run(game);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.err.find("locked: note: cannot look inside"), std::string::npos) << outcome.err;
+}
+
+// Names on disk may hold control bytes; the report shows them escaped (Windows forbids them in names).
+TEST_F(CheckGame, ControlBytesOfNamesAreEscaped) {
+  std::error_code ec;
+  fs::path game = make_game(WELL);
+  fs::create_directories(game / "\x1b[2J", ec);
+  if (ec) GTEST_SKIP() << "this file system refuses control bytes in names";
+  std::ofstream(game / "\x1b[2J" / "ManeShade.asi", std::ios::binary) << MODULE;
+  Outcome outcome = run(game);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("\\x1b[2J"), std::string::npos) << outcome.err;
+  EXPECT_EQ(outcome.err.find('\x1b'), std::string::npos) << outcome.err;
+}
+
+}  // namespace

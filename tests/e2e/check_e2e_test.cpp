@@ -1,0 +1,110 @@
+// maneshade-check.exe --game as a player runs it: in a game folder holding the real built
+// ManeShade.asi, the stand-in ScriptHookVanta.dll and the shipped kind of ManeShade.ini.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/harness.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace {
+
+// Only guards a hang: the check takes well under a second.
+constexpr DWORD CHECK_HANG_GUARD_MS = 120'000;
+
+struct Check_Run {
+  bool ended = false;
+  DWORD exit_code = 0;
+  std::string err;
+};
+
+std::string read_whole(const std::wstring &path) {
+  std::string out;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return out;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
+  CloseHandle(file);
+  return out;
+}
+
+bool write_whole(const std::wstring &path, const std::string &content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == content.size();
+}
+
+// Runs `maneshade-check.exe --game .` in `folder`, its report (standard error) to a file beside it.
+Check_Run run_check_game(const std::wstring &folder, const std::wstring &report) {
+  Check_Run run;
+  std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" --game .";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE err = CreateFileW(report.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  BOOL created =
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &process);
+  CloseHandle(err);
+  if (!created) return run;
+  if (WaitForSingleObject(process.hProcess, CHECK_HANG_GUARD_MS) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &run.exit_code);
+    run.ended = true;
+  } else {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  run.err = read_whole(report);
+  return run;
+}
+
+size_t count_of(const std::string &text, const std::string &part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+  return count;
+}
+
+// The built module really imports what the stand-in exports, so the only finding is the stand-in.
+TEST(CheckGameE2e, TheBuiltFilesPassButTheStandInIsNamed) {
+  wchar_t current[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, current);
+  std::wstring runs = std::wstring(current) + L"\\e2e-runs\\";
+  std::wstring folder = runs + L"check_game\\";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring programs = test_program_folder();
+  ASSERT_TRUE(CopyFileW((programs + L"ManeShade.asi").c_str(), (folder + L"ManeShade.asi").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((programs + L"ScriptHookVanta.dll").c_str(), (folder + L"ScriptHookVanta.dll").c_str(), FALSE));
+  ASSERT_TRUE(write_whole(folder + L"ManeShade.ini", full_ini("yes", 57, "no", 12)));
+
+  Check_Run run = run_check_game(folder, runs + L"check_game_report.txt");
+  ASSERT_TRUE(run.ended) << "maneshade-check.exe did not start, or did not end";
+  EXPECT_EQ(run.exit_code, 1u) << run.err;
+  EXPECT_NE(run.err.find("ManeShade.asi: ok: a 64-bit (x86-64) DLL"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("ScriptHookVanta.dll: problem: this is Mane Shade's development stand-in"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("ScriptHookVanta.dll: ok: exports all 6 functions that ManeShade.asi imports"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("ManeShade.ini: ok: the game would use this file (corvin on, mael off)"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(count_of(run.err, "problem:"), 1u) << run.err;
+  EXPECT_NE(run.err.find("maneshade-check: .: 1 problem to fix (above)"), std::string::npos) << run.err;
+}
+
+}  // namespace
