@@ -105,28 +105,10 @@ Check_Args check_parse_args(int argc, const char *const *argv) {
   return args;
 }
 
-const char *check_reason(Os_Error error) {
-  switch (error) {
-    case OS_FILE_NOT_FOUND: return "no such file";
-    case OS_PATH_NOT_FOUND: return "no such folder";
-    case OS_ACCESS_DENIED: return "access denied";
-    case OS_SHARING_VIOLATION: return "another program has it open and does not share it";
-    case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
-    case OS_IS_A_FOLDER: return "it is a folder, not a file";
-    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
-    case OS_OUT_OF_MEMORY: return "out of memory";
-    case OS_TOO_LARGE: return "too large to read";
-    case OS_INVALID_PATH: return "not a valid file name";
-    case OS_IO_ERROR: return "a read error";
-    case OS_OK:
-    case OS_OTHER: break;
-  }
-  return "the system would not read it";
-}
 
 // "<path>:<line>: " or, without a line, "<path>: ".
 std::string check_where(std::string_view path, size_t line) {
-  std::string where(path);
+  std::string where = check_visible(path);
   if (line > 0) {
     where.push_back(':');
     where.append(std::to_string(line));
@@ -283,6 +265,25 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
 }
 
 }  // namespace
+
+const char *check_reason(Os_Error error) {
+  switch (error) {
+    case OS_FILE_NOT_FOUND: return "no such file";
+    case OS_PATH_NOT_FOUND: return "no such folder";
+    case OS_ACCESS_DENIED: return "access denied";
+    case OS_SHARING_VIOLATION: return "another program has it open and does not share it";
+    case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
+    case OS_IS_A_FOLDER: return "it is a folder, not a file";
+    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
+    case OS_OUT_OF_MEMORY: return "out of memory";
+    case OS_TOO_LARGE: return "too large to read";
+    case OS_INVALID_PATH: return "not a valid file name";
+    case OS_IO_ERROR: return "a read error";
+    case OS_OK:
+    case OS_OTHER: break;
+  }
+  return "the system would not read it";
+}
 
 void check_write(FILE *file, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);

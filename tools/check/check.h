@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/status.h"
+
 enum Check_Exit : int {
   CHECK_EXIT_INSTALLED = 0,    // the module would install the file
   CHECK_EXIT_REFUSED = 1,      // the module would refuse the file and show a message
@@ -30,6 +32,9 @@ void check_explain_now(std::string_view path, FILE *err);
 
 // Whether the command line asks for --dump (the program then never waits for Enter).
 bool check_wants_dump(int argc, const char *const *argv) noexcept;
+
+// The OS's reason in plain words: "no such file", "it is a folder, not a file", ...
+const char *check_reason(Os_Error error);
 
 // Writes `text` as it is.
 void check_write(FILE *file, std::string_view text);

@@ -128,19 +128,6 @@ std::string check_game_function_text(std::string_view name) {
   return text;
 }
 
-const char *check_game_reason(Os_Error error) {
-  switch (error) {
-    case OS_ACCESS_DENIED: return "access denied";
-    case OS_SHARING_VIOLATION: return "another program has it open and does not share it";
-    case OS_IS_A_FOLDER: return "it is a folder, not a file";
-    case OS_NOT_A_FILE: return "it is not a file (a device or a pipe)";
-    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
-    case OS_OUT_OF_MEMORY: return "out of memory";
-    case OS_IO_ERROR: return "a read error";
-    default: return "the system would not read it";
-  }
-}
-
 void check_game_record_unreadable(Game_Found *found, const fs::path &folder, std::error_code why) {
   if (found->unreadable_folders++ == 0) {
     found->first_unreadable = folder;
@@ -232,12 +219,13 @@ void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_
   for (const fs::path &path : copies) {
     if (in_dir) {
       check_game_say_at(report, path, Game_Verdict::problem,
-                        "another copy of " + name + ", in a subfolder, where the game does not look; it uses the one in " +
-                            check_game_shown(dir) + ": delete this copy");
+                        "another copy of " + name + ", in a subfolder: the game uses the one in " + check_game_shown(dir) +
+                            ", and an ASI loader that also looks in subfolders (some look in scripts or plugins) would load "
+                            "it twice: delete this copy");
     } else {
       check_game_say_at(report, path, Game_Verdict::note,
-                        "a copy of " + name + " in a subfolder, where the game does not look: move it to " +
-                            check_game_shown(dir));
+                        "a copy of " + name + " in a subfolder, where an ASI loader does not look (some look in scripts or "
+                            "plugins too): move it to " + check_game_shown(dir));
     }
   }
 }
@@ -255,7 +243,7 @@ Game_Pe check_game_read_pe(Game_Report *report, const fs::path &path, std::strin
   if (!bytes.ok()) {
     Os_Error why = bytes.status().os_error;
     check_game_say_at(report, path, Game_Verdict::problem,
-                      std::string("cannot read it: ") + check_game_reason(why) + " (" + os_error_name(why) + ")");
+                      std::string("cannot read it: ") + check_reason(why) + " (" + os_error_name(why) + ")");
     return pe;
   }
   read.bytes = bytes.value();
