@@ -1,5 +1,6 @@
-// maneshade-check.exe --game as a player runs it: in a game folder holding the real built
-// ManeShade.asi, the stand-in ScriptHookVanta.dll and the shipped kind of ManeShade.ini.
+// maneshade-check.exe as a player runs it: --game in a game folder holding the real built
+// ManeShade.asi, the stand-in ScriptHookVanta.dll and the shipped kind of ManeShade.ini; and a file
+// dropped onto it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -43,10 +44,10 @@ bool write_whole(const std::wstring &path, const std::string &content) {
   return ok && written == content.size();
 }
 
-// Runs `maneshade-check.exe --game .` in `folder`, its report (standard error) to a file beside it.
-Check_Run run_check_game(const std::wstring &folder, const std::wstring &report) {
+// Runs `maneshade-check.exe ARGUMENTS` in `folder`, its report (standard error) to a file beside it.
+Check_Run run_check(const std::wstring &folder, const std::wstring &arguments, const std::wstring &report) {
   Check_Run run;
-  std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" --game .";
+  std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" " + arguments;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE err = CreateFileW(report.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -93,7 +94,7 @@ TEST(CheckGameE2e, TheBuiltFilesPassButTheStandInIsNamed) {
   ASSERT_TRUE(CopyFileW((programs + L"ScriptHookVanta.dll").c_str(), (folder + L"ScriptHookVanta.dll").c_str(), FALSE));
   ASSERT_TRUE(write_whole(folder + L"ManeShade.ini", full_ini("yes", 57, "no", 12)));
 
-  Check_Run run = run_check_game(folder, runs + L"check_game_report.txt");
+  Check_Run run = run_check(folder, L"--game .", runs + L"check_game_report.txt");
   ASSERT_TRUE(run.ended) << "maneshade-check.exe did not start, or did not end";
   EXPECT_EQ(run.exit_code, 1u) << run.err;
   EXPECT_NE(run.err.find("ManeShade.asi: ok: a 64-bit (x86-64) DLL"), std::string::npos) << run.err;
@@ -105,6 +106,24 @@ TEST(CheckGameE2e, TheBuiltFilesPassButTheStandInIsNamed) {
       << run.err;
   EXPECT_EQ(count_of(run.err, "problem:"), 1u) << run.err;
   EXPECT_NE(run.err.find("maneshade-check: .: 1 problem to fix (above)"), std::string::npos) << run.err;
+}
+
+// A file dropped onto the program in Explorer arrives as its full path, in quotes when it holds
+// spaces: names with spaces and letters beyond ASCII must reach the check as they are.
+TEST(CheckFileE2e, ADroppedFileArrivesAsItsFullPath) {
+  wchar_t current[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, current);
+  std::wstring runs = std::wstring(current) + L"\\e2e-runs\\";
+  std::wstring folder = runs + L"My Games \u00c9t\u00e9\\";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring file = folder + L"Mane Shade \u00e9dit\u00e9.ini";
+  ASSERT_TRUE(write_whole(file, full_ini("yes", 57, "no", 12)));
+  Check_Run run = run_check(runs, L"\"" + file + L"\"", runs + L"check_dropped_report.txt");
+  ASSERT_TRUE(run.ended) << "maneshade-check.exe did not start, or did not end";
+  EXPECT_EQ(run.exit_code, 0u) << run.err;
+  EXPECT_NE(run.err.find("Mane Shade \xC3\xA9" "dit\xC3\xA9.ini: ok: the game would use this file"), std::string::npos)
+      << run.err;
 }
 
 }  // namespace
