@@ -1,0 +1,414 @@
+// Fuzzes the reloader's handling of a file that other programs save, lock, delete and tear, on the
+// in-memory platform: the input is a sequence of events (the clock moving either way, saves of good
+// or broken settings with new or old times and sizes about the 1 MiB bound, deletions, locks, read
+// errors, changes during a read, a last-write time of 0), and after each one update_config runs and
+// is checked against a model of the rules of reload.h written here: when it looks, when it reads,
+// what it installs and the message it gives.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "encoding/ini/ini.h"
+#include "fuzz/fuzz_support.h"
+#include "runtime/context.h"
+#include "src/config/messages.h"
+#include "src/config/reload.h"
+#include "src/config/schema.h"
+#include "tests/support/fake_platform.h"
+
+namespace {
+
+constexpr size_t FUZZ_MAX_EVENTS = 64;  // enough for any pattern of saves and looks; keeps a run fast
+constexpr uint64_t FUZZ_MS = TICKS_PER_SECOND / 1000;
+constexpr uint64_t FUZZ_HOUR = 3600 * TICKS_PER_SECOND;
+
+// The bytes of the input, one decision at a time; 0 once they are used up.
+struct Fuzz_Input {
+  const uint8_t *at;
+  const uint8_t *end;
+};
+
+uint8_t fuzz_byte(Fuzz_Input *in) { return in->at < in->end ? *in->at++ : 0; }
+
+uint64_t fuzz_u64(Fuzz_Input *in) {
+  uint64_t value = 0;
+  for (int i = 0; i < 8; i++) value = value << 8 | fuzz_byte(in);
+  return value;
+}
+
+template <size_t N>
+uint64_t fuzz_pick(Fuzz_Input *in, const uint64_t (&choices)[N]) {
+  return choices[fuzz_byte(in) % N];
+}
+
+// ---- Settings files whose verdict is known without the module. ----
+
+enum Fuzz_Content_Kind : uint8_t { FUZZ_GOOD, FUZZ_BAD_VALUE, FUZZ_MISSING_KEY, FUZZ_DUPLICATE_KEY, FUZZ_CONTENT_KINDS };
+
+struct Fuzz_Content {
+  std::string bytes;
+  Fuzz_Outcome outcome;
+};
+
+std::string fuzz_block_header(std::string_view block, Fuzz_Random *random) {
+  return "[" + fuzz_flip_case(block, random) + "]";
+}
+
+// The same block name in another letter case than `header` (which is "[name]"): another section.
+std::string fuzz_other_case_header(std::string header) {
+  char &c = header[1];
+  c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c - 'A' + 'a');
+  return header;
+}
+
+// Both blocks with every key, one of them spoilt as `kind` says, and the verdict that must follow.
+Fuzz_Content fuzz_settings(Fuzz_Content_Kind kind, Fuzz_Random *random) {
+  size_t spoilt = fuzz_below(random, CONFIG_KEY_COUNT);
+  Fuzz_Content content{"", {STATUS_OK, {}}};
+  std::string eol = fuzz_one_in(random, 3) ? "\r\n" : "\n";
+  if (fuzz_one_in(random, 2)) content.bytes.append("; ManeShade.ini" + eol);
+  std::string headers[2];
+  for (size_t block = 0; block < 2; block++) {
+    const Config_Key &first = CONFIG_KEYS[block * 16];
+    headers[block] = fuzz_block_header(first.section(), random);
+    content.bytes.append(headers[block] + eol);
+    // Keys in any order: the conversion goes by the table, not by the file.
+    size_t order[16];
+    for (size_t i = 0; i < 16; i++) order[i] = block * 16 + i;
+    for (size_t i = 16; i > 1; i--) std::swap(order[i - 1], order[fuzz_below(random, i)]);
+    for (size_t index : order) {
+      const Config_Key &key = CONFIG_KEYS[index];
+      Fuzz_Value value = fuzz_good_value(key, random);
+      (content.outcome.config.*key.block).*key.field = value.expected;
+      if (index == spoilt && kind == FUZZ_MISSING_KEY) continue;
+      if (index == spoilt && kind == FUZZ_BAD_VALUE) value.text = key.after == CONFIG_TINT ? "blue" : "maybe";
+      content.bytes.append(std::string(key.field_name()) + " = " + value.text + eol);
+    }
+  }
+  const Config_Key &key = CONFIG_KEYS[spoilt];
+  auto index = static_cast<int16_t>(spoilt);
+  switch (kind) {
+    case FUZZ_BAD_VALUE:
+      content.outcome.status =
+          status_fail(key.after == CONFIG_TINT ? FAILURE_NOT_AN_INTEGER : FAILURE_NOT_A_TRUTH_VALUE, OS_OK, index);
+      break;
+    case FUZZ_MISSING_KEY: content.outcome.status = status_fail(FAILURE_MISSING_KEY, OS_OK, index); break;
+    case FUZZ_DUPLICATE_KEY: {
+      const std::string &header = headers[spoilt / 16];
+      content.bytes.append(fuzz_other_case_header(header) + eol + std::string(key.field_name()) + " = 1" + eol);
+      content.outcome.status = status_fail(FAILURE_DUPLICATE_KEY);
+      break;
+    }
+    default: break;
+  }
+  if (!content.outcome.status.ok()) content.outcome.config = {};
+  return content;
+}
+
+// ASCII text as a Windows editor saves "Unicode": a byte-order mark, then two bytes a character.
+std::string fuzz_utf16(std::string_view ascii, bool little) {
+  std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (char c : ascii) {
+    out.push_back(little ? c : '\0');
+    out.push_back(little ? '\0' : c);
+  }
+  return out;
+}
+
+// `content` grown to `size` bytes by a note at its start (a file of notes is still the same file).
+void fuzz_pad_to(Fuzz_Content *content, size_t size) {
+  constexpr size_t NOTE_OVERHEAD = 2;  // ";" and "\n"
+  if (content->bytes.size() + NOTE_OVERHEAD > size) return;
+  size_t note = size - content->bytes.size() - NOTE_OVERHEAD;
+  content->bytes = ";" + std::string(note, 'x') + "\n" + content->bytes;
+}
+
+// The verdict on a file's bytes as the module must reach it: its text (ini_text_from_file), then
+// config_from_text.
+Fuzz_Outcome fuzz_outcome_of_file(std::string_view bytes) {
+  std::string decoded;
+  std::string_view text;
+  fuzz_check(ini_text_from_file(bytes, &decoded, &text).ok());
+  return fuzz_outcome(config_from_text(frame_scratch(), text));
+}
+
+// ---- The run: the fake file system, the reloader's state, and the model's. ----
+
+enum Fuzz_Tear : uint8_t {
+  FUZZ_TEAR_NONE,
+  FUZZ_TEAR_NEW_SAVE,       // the editor finishes another save: new bytes, new time
+  FUZZ_TEAR_TIME,           // only the time moves
+  FUZZ_TEAR_SIZE,           // only the size a look reports grows
+  FUZZ_TEAR_DELETE,         // the file goes away
+  FUZZ_TEAR_SAME_STAMP,     // a byte changes, time and size stay: nothing can tell
+  FUZZ_TEAR_GROW,           // a byte more, same time
+  FUZZ_TEARS,
+};
+
+// What the rules of reload.h say about the reloader's state; nothing here is read from it.
+struct Fuzz_Model {
+  bool looked;          // a look was made
+  uint64_t last_look;   // the clock at that look
+  bool seen;            // a version was read (or refused for its size)
+  uint64_t seen_write;  // its last-write time
+  Config config;        // what must be installed
+};
+
+struct Fuzz_Run {
+  Fake_Platform fake;
+  Config config{};
+  Reload_State state{};
+  Fuzz_Model model{};
+  std::optional<Fuzz_Outcome> expected;  // the verdict on fake.bytes, once worked out
+  Fuzz_Tear tear = FUZZ_TEAR_NONE;       // what happens during the next read
+  Fuzz_Random random{};
+};
+
+File_Stamp fuzz_stamp(const Fake_Platform &fake) {
+  return {fake.write_ticks, fake.stamp_size ? *fake.stamp_size : fake.bytes.size()};
+}
+
+void fuzz_set_bytes(Fuzz_Run *run, std::string bytes, std::optional<Fuzz_Outcome> expected) {
+  run->fake.bytes = std::move(bytes);
+  run->fake.stamp_size.reset();
+  run->expected = expected;
+}
+
+// Runs inside the platform's read, after the bytes were taken.
+void fuzz_tear(Fuzz_Run *run, Fake_Platform &fake) {
+  Fuzz_Tear tear = run->tear;
+  run->tear = FUZZ_TEAR_NONE;
+  switch (tear) {
+    case FUZZ_TEAR_NEW_SAVE: {
+      Fuzz_Content content = fuzz_settings(FUZZ_GOOD, &run->random);
+      fuzz_set_bytes(run, content.bytes, content.outcome);
+      fake.write_ticks += 1;
+      break;
+    }
+    case FUZZ_TEAR_TIME: fake.write_ticks += 1; break;
+    case FUZZ_TEAR_SIZE: fake.stamp_size = fuzz_stamp(fake).size_bytes + 1; break;
+    case FUZZ_TEAR_DELETE: fake.exists = false; break;
+    case FUZZ_TEAR_SAME_STAMP:
+      if (fake.bytes.empty()) break;
+      fake.bytes[0] = static_cast<char>(fake.bytes[0] ^ 1);
+      run->expected.reset();
+      break;
+    case FUZZ_TEAR_GROW:
+      fake.bytes.push_back('\n');
+      run->expected.reset();
+      break;
+    default: break;
+  }
+}
+
+// A save's last-write time: the same, a tick or a second later or earlier, 0, the clock's, any.
+void fuzz_save_time(Fuzz_Run *run, Fuzz_Input *in) {
+  uint64_t &t = run->fake.write_ticks;
+  switch (fuzz_byte(in) % 8) {
+    case 0: break;
+    case 1: t += 1; break;
+    case 2: t += TICKS_PER_SECOND; break;
+    case 3: t = 0; break;
+    case 4: t -= 1; break;
+    case 5: t = fuzz_u64(in); break;
+    case 6: t = run->fake.now; break;
+    default: t -= TICKS_PER_SECOND; break;
+  }
+}
+
+// Settings of a kind the input picks, drawn afresh; in UTF-16 too when `utf16_allowed`.
+Fuzz_Content fuzz_generated(Fuzz_Run *run, Fuzz_Input *in, bool utf16_allowed) {
+  uint8_t choice = fuzz_byte(in);
+  run->random.state ^= fuzz_u64(in);
+  Fuzz_Content content = fuzz_settings(static_cast<Fuzz_Content_Kind>(choice % FUZZ_CONTENT_KINDS), &run->random);
+  if (utf16_allowed && (choice & 0x10)) content.bytes = fuzz_utf16(content.bytes, /*little=*/(choice & 0x20) != 0);
+  return content;
+}
+
+// A file about the size bound: one byte under, at, one over, a few over, far over, or half.
+Fuzz_Content fuzz_large(Fuzz_Run *run, Fuzz_Input *in) {
+  static constexpr uint64_t SIZES[] = {CONFIG_FILE_MAX_BYTES - 1, CONFIG_FILE_MAX_BYTES,     CONFIG_FILE_MAX_BYTES + 1,
+                                       CONFIG_FILE_MAX_BYTES + 2, CONFIG_FILE_MAX_BYTES + 4096, CONFIG_FILE_MAX_BYTES / 2};
+  // UTF-8 only: a note before a UTF-16 mark would make it no mark.
+  Fuzz_Content content = fuzz_generated(run, in, /*utf16_allowed=*/false);
+  fuzz_pad_to(&content, fuzz_pick(in, SIZES));
+  return content;
+}
+
+void fuzz_event(Fuzz_Run *run, Fuzz_Input *in) {
+  static constexpr uint64_t FORWARD[] = {0, 1, 999 * FUZZ_MS, TICKS_PER_SECOND - 1, TICKS_PER_SECOND, TICKS_PER_SECOND + 1,
+                                         TICKS_PER_SECOND, 16 * FUZZ_MS};
+  static constexpr uint64_t BACK[] = {1, TICKS_PER_SECOND, FUZZ_HOUR, 500 * FUZZ_MS};
+  static constexpr Os_Error OPEN_ERRORS[] = {OS_SHARING_VIOLATION, OS_ACCESS_DENIED};
+  static constexpr Os_Error READ_ERRORS[] = {OS_OK, OS_IO_ERROR, OS_OUT_OF_MEMORY};
+  Fake_Platform &fake = run->fake;
+  switch (fuzz_byte(in) % 17) {
+    case 0: fake.now += fuzz_pick(in, FORWARD); break;
+    case 1: fake.now += fuzz_byte(in) * 100 * FUZZ_MS; break;
+    case 2: fake.now -= fuzz_pick(in, BACK); break;
+    case 3: fake.now = fuzz_u64(in); break;
+    case 4: {
+      Fuzz_Content content = fuzz_generated(run, in, /*utf16_allowed=*/true);
+      Fuzz_Outcome checked = fuzz_outcome_of_file(content.bytes);
+      fuzz_check(fuzz_same_outcome(checked, content.outcome));
+      fuzz_set_bytes(run, content.bytes, content.outcome);
+      fuzz_save_time(run, in);
+      break;
+    }
+    case 5: {
+      size_t size = fuzz_byte(in);
+      size_t left = static_cast<size_t>(in->end - in->at);
+      if (size > left) size = left;
+      fuzz_set_bytes(run, std::string(reinterpret_cast<const char *>(in->at), size), std::nullopt);
+      in->at += size;
+      fuzz_save_time(run, in);
+      break;
+    }
+    case 6: {
+      Fuzz_Content content = fuzz_large(run, in);
+      fuzz_set_bytes(run, content.bytes, content.outcome);
+      fuzz_save_time(run, in);
+      break;
+    }
+    case 7: fuzz_save_time(run, in); break;
+    case 8: fake.exists = false; break;
+    case 9: fake.exists = true; break;
+    case 10: fake.open_error = OPEN_ERRORS[fuzz_byte(in) % std::size(OPEN_ERRORS)]; break;
+    case 11: fake.open_error = OS_OK; break;
+    case 12: fake.read_error = READ_ERRORS[fuzz_byte(in) % std::size(READ_ERRORS)]; break;
+    case 13: {
+      // A look that reports another size than the bytes: a file being written.
+      static constexpr uint64_t LIES[] = {1, CONFIG_FILE_MAX_BYTES + 1, 0};
+      uint64_t lie = fuzz_pick(in, LIES);
+      if (lie == 0) {
+        fake.stamp_size.reset();
+      } else {
+        fake.stamp_size = lie == 1 ? fake.bytes.size() + 1 : lie;
+      }
+      break;
+    }
+    case 14: run->tear = static_cast<Fuzz_Tear>(1 + fuzz_byte(in) % (FUZZ_TEARS - 1)); break;
+    case 15: fake.write_ticks = 0; break;
+    default: break;  // another frame, nothing changed
+  }
+}
+
+// ---- The rules, as the model applies them. ----
+
+enum class Fuzz_Expect { too_soon, no_file, same_version, too_large, open_fails, read_fails, read };
+
+// What the rules say the reloader does now, before it runs.
+Fuzz_Expect fuzz_predict(const Fuzz_Model &model, const Fake_Platform &fake) {
+  // At most one look a second; a clock that reads earlier than the last look looks at once.
+  if (model.looked && fake.now >= model.last_look && fake.now - model.last_look < RELOAD_INTERVAL_TICKS) {
+    return Fuzz_Expect::too_soon;
+  }
+  if (!fake.exists) return Fuzz_Expect::no_file;
+  File_Stamp stamp = fuzz_stamp(fake);
+  // Read only a version whose time differs from the last one read; any time is new at first.
+  if (model.seen && stamp.last_write_ticks == model.seen_write) return Fuzz_Expect::same_version;
+  if (stamp.size_bytes > CONFIG_FILE_MAX_BYTES) return Fuzz_Expect::too_large;
+  if (fake.open_error != OS_OK) return Fuzz_Expect::open_fails;
+  if (fake.read_error != OS_OK || fake.bytes.size() > CONFIG_FILE_MAX_BYTES) return Fuzz_Expect::read_fails;
+  return Fuzz_Expect::read;
+}
+
+// The player's line for a verdict on the file's text.
+const char *fuzz_message_for(Failure failure) {
+  switch (failure) {
+    case FAILURE_NONE: return "";
+    case FAILURE_DUPLICATE_KEY: return MESSAGE_DUPLICATE_KEY;
+    case FAILURE_MISSING_KEY:
+    case FAILURE_NOT_A_TRUTH_VALUE:
+    case FAILURE_NOT_AN_INTEGER: return MESSAGE_BAD_VALUE;
+    case FAILURE_OUT_OF_MEMORY: return MESSAGE_FAILED_TO_PARSE;
+    default: break;
+  }
+  fuzz_check(false);  // not a verdict on text
+  return "";
+}
+
+void fuzz_check_result(const Reload_Result &result, bool unchanged, const char *message) {
+  fuzz_check(result.unchanged == unchanged);
+  if (!unchanged) fuzz_check(std::strcmp(result.message, message) == 0);
+}
+
+// One frame: predicts, runs update_config, and checks the outcome and the model's new state.
+void fuzz_frame(Fuzz_Run *run) {
+  Fake_Platform &fake = run->fake;
+  Fuzz_Model &model = run->model;
+  Fuzz_Expect expect = fuzz_predict(model, fake);
+  File_Stamp looked = fuzz_stamp(fake);
+  // The bytes that a read would take, judged before the read can change them.
+  if (expect == Fuzz_Expect::read && !run->expected) run->expected = fuzz_outcome_of_file(fake.bytes);
+  std::optional<Fuzz_Outcome> verdict = expect == Fuzz_Expect::read ? run->expected : std::nullopt;
+  uint64_t looks = fake.attribute_reads, opens = fake.open_checks, reads = fake.file_reads;
+
+  Reload_Result result = update_config(&run->config, &run->state);
+  arena_release(frame_scratch());
+
+  looks = fake.attribute_reads - looks;
+  opens = fake.open_checks - opens;
+  reads = fake.file_reads - reads;
+  if (expect == Fuzz_Expect::too_soon) {
+    fuzz_check(result.unchanged && looks == 0 && opens == 0 && reads == 0);
+  } else {
+    fuzz_check(looks >= 1);
+    model.looked = true;
+    model.last_look = fake.now;
+  }
+  // Only a version that passed the look, the size bound and the open is read.
+  fuzz_check(reads == (expect == Fuzz_Expect::read || expect == Fuzz_Expect::read_fails ? 1u : 0u));
+  switch (expect) {
+    case Fuzz_Expect::too_soon: break;
+    case Fuzz_Expect::no_file: fuzz_check_result(result, false, MESSAGE_FAILED_TO_OPEN); break;
+    case Fuzz_Expect::same_version: fuzz_check_result(result, true, ""); break;
+    case Fuzz_Expect::too_large:
+      fuzz_check_result(result, false, MESSAGE_FAILED_TO_PARSE);
+      model.seen = true;
+      model.seen_write = looked.last_write_ticks;
+      break;
+    case Fuzz_Expect::open_fails: fuzz_check_result(result, false, MESSAGE_FAILED_TO_OPEN); break;
+    case Fuzz_Expect::read_fails: fuzz_check_result(result, false, MESSAGE_FAILED_TO_PARSE); break;
+    case Fuzz_Expect::read: {
+      // A version that changed while it was read is not installed and changes no message.
+      bool whole = fake.exists && fuzz_stamp(fake) == looked;
+      if (!whole) {
+        fuzz_check_result(result, true, "");
+        break;
+      }
+      model.seen = true;
+      model.seen_write = looked.last_write_ticks;
+      fuzz_check_result(result, false, fuzz_message_for(verdict->status.failure));
+      if (verdict->status.ok()) model.config = verdict->config;
+      break;
+    }
+  }
+  // The Config changes only on a successful load.
+  fuzz_check(fuzz_same_config(run->config, model.config));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  Fuzz_Input in{data, data + size};
+  auto run = std::make_unique<Fuzz_Run>();
+  run->random = fuzz_random_from(std::string_view(reinterpret_cast<const char *>(data), size));
+  run->fake.bytes = fuzz_settings(FUZZ_GOOD, &run->random).bytes;
+  run->fake.during_read = [r = run.get()](Fake_Platform &fake) { fuzz_tear(r, fake); };
+  fake_platform_install(&run->fake);
+  fuzz_frame(run.get());
+  for (size_t i = 0; i < FUZZ_MAX_EVENTS && in.at < in.end; i++) {
+    fuzz_event(run.get(), &in);
+    fuzz_frame(run.get());
+  }
+  fake_platform_remove();
+  arena_release(frame_scratch());
+  return 0;
+}
