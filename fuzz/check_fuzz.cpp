@@ -1,0 +1,246 @@
+// Fuzzes the validator against the module, on files up to past the 1 MiB bound: config_diagnose
+// must reach the module's verdict (config_from_text) on any bytes, and every place it reports must
+// be true of the file: lines that exist, of the kind and section it says, that wrote the key it
+// names, and all of them. Then maneshade-check itself (check_main, in-process on the in-memory
+// platform) must exit 0 for a file the module installs and 1 for one it refuses, naming the line
+// the game would show.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "encoding/ini/ini.h"
+#include "fuzz/fuzz_support.h"
+#include "runtime/context.h"
+#include "runtime/names.h"
+#include "runtime/text.h"
+#include "src/config/diagnose.h"
+#include "src/config/messages.h"
+#include "src/config/reload.h"
+#include "src/config/schema.h"
+#include "tests/support/fake_platform.h"
+#include "tools/check/check.h"
+
+namespace {
+
+// One line as the reader read it, kept (the iterator's views last only until the next line).
+struct Fuzz_Line {
+  Ini_Line_Kind kind;
+  std::string section;
+  std::string key;
+  std::string value;
+  bool last_write;  // pair: no later line of its section writes its key, so the map kept this value
+};
+
+std::vector<Fuzz_Line> fuzz_lines_of(std::string_view text) {
+  std::vector<Fuzz_Line> lines;
+  Ini_Iterator it = ini_iterator(text, CONFIG_FILE_INI_OPTIONS);
+  Ini_Line line;
+  while (ini_next_line(&it, &line)) {
+    fuzz_check(line.number == lines.size() + 1);
+    lines.push_back({line.kind, std::string(line.section), std::string(line.key), std::string(line.value), false});
+  }
+  std::set<std::pair<std::string_view, std::string_view>> written;
+  for (size_t i = lines.size(); i-- > 0;) {
+    if (lines[i].kind != Ini_Line_Kind::pair) continue;
+    lines[i].last_write = written.insert({lines[i].section, lines[i].key}).second;
+  }
+  return lines;
+}
+
+std::string fuzz_lower(std::string_view text) {
+  std::string lowered;
+  lower_append(&lowered, text);
+  return lowered;
+}
+
+// The full key that a pair line writes, as the flattening makes it; "" outside the blocks.
+std::string fuzz_full_key(const Fuzz_Line &line) {
+  std::string section = fuzz_lower(line.section);
+  if (line.kind != Ini_Line_Kind::pair || !config_is_block_section(section)) return "";
+  return section + "." + fuzz_lower(line.key);
+}
+
+const Fuzz_Line &fuzz_line_at(const std::vector<Fuzz_Line> &lines, uint32_t number) {
+  fuzz_check(number >= 1 && number <= lines.size());
+  return lines[number - 1];
+}
+
+void fuzz_check_duplicates(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Section_Map &map) {
+  if (d.status.failure != FAILURE_DUPLICATE_KEY) {
+    fuzz_check(d.duplicates.empty());
+    return;
+  }
+  // Every full key that two sections hold, from the map.
+  std::set<std::string> held_twice, reported;
+  std::set<std::string> held;
+  for (const auto &[name, keys] : map) {
+    std::string section = fuzz_lower(name);
+    if (!config_is_block_section(section)) continue;
+    for (const auto &[key, value] : keys) {
+      std::string full = section + "." + fuzz_lower(key);
+      if (!held.insert(full).second) held_twice.insert(full);
+    }
+  }
+  uint32_t previous_first = 0;
+  for (const Config_Duplicate &duplicate : d.duplicates) {
+    fuzz_check(duplicate.places.size() >= 2);
+    fuzz_check(duplicate.places[0].line > previous_first);
+    previous_first = duplicate.places[0].line;
+    fuzz_check(reported.insert(duplicate.full_key).second);
+    std::set<std::string> sections;
+    uint32_t previous = 0;
+    for (const Config_Place &place : duplicate.places) {
+      fuzz_check(place.line > previous);
+      previous = place.line;
+      fuzz_check(sections.insert(place.section).second);  // each section once, with its kept line
+      const Fuzz_Line &line = fuzz_line_at(lines, place.line);
+      fuzz_check(line.section == place.section && fuzz_full_key(line) == duplicate.full_key);
+      fuzz_check(line.last_write);
+      fuzz_check(map.at(place.section).at(line.key) == line.value);
+    }
+  }
+  fuzz_check(reported == held_twice);
+}
+
+void fuzz_check_missing(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Section_Map &map) {
+  if (d.status.failure != FAILURE_MISSING_KEY) {
+    fuzz_check(d.block_sections.empty() && d.empty_block_headers.empty());
+    return;
+  }
+  const Config_Key &key = CONFIG_KEYS[d.status.key];
+  std::set<std::string> names;  // byte order, as reported
+  for (const auto &[name, keys] : map) {
+    if (fuzz_lower(name) == key.section()) names.insert(name);
+  }
+  fuzz_check(d.block_sections.size() == names.size());
+  size_t i = 0;
+  for (const std::string &name : names) {
+    const Config_Place &place = d.block_sections[i++];
+    fuzz_check(place.section == name);
+    // The line of the section's first header.
+    const Fuzz_Line &line = fuzz_line_at(lines, place.line);
+    fuzz_check(line.kind == Ini_Line_Kind::header && line.section == name);
+    for (uint32_t n = 1; n < place.line; n++) fuzz_check(!(lines[n - 1].kind == Ini_Line_Kind::header && lines[n - 1].section == name));
+  }
+  // No section of the block: its first header, if it has one (it held no pairs).
+  const Fuzz_Line *first = nullptr;
+  uint32_t first_number = 0;
+  for (uint32_t n = 1; n <= lines.size() && !first; n++) {
+    if (lines[n - 1].kind == Ini_Line_Kind::header && fuzz_lower(lines[n - 1].section) == key.section()) {
+      first = &lines[n - 1];
+      first_number = n;
+    }
+  }
+  if (!names.empty() || !first) {
+    fuzz_check(d.empty_block_headers.empty());
+    return;
+  }
+  fuzz_check(d.empty_block_headers.size() == 1);
+  fuzz_check(d.empty_block_headers[0].line == first_number && d.empty_block_headers[0].section == first->section);
+}
+
+void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Section_Map &map) {
+  bool bad_value = d.status.failure == FAILURE_NOT_A_TRUTH_VALUE || d.status.failure == FAILURE_NOT_AN_INTEGER;
+  if (!bad_value) {
+    fuzz_check(d.key_places.empty());
+    return;
+  }
+  const Config_Key &key = CONFIG_KEYS[d.status.key];
+  // Every line that wrote the key in its block, in file order.
+  std::vector<uint32_t> wrote;
+  for (uint32_t n = 1; n <= lines.size(); n++) {
+    if (fuzz_full_key(lines[n - 1]) == key.full_key) wrote.push_back(n);
+  }
+  fuzz_check(d.key_places.size() == wrote.size() && !wrote.empty());
+  for (size_t i = 0; i < wrote.size(); i++) {
+    fuzz_check(d.key_places[i].line == wrote[i] && d.key_places[i].section == lines[wrote[i] - 1].section);
+  }
+  // The last is the one the module read.
+  const Fuzz_Line &last = lines[wrote.back() - 1];
+  fuzz_check(map.at(last.section).at(last.key) == last.value);
+}
+
+// maneshade-check on a file holding `bytes`: its exit status, and its report.
+int fuzz_run_check(std::string_view bytes, std::string *report) {
+  Fake_Platform fake;
+  fake.bytes = std::string(bytes);
+  fake_platform_install(&fake);
+  char *buffer = nullptr;
+  size_t size = 0;
+  FILE *err = open_memstream(&buffer, &size);
+  FILE *out = std::fopen("/dev/null", "w");
+  fuzz_check(err && out);
+  std::string path(CONFIG_FILE_NAME);
+  const char *argv[] = {"maneshade-check", path.c_str(), nullptr};
+  int status = check_main(2, argv, out, err);
+  std::fclose(out);
+  std::fclose(err);
+  report->assign(buffer, size);
+  std::free(buffer);
+  fake_platform_remove();
+  return status;
+}
+
+// Every check above on one file's bytes.
+void fuzz_check_file(std::string_view bytes) {
+  Fuzz_Outcome module = fuzz_outcome(config_from_text(frame_scratch(), bytes));
+  auto diagnosis = std::make_unique<Config_Diagnosis>();
+  config_diagnose(frame_scratch(), bytes, diagnosis.get());
+  fuzz_check(diagnosis->status == module.status);
+  if (module.status.ok()) fuzz_check(fuzz_same_config(diagnosis->config, module.config));
+  bool keyed = module.status.failure == FAILURE_MISSING_KEY || module.status.failure == FAILURE_NOT_A_TRUTH_VALUE ||
+               module.status.failure == FAILURE_NOT_AN_INTEGER;
+  if (keyed) fuzz_check(module.status.key >= 0 && static_cast<size_t>(module.status.key) < CONFIG_KEY_COUNT);
+  Section_Map map;
+  fuzz_check(load_map_from_string(&map, bytes, CONFIG_FILE_INI_OPTIONS).ok());
+  fuzz_check(diagnosis->sections == map);
+  std::vector<Fuzz_Line> lines = fuzz_lines_of(bytes);
+  fuzz_check_duplicates(*diagnosis, lines, map);
+  fuzz_check_missing(*diagnosis, lines, map);
+  fuzz_check_value_places(*diagnosis, lines, map);
+  arena_release(frame_scratch());
+
+  // The program reads the file as the game does: refused unread past the bound, else its text.
+  Status verdict = STATUS_OK;
+  if (bytes.size() > CONFIG_FILE_MAX_BYTES) {
+    verdict = status_fail(FAILURE_TOO_LARGE);
+  } else {
+    std::string decoded;
+    std::string_view text;
+    fuzz_check(ini_text_from_file(bytes, &decoded, &text).ok());
+    verdict = config_from_text(frame_scratch(), text).status();
+    arena_release(frame_scratch());
+  }
+  std::string report;
+  int exit_status = fuzz_run_check(bytes, &report);
+  arena_release(frame_scratch());
+  fuzz_check(exit_status == (verdict.ok() ? CHECK_EXIT_INSTALLED : CHECK_EXIT_REFUSED));
+  if (!verdict.ok()) {
+    std::string line = std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(verdict.failure) + "\n";
+    fuzz_check(report.find("\n" + line) != std::string::npos);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  std::string_view bytes(reinterpret_cast<const char *>(data), size);
+  fuzz_check_file(bytes);
+  // Now and then the same file grown by a note to about the bound, which mutation alone reaches
+  // only slowly: a byte under, at, and a byte over.
+  Fuzz_Random random = fuzz_random_from(bytes);
+  if (size < CONFIG_FILE_MAX_BYTES && fuzz_one_in(&random, 32)) {
+    size_t target = CONFIG_FILE_MAX_BYTES - 1 + fuzz_below(&random, 3);
+    std::string grown(bytes);
+    grown.append("\n;");
+    if (grown.size() < target) grown.append(target - grown.size(), 'x');
+    fuzz_check_file(grown);
+  }
+  return 0;
+}
