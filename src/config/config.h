@@ -36,4 +36,5 @@ struct Reload_State {
   uint64_t last_check;
   uint64_t last_write;
   bool write_seen;  // last_write holds a version that was read (none at start)
+  bool looked;      // last_check holds the time of a look (none at start)
 };

@@ -12,10 +12,12 @@ namespace {
 
 constexpr Reload_Result RELOAD_UNCHANGED = {true, ""};
 
-// Less than a second since the last look; a clock that went back means "look now".
+// Less than a second since the last look; no look yet, or a clock that went back, means "look now".
+// Written as a difference: `now - RELOAD_INTERVAL_TICKS` would wrap for a clock within a second of
+// its epoch, and every frame would look.
 bool reload_is_too_soon(const Reload_State &state, uint64_t now) {
-  if (now < state.last_check) return false;
-  return state.last_check > now - RELOAD_INTERVAL_TICKS;
+  if (!state.looked || now < state.last_check) return false;
+  return now - state.last_check < RELOAD_INTERVAL_TICKS;
 }
 
 Reload_Result reload_failed(const Status &status) { return {false, reload_message(status.failure)}; }
@@ -68,6 +70,7 @@ Reload_Result update_config_at(std::string_view path, Config *config, Reload_Sta
   uint64_t now = platform_now_ticks();
   if (reload_is_too_soon(*state, now)) return RELOAD_UNCHANGED;
   state->last_check = now;
+  state->looked = true;
 
   Result<File_Stamp> looked = platform_file_stamp(frame_scratch(), path);
   if (!looked.ok()) {
