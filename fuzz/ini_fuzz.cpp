@@ -7,27 +7,10 @@
 #include <string_view>
 
 #include "encoding/ini/ini.h"
+#include "fuzz/fuzz_support.h"
 #include "runtime/utf8.h"
 
 namespace {
-
-void fuzz_check(bool condition) {
-  if (!condition) std::abort();
-}
-
-// `text` with every byte written as a three-digit octal escape, between double quotes.
-std::string fuzz_octal_literal(std::string_view text) {
-  std::string literal = "\"";
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    literal.push_back('\\');
-    literal.push_back(static_cast<char>('0' + (byte >> 6)));
-    literal.push_back(static_cast<char>('0' + ((byte >> 3) & 7)));
-    literal.push_back(static_cast<char>('0' + (byte & 7)));
-  }
-  literal.push_back('"');
-  return literal;
-}
 
 std::string fuzz_crlf_from_lf(std::string_view text) {
   std::string out;

@@ -12,6 +12,7 @@
 
 #include "sample_config.h"
 #include "tests/pe/pe_builder.h"
+#include "tests/check/check_capture.h"
 #include "tools/check/check_game.h"
 
 namespace fs = std::filesystem;
@@ -74,15 +75,6 @@ std::string module_without_host_imports() {
 std::string utf8_of(const fs::path &path) {
   std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
-}
-
-std::string read_all(FILE *file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-  return text;
 }
 
 // A file of the folder: its path below DIR ('/' between names) and its bytes; a path ending in '/'
@@ -149,7 +141,7 @@ class CheckGame : public ::testing::Test {
     FILE *err = std::tmpfile();
     EXPECT_NE(err, nullptr);
     if (!err) return {-1, {}};
-    Outcome outcome{check_game(utf8_of(dir), err), read_all(err)};
+    Outcome outcome{check_game(utf8_of(dir), err), check_capture_read(err)};
     std::fclose(err);
     return outcome;
   }

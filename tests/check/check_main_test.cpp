@@ -17,6 +17,7 @@
 #endif
 
 #include "runtime/log.h"
+#include "tests/check/check_capture.h"
 #include "tools/check/check.h"
 
 namespace fs = std::filesystem;
@@ -61,15 +62,6 @@ std::string utf8_from_path(const fs::path &path) {
   return std::string(text.begin(), text.end());
 }
 
-std::string read_all(FILE *file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-  return text;
-}
-
 // Every "{p}" of `pattern` replaced by `path`.
 std::string with_path(std::string_view pattern, std::string_view path) {
   std::string text(pattern);
@@ -110,7 +102,7 @@ class CheckMain : public ::testing::Test {
     FILE *err = std::fopen((folder / "err.txt").string().c_str(), "w+b");
     EXPECT_TRUE(out && err);
     if (!out || !err) return {-1, {}, {}};
-    Check_Outcome outcome{check_main(static_cast<int>(argv.size()), argv.data(), out, err), read_all(out), read_all(err)};
+    Check_Outcome outcome{check_main(static_cast<int>(argv.size()), argv.data(), out, err), check_capture_read(out), check_capture_read(err)};
     std::fclose(out);
     std::fclose(err);
     return outcome;

@@ -8,19 +8,11 @@
 
 #include "sample_config.h"
 #include "tests/support/fake_platform.h"
+#include "tests/check/check_capture.h"
 #include "tools/check/check_console.h"
 #include "tools/check/check_watch.h"
 
 namespace {
-
-std::string read_back(FILE *file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-  return text;
-}
 
 // The sample with corvin's hair_primary set to `hair`.
 std::string sample_with_hair(int hair) {
@@ -72,7 +64,7 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
       check_watch_frame(&watch, "T", err);
       fs.now += FRAME_TICKS;
     }
-    std::string all = read_back(err);
+    std::string all = check_capture_read(err);
     std::string written = all.substr(static_cast<size_t>(at));
     at = static_cast<long>(all.size());
     std::fseek(err, 0, SEEK_END);
@@ -104,7 +96,7 @@ TEST(CheckWatch, AMissingFileIsShownOnceNotEverySecond) {
     check_watch_frame(&watch, "T", err);
     fs.now += FRAME_TICKS;
   }
-  std::string written = read_back(err);
+  std::string written = check_capture_read(err);
   EXPECT_EQ(written.find("[T] Mane Shade: failed to open config file"), 0u) << written;
   EXPECT_EQ(written.find("[T]", 1), std::string::npos) << "repeated:\n" << written;
   EXPECT_NE(written.find("cannot read it: no such file"), std::string::npos) << written;

@@ -23,27 +23,6 @@ struct Check_Run {
   std::string err;
 };
 
-std::string read_whole(const std::wstring &path) {
-  std::string out;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return out;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  CloseHandle(file);
-  return out;
-}
-
-bool write_whole(const std::wstring &path, const std::string &content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == content.size();
-}
-
 // Runs `maneshade-check.exe ARGUMENTS` in `folder`, its report (standard error) to a file beside it.
 Check_Run run_check(const std::wstring &folder, const std::wstring &arguments, const std::wstring &report) {
   Check_Run run;
@@ -71,7 +50,7 @@ Check_Run run_check(const std::wstring &folder, const std::wstring &arguments, c
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  run.err = read_whole(report);
+  read_whole(report, &run.err);
   return run;
 }
 

@@ -30,27 +30,6 @@ std::string utf8_from_wide(const std::wstring &text) {
   return out;
 }
 
-bool read_whole(const std::wstring &path, std::string *out) {
-  out->clear();
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out->append(buffer, got);
-  CloseHandle(file);
-  return true;
-}
-
-bool write_whole(const std::wstring &path, const std::string &content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = content.empty() || WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == content.size();
-}
-
 void empty_folder(const std::wstring &folder) {
   CreateDirectoryW(folder.c_str(), nullptr);
   WIN32_FIND_DATAW found{};
@@ -134,6 +113,27 @@ void read_components(const Json_Value &final_event, std::vector<Final_Component>
 std::wstring quoted(const std::wstring &arg) { return L"\"" + arg + L"\""; }
 
 }  // namespace
+
+bool read_whole(const std::wstring &path, std::string *out) {
+  out->clear();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out->append(buffer, got);
+  CloseHandle(file);
+  return true;
+}
+
+bool write_whole(const std::wstring &path, const std::string &content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = content.empty() || WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == content.size();
+}
 
 std::string full_ini(const std::string &corvin_enabled, int corvin_tint, const std::string &mael_enabled, int mael_tint) {
   static const char *const TINT_KEYS[] = {"hair", "chin", "chops", "stache", "beard"};

@@ -62,5 +62,10 @@ Sim_Run run_sim(const std::string &case_name, const Sim_Options &options);
 // tint of the block set to the block's one value.
 std::string full_ini(const std::string &corvin_enabled, int corvin_tint, const std::string &mael_enabled, int mael_tint);
 
+// The whole file at `path` into `*out`; false when it cannot be opened.
+bool read_whole(const std::wstring &path, std::string *out);
+// Writes `content` as the whole file at `path`.
+bool write_whole(const std::wstring &path, const std::string &content);
+
 // The folder of the running test program, with a trailing backslash.
 std::wstring test_program_folder();

@@ -20,14 +20,8 @@
 namespace {
 
 std::string read_program_file(const std::wstring &name) {
-  std::wstring path = test_program_folder() + name;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   std::string out;
-  if (file == INVALID_HANDLE_VALUE) return out;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
-  CloseHandle(file);
+  read_whole(test_program_folder() + name, &out);
   return out;
 }
 
