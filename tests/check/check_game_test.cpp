@@ -24,25 +24,25 @@ const std::vector<std::string> MODULE_IMPORTS = {
     "?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z", "?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z",
     "?scriptWait@@YAXK@Z", "?nativeInit@@YAX_K@Z", "?nativePush64@@YAX_K@Z", "?nativeCall@@YAPEA_KXZ"};
 
-std::string bytes_of(const Pe_Builder &spec) {
-  std::vector<uint8_t> b = pe_build(spec).bytes;
+std::string bytes_of(const Pe_Builder &plan) {
+  std::vector<uint8_t> b = pe_build(plan).bytes;
   return std::string(b.begin(), b.end());
 }
 
 Pe_Builder module_spec() {
-  Pe_Builder spec;
-  spec.export_name = "ManeShade.asi";
-  spec.imports = {{"ScriptHookVanta.dll", MODULE_IMPORTS}, {"KERNEL32.dll", {"GetSystemTimeAsFileTime"}}};
-  return spec;
+  Pe_Builder plan;
+  plan.export_name = "ManeShade.asi";
+  plan.imports = {{"ScriptHookVanta.dll", MODULE_IMPORTS}, {"KERNEL32.dll", {"GetSystemTimeAsFileTime"}}};
+  return plan;
 }
 
 // A host that exports `exports` (kept in byte order, as a linker writes the name table).
 Pe_Builder host_spec(std::vector<std::string> exports) {
-  Pe_Builder spec;
-  spec.export_name = "ScriptHookVanta.dll";
+  Pe_Builder plan;
+  plan.export_name = "ScriptHookVanta.dll";
   std::sort(exports.begin(), exports.end());
-  spec.exports = std::move(exports);
-  return spec;
+  plan.exports = std::move(exports);
+  return plan;
 }
 
 std::vector<std::string> without(std::vector<std::string> names, const std::string &name) {
@@ -60,16 +60,16 @@ const std::string HOST = bytes_of(host_spec(with(MODULE_IMPORTS, "?getGameVersio
 const std::string INI(SAMPLE_CONFIG);
 
 std::string x86_host() {
-  Pe_Builder spec = host_spec(MODULE_IMPORTS);
-  spec.machine = 0x014C;
-  spec.magic = 0x10B;
-  return bytes_of(spec);
+  Pe_Builder plan = host_spec(MODULE_IMPORTS);
+  plan.machine = 0x014C;
+  plan.magic = 0x10B;
+  return bytes_of(plan);
 }
 
 std::string module_without_host_imports() {
-  Pe_Builder spec = module_spec();
-  spec.imports.erase(spec.imports.begin());
-  return bytes_of(spec);
+  Pe_Builder plan = module_spec();
+  plan.imports.erase(plan.imports.begin());
+  return bytes_of(plan);
 }
 
 std::string utf8_of(const fs::path &path) {

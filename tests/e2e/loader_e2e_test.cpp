@@ -32,16 +32,16 @@ Pe_File read_built(const std::wstring &name) {
   return read.file;
 }
 
-std::string bytes_of(const Pe_Builder &spec) {
-  std::vector<uint8_t> b = pe_build(spec).bytes;
+std::string bytes_of(const Pe_Builder &plan) {
+  std::vector<uint8_t> b = pe_build(plan).bytes;
   return std::string(b.begin(), b.end());
 }
 
 Pe_Builder dll_importing(std::vector<Pe_Builder_Dll> imports) {
-  Pe_Builder spec;
-  spec.exports = {"f"};
-  spec.imports = std::move(imports);
-  return spec;
+  Pe_Builder plan;
+  plan.exports = {"f"};
+  plan.imports = std::move(imports);
+  return plan;
 }
 
 const char SESSION[] =

@@ -46,14 +46,14 @@ void pe_put_u32(std::vector<uint8_t> &bytes, uint32_t offset, uint32_t value) {
   pe_put_u16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
 }
 
-Pe_Built pe_build(const Pe_Builder &spec) {
+Pe_Built pe_build(const Pe_Builder &plan) {
   Section_Writer s;
   Pe_Built built{};
 
   // Imports: descriptors (one per DLL and a zero one), then per DLL its lookup and bound tables.
-  size_t descriptors = spec.imports.empty() ? 0 : s.reserve((spec.imports.size() + 1) * 20);
-  for (size_t d = 0; d < spec.imports.size(); d++) {
-    const Pe_Builder_Dll &dll = spec.imports[d];
+  size_t descriptors = plan.imports.empty() ? 0 : s.reserve((plan.imports.size() + 1) * 20);
+  for (size_t d = 0; d < plan.imports.size(); d++) {
+    const Pe_Builder_Dll &dll = plan.imports[d];
     size_t count = dll.functions.size() + 1;
     size_t lookup = s.reserve(count * 8);
     size_t bound = s.reserve(count * 8);
@@ -77,27 +77,27 @@ Pe_Built pe_build(const Pe_Builder &spec) {
     pe_put_u32(s.data, at + 12, name);
     pe_put_u32(s.data, at + 16, s.rva(bound));
   }
-  size_t import_size = spec.imports.empty() ? 0 : (spec.imports.size() + 1) * 20;
+  size_t import_size = plan.imports.empty() ? 0 : (plan.imports.size() + 1) * 20;
 
   // Exports: the directory, then its tables and strings, so that forwarder strings lie inside the
   // directory's extent as a linker places them.
-  size_t all = spec.exports.size() + spec.forwarded.size();
+  size_t all = plan.exports.size() + plan.forwarded.size();
   size_t directory = 0, export_size = 0;
-  if (all > 0 || !spec.export_name.empty()) {
+  if (all > 0 || !plan.export_name.empty()) {
     directory = s.reserve(40);
     size_t functions = s.reserve(all * 4);
     size_t names = s.reserve(all * 4);
     size_t ordinals = s.reserve(all * 2);
-    pe_put_u32(s.data, static_cast<uint32_t>(directory + 12), s.string(spec.export_name));
-    pe_put_u32(s.data, static_cast<uint32_t>(directory + 16), spec.ordinal_base);
+    pe_put_u32(s.data, static_cast<uint32_t>(directory + 12), s.string(plan.export_name));
+    pe_put_u32(s.data, static_cast<uint32_t>(directory + 16), plan.ordinal_base);
     pe_put_u32(s.data, static_cast<uint32_t>(directory + 20), static_cast<uint32_t>(all));
     pe_put_u32(s.data, static_cast<uint32_t>(directory + 24), static_cast<uint32_t>(all));
     pe_put_u32(s.data, static_cast<uint32_t>(directory + 28), s.rva(functions));
     pe_put_u32(s.data, static_cast<uint32_t>(directory + 32), s.rva(names));
     pe_put_u32(s.data, static_cast<uint32_t>(directory + 36), s.rva(ordinals));
     for (size_t i = 0; i < all; i++) {
-      bool forward = i >= spec.exports.size();
-      const std::string &name = forward ? spec.forwarded[i - spec.exports.size()] : spec.exports[i];
+      bool forward = i >= plan.exports.size();
+      const std::string &name = forward ? plan.forwarded[i - plan.exports.size()] : plan.exports[i];
       pe_put_u32(s.data, static_cast<uint32_t>(names + i * 4), s.string(name));
       pe_put_u16(s.data, static_cast<uint32_t>(ordinals + i * 2), static_cast<uint16_t>(i));
       // Code lives far past the tables; a forwarder names "Other.<name>" within the directory.
@@ -116,12 +116,12 @@ Pe_Built pe_build(const Pe_Builder &spec) {
   b[BUILD_NT_OFFSET] = 'P';
   b[BUILD_NT_OFFSET + 1] = 'E';
   uint32_t coff = BUILD_NT_OFFSET + 4;
-  pe_put_u16(b, coff, spec.machine);
+  pe_put_u16(b, coff, plan.machine);
   pe_put_u16(b, coff + 2, 1);
   pe_put_u16(b, coff + 16, BUILD_OPTIONAL_BYTES);
-  pe_put_u16(b, coff + 18, spec.characteristics);
+  pe_put_u16(b, coff + 18, plan.characteristics);
   uint32_t optional = coff + 20;
-  pe_put_u16(b, optional, spec.magic);
+  pe_put_u16(b, optional, plan.magic);
   pe_put_u32(b, optional + 32, 0x1000);  // SectionAlignment
   pe_put_u32(b, optional + 36, 0x200);   // FileAlignment
   auto image_size = static_cast<uint32_t>(BUILD_SECTION_RVA + ((s.data.size() + 0xFFF) & ~size_t{0xFFF}));

@@ -34,7 +34,7 @@ struct Pe_Built {
   std::vector<uint32_t> slot_rvas;  // the bound-table slot of each import, in order
 };
 
-Pe_Built pe_build(const Pe_Builder &spec);
+Pe_Built pe_build(const Pe_Builder &plan);
 
 // The same image as the loader maps it: section data at its RVA.
 std::vector<uint8_t> pe_map_image(const Pe_Built &built);

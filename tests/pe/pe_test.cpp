@@ -13,12 +13,12 @@
 namespace {
 
 Pe_Builder module_spec() {
-  Pe_Builder spec;
-  spec.export_name = "ManeShade.asi";
-  spec.exports = {"cleanup", "setup"};
-  spec.imports = {{"ScriptHookVanta.dll", {"?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"}},
+  Pe_Builder plan;
+  plan.export_name = "ManeShade.asi";
+  plan.exports = {"cleanup", "setup"};
+  plan.imports = {{"ScriptHookVanta.dll", {"?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"}},
                   {"KERNEL32.dll", {"GetSystemTimeAsFileTime", "#42"}}};
-  return spec;
+  return plan;
 }
 
 std::vector<std::string> import_names(const Pe_File &file) {
@@ -63,11 +63,11 @@ TEST(PeRead, KindsOfFileThatWindowsX64DoesNotLoadAsDll) {
       {"a DLL for ARM64", 0xAA64, 0x20B, 0x2022, "a 64-bit (another processor) DLL"},
   };
   for (const Case &c : cases) {
-    Pe_Builder spec = module_spec();
-    spec.machine = c.machine;
-    spec.magic = c.magic;
-    spec.characteristics = c.characteristics;
-    Pe_Read read = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+    Pe_Builder plan = module_spec();
+    plan.machine = c.machine;
+    plan.magic = c.magic;
+    plan.characteristics = c.characteristics;
+    Pe_Read read = pe_read(pe_build(plan).bytes, Pe_Layout::file);
     ASSERT_EQ(read.problem, Pe_Problem::none) << c.fault;
     EXPECT_FALSE(pe_is_x64_dll(read.file)) << c.fault;
     EXPECT_EQ(pe_kind_text(read.file), c.kind) << c.fault;
@@ -135,10 +135,10 @@ TEST(PeRead, RefusesDamagedAndHostileFiles) {
 }
 
 TEST(PeRead, NameWithoutEndInsideItsSectionIsRefused) {
-  Pe_Builder spec = module_spec();
-  spec.export_name.clear();
-  spec.exports.clear();
-  Pe_Built good = pe_build(spec);
+  Pe_Builder plan = module_spec();
+  plan.export_name.clear();
+  plan.exports.clear();
+  Pe_Built good = pe_build(plan);
   std::vector<uint8_t> bytes = good.bytes;
   // Fill the section from the first DLL name on with letters: no NUL before the data ends.
   uint32_t descriptor = good.import_directory_rva - good.section_rva + good.section_raw_offset;
@@ -149,19 +149,19 @@ TEST(PeRead, NameWithoutEndInsideItsSectionIsRefused) {
 
 TEST(PeRead, ImportTableWithoutEndIsBounded) {
   // A lookup table that never ends cannot make the reader run on: the section ends first.
-  Pe_Builder spec = module_spec();
-  spec.imports = {{"A.dll", std::vector<std::string>(2000, "#1")}};
-  Pe_Built built = pe_build(spec);
+  Pe_Builder plan = module_spec();
+  plan.imports = {{"A.dll", std::vector<std::string>(2000, "#1")}};
+  Pe_Built built = pe_build(plan);
   Pe_Read read = pe_read(built.bytes, Pe_Layout::file);
   ASSERT_EQ(read.problem, Pe_Problem::none);
   EXPECT_EQ(read.file.imports[0].functions.size(), 2000u);
 }
 
 TEST(PeExports, FoundByBinarySearchAsTheLoaderDoes) {
-  Pe_Builder spec = module_spec();
-  spec.exports = {"?nativeCall@@YAPEA_KXZ", "?scriptWait@@YAXK@Z", "standin_run_frame"};
-  spec.forwarded = {"zz_forwarded"};
-  Pe_Read sorted = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+  Pe_Builder plan = module_spec();
+  plan.exports = {"?nativeCall@@YAPEA_KXZ", "?scriptWait@@YAXK@Z", "standin_run_frame"};
+  plan.forwarded = {"zz_forwarded"};
+  Pe_Read sorted = pe_read(pe_build(plan).bytes, Pe_Layout::file);
   ASSERT_EQ(sorted.problem, Pe_Problem::none);
   EXPECT_TRUE(pe_exports_sorted(sorted.file));
   EXPECT_NE(pe_find_export(sorted.file, "?scriptWait@@YAXK@Z"), nullptr);
@@ -174,9 +174,9 @@ TEST(PeExports, FoundByBinarySearchAsTheLoaderDoes) {
   EXPECT_FALSE(pe_has_ordinal(sorted.file, 5));
 
   // Out of order, as GNU ld writes a .def's `==` exports: the search misses a name that is there.
-  spec.exports = {"standin_run_frame", "?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"};
-  spec.forwarded.clear();
-  Pe_Read unsorted = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+  plan.exports = {"standin_run_frame", "?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"};
+  plan.forwarded.clear();
+  Pe_Read unsorted = pe_read(pe_build(plan).bytes, Pe_Layout::file);
   EXPECT_FALSE(pe_exports_sorted(unsorted.file));
   EXPECT_EQ(pe_find_export(unsorted.file, "standin_run_frame"), nullptr);
 }
@@ -236,9 +236,9 @@ TEST(PeImports, UnresolvedImportsAsTheLoaderFindsThem) {
        {"KERNEL32.dll does not export #7 (error 182)", "KERNEL32.dll does not export NoSuchFunction (error 127)"}},
   };
   for (const Case &c : cases) {
-    Pe_Builder spec = module_spec();
-    spec.imports = c.imports;
-    Pe_Read read = pe_read(pe_build(spec).bytes, Pe_Layout::file);
+    Pe_Builder plan = module_spec();
+    plan.imports = c.imports;
+    Pe_Read read = pe_read(pe_build(plan).bytes, Pe_Layout::file);
     ASSERT_EQ(read.problem, Pe_Problem::none) << c.fault;
     Fake_Dll_Source source;
     source.dlls = c.dlls;

@@ -1,5 +1,5 @@
-// The PE reader; see pe.h. Field offsets are those of the PE/COFF specification (winnt.h's
-// IMAGE_* structures); every read goes through pe_u16/pe_u32/pe_u64, which check the bounds.
+// The PE reader; see pe.h. Field offsets are those of the PE/COFF format (winnt.h's IMAGE_*
+// structures); every read goes through pe_u16/pe_u32/pe_u64, which check the bounds.
 #include "tools/pe/pe.h"
 
 #include <algorithm>
