@@ -11,8 +11,4 @@ void runtime_context_destroy() noexcept {
   log_set_sink({});
 }
 
-void runtime_context_create() noexcept {
-  arena_destroy(&runtime_context.frame_scratch);
-  runtime_context.frame_scratch = {};
-  log_set_sink({});
-}
+void runtime_context_create() noexcept { runtime_context_destroy(); }

@@ -14,9 +14,6 @@
 
 namespace {
 
-// Only guards a hang: the check takes well under a second.
-constexpr DWORD CHECK_HANG_GUARD_MS = 120'000;
-
 struct Check_Run {
   bool ended = false;
   DWORD exit_code = 0;
@@ -27,29 +24,9 @@ struct Check_Run {
 Check_Run run_check(const std::wstring &folder, const std::wstring &arguments, const std::wstring &report) {
   Check_Run run;
   std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" " + arguments;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE err = CreateFileW(report.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = err;
-  PROCESS_INFORMATION process{};
-  BOOL created =
-      CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &process);
-  CloseHandle(err);
-  if (!created) return run;
-  if (WaitForSingleObject(process.hProcess, CHECK_HANG_GUARD_MS) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &run.exit_code);
-    run.ended = true;
-  } else {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, INFINITE);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  Program_Run program = run_program(command, folder, report + L".out", report);
+  run.ended = program.ended;
+  run.exit_code = program.exit_code;
   read_whole(report, &run.err);
   return run;
 }

@@ -14,7 +14,7 @@
 namespace {
 
 // Generous: a session of a few hundred frames takes well under a second. Only guards a hang.
-constexpr DWORD SIM_HANG_GUARD_MS = 120'000;
+constexpr DWORD PROGRAM_HANG_GUARD_MS = 120'000;
 
 std::wstring wide_from_utf8(const std::string &text) {
   int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
@@ -135,6 +135,39 @@ bool write_whole(const std::wstring &path, const std::string &content) {
   return ok && written == content.size();
 }
 
+Program_Run run_program(std::wstring command, const std::wstring &folder, const std::wstring &out_file,
+                        const std::wstring &err_file) {
+  Program_Run run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out = CreateFileW(out_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE err = CreateFileW(err_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  run.created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
+                               &process) != 0;
+  if (!run.created) run.error = GetLastError();
+  CloseHandle(out);
+  CloseHandle(err);
+  if (!run.created) return run;
+  if (WaitForSingleObject(process.hProcess, PROGRAM_HANG_GUARD_MS) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &run.exit_code);
+    run.ended = true;
+  } else {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
 std::string full_ini(const std::string &corvin_enabled, int corvin_tint, const std::string &mael_enabled, int mael_tint) {
   static const char *const TINT_KEYS[] = {"hair", "chin", "chops", "stache", "beard"};
   static const char *const ORDINALS[] = {"primary", "secondary", "tertiary"};
@@ -224,37 +257,13 @@ Sim_Run run_sim(const std::string &case_name, const Sim_Options &options) {
     command += L" session.scenario";
   }
 
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileW((folder + L"stdout.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  HANDLE err = CreateFileW((folder + L"stderr.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  PROCESS_INFORMATION process{};
-  BOOL created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
-                                &process);
-  CloseHandle(out);
-  CloseHandle(err);
-  if (!created) {
-    run.err = "CreateProcessW failed with error " + std::to_string(GetLastError());
+  Program_Run program = run_program(command, folder, folder + L"stdout.txt", folder + L"stderr.txt");
+  if (!program.created) {
+    run.err = "CreateProcessW failed with error " + std::to_string(program.error);
     return run;
   }
-  if (WaitForSingleObject(process.hProcess, SIM_HANG_GUARD_MS) == WAIT_OBJECT_0) {
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    run.exit_code = code;
-    run.started = true;
-  } else {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, INFINITE);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  run.started = program.ended;
+  run.exit_code = program.exit_code;
 
   read_whole(folder + L"stdout.txt", &run.out);
   read_whole(folder + L"stderr.txt", &run.err);

@@ -67,5 +67,17 @@ bool read_whole(const std::wstring &path, std::string *out);
 // Writes `content` as the whole file at `path`.
 bool write_whole(const std::wstring &path, const std::string &content);
 
+struct Program_Run {
+  bool created = false;      // CreateProcessW succeeded (else `error` says why)
+  bool ended = false;        // and the program ended in time (else it was stopped)
+  unsigned long exit_code = 0;
+  unsigned long error = 0;
+};
+
+// Runs `command` in `folder`, its standard output and error to the two files, and waits for it to
+// end (stopping it after a generous time, so that a hang fails the test rather than the run).
+Program_Run run_program(std::wstring command, const std::wstring &folder, const std::wstring &out_file,
+                        const std::wstring &err_file);
+
 // The folder of the running test program, with a trailing backslash.
 std::wstring test_program_folder();

@@ -294,27 +294,29 @@ Game_Pe check_game_host(Game_Report *report, const Game_Found &found, const fs::
   return host;
 }
 
-bool check_game_host_has(const Pe_File &host, const Pe_Import &function) {
-  if (function.by_ordinal) return pe_has_ordinal(host, function.ordinal);
-  return pe_find_export(host, function.name) != nullptr;
-}
+// The loader's view with only the host to bind: what the module imports from it resolves against
+// the host's export table, as Windows resolves it.
+class Game_Host_Source : public Pe_Dll_Source {
+ public:
+  explicit Game_Host_Source(const Pe_File &host) : host_(host) {}
+  bool find(std::string_view) override { return true; }
+  bool loadable(std::string_view, std::string *) override { return true; }
+  bool has_name(std::string_view, std::string_view name) override { return pe_find_export(host_, name) != nullptr; }
+  bool has_ordinal(std::string_view, uint16_t ordinal) override { return pe_has_ordinal(host_, ordinal); }
+
+ private:
+  const Pe_File &host_;
+};
 
 // Every function the module imports from the host, looked up as the loader looks it up.
 void check_game_imports(Game_Report *report, const Pe_File &module, const fs::path &module_path, const Pe_File &host,
                         const fs::path &host_path) {
-  size_t imported = 0, lacking = 0;
+  Pe_File from_host;
+  size_t imported = 0;
   for (const Pe_Import_Dll &dll : module.imports) {
     if (!pe_dll_name_equal(dll.dll, HOST_FILE_NAME)) continue;
-    for (const Pe_Import &function : dll.functions) {
-      imported++;
-      if (check_game_host_has(host, function)) continue;
-      lacking++;
-      std::string name = function.by_ordinal ? pe_ordinal_text(function.ordinal) : check_game_function_text(function.name);
-      std::string error = function.by_ordinal ? "182" : "127";
-      check_game_say_at(report, host_path, Game_Verdict::problem,
-                        "lacks " + name + ", which ManeShade.asi imports; Windows refuses the module (error " + error +
-                            "): install the current ScriptHookVanta.dll");
-    }
+    from_host.imports.push_back(dll);
+    imported += dll.functions.size();
   }
   if (imported == 0) {
     check_game_say_at(report, module_path, Game_Verdict::problem,
@@ -322,7 +324,15 @@ void check_game_imports(Game_Report *report, const Pe_File &module, const fs::pa
                    "again from the release ZIP");
     return;
   }
-  if (lacking == 0) {
+  Game_Host_Source source(host);
+  std::vector<Pe_Unresolved> lacking = pe_unresolved_imports(from_host, source);
+  for (const Pe_Unresolved &u : lacking) {
+    std::string name = u.import.starts_with('#') ? u.import : check_game_function_text(u.import);
+    check_game_say_at(report, host_path, Game_Verdict::problem,
+                      "lacks " + name + ", which ManeShade.asi imports; Windows refuses the module (error " +
+                          std::to_string(u.error) + "): install the current ScriptHookVanta.dll");
+  }
+  if (lacking.empty()) {
     check_game_say_at(report, host_path, Game_Verdict::ok,
                       "exports all " + std::to_string(imported) + " functions that ManeShade.asi imports from it");
   }
