@@ -16,6 +16,11 @@ constexpr std::string_view CONFIG_COMMENT_CUT = ";";
 // scratch arena, values in the Section_Map it was built from: the table outlives neither.
 using Flat_Key_Table = std::unordered_map<std::string_view, std::string_view>;
 
+// The value as the flattening keeps it: only what comes before the first ";", trimmed.
+std::string_view config_cut_value(std::string_view value) {
+  return trim_white_space(value.substr(0, value.find(CONFIG_COMMENT_CUT)));
+}
+
 // Adds every pair of the block sections to `*table`. Throws std::bad_alloc when the heap runs out.
 Status config_flatten(Arena *scratch, const Section_Map &sections, Flat_Key_Table *table) {
   for (const auto &[name, keys] : sections) {
@@ -68,9 +73,6 @@ std::string_view config_full_key(Arena *scratch, std::string_view lowered_sectio
   return format_text(buffer);
 }
 
-std::string_view config_cut_value(std::string_view value) noexcept {
-  return trim_white_space(value.substr(0, value.find(CONFIG_COMMENT_CUT)));
-}
 
 int32_t normalise_tint(int32_t tint) noexcept {
   int64_t magnitude = tint < 0 ? -int64_t{tint} : int64_t{tint};

@@ -32,11 +32,8 @@ Result<Config> config_from_text(Arena *scratch, std::string_view text) noexcept;
 // The absolute value of `tint` modulo 256; the smallest 32-bit value gives 0.
 int32_t normalise_tint(int32_t tint) noexcept;
 
-// ---- The flattening's rules, for the validator's diagnosis. ----
+// ---- The flattening's key rule, for the validator's diagnosis. ----
 
 // "<lowered_section>.<key lowercased>" in `scratch` (lowered_section is already lowercased, as
 // lower_from_utf8 gives it); data() is null when the scratch is exhausted.
 std::string_view config_full_key(Arena *scratch, std::string_view lowered_section, std::string_view key) noexcept;
-
-// The value as the flattening keeps it: only what comes before the first ";", trimmed.
-std::string_view config_cut_value(std::string_view value) noexcept;
