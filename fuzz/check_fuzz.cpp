@@ -16,15 +16,16 @@
 
 #include "encoding/ini/ini.h"
 #include "fuzz/fuzz_support.h"
-#include "runtime/context.h"
-#include "runtime/names.h"
+#include "runtime/arena.h"
 #include "runtime/text.h"
-#include "src/config/diagnose.h"
 #include "src/config/messages.h"
-#include "src/config/reload.h"
 #include "src/config/schema.h"
+#include "src/config/settings_file.h"
+#include "src/script/message.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/std_sections.h"
 #include "tools/check/check.h"
+#include "tools/check/config_diagnose.h"
 
 namespace {
 
@@ -39,12 +40,15 @@ struct Fuzz_Line {
 
 std::vector<Fuzz_Line> fuzz_lines_of(std::string_view text) {
   std::vector<Fuzz_Line> lines;
-  Ini_Iterator it = ini_iterator(text, CONFIG_FILE_INI_OPTIONS);
+  Arena arena{};
+  Ini_Iterator it = ini_iterator(&arena, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
   while (ini_next_line(&it, &line)) {
     fuzz_check(line.number == lines.size() + 1);
     lines.push_back({line.kind, std::string(line.section), std::string(line.key), std::string(line.value), false});
   }
+  fuzz_check(it.status.ok());
+  arena_destroy(&arena);
   std::set<std::pair<std::string_view, std::string_view>> written;
   for (size_t i = lines.size(); i-- > 0;) {
     if (lines[i].kind != Ini_Line_Kind::pair) continue;
@@ -54,8 +58,9 @@ std::vector<Fuzz_Line> fuzz_lines_of(std::string_view text) {
 }
 
 std::string fuzz_lower(std::string_view text) {
-  std::string lowered;
-  lower_append(&lowered, text);
+  Arena arena{};
+  std::string lowered(lower_from_utf8(&arena, text));
+  arena_destroy(&arena);
   return lowered;
 }
 
@@ -71,7 +76,7 @@ const Fuzz_Line &fuzz_line_at(const std::vector<Fuzz_Line> &lines, uint32_t numb
   return lines[number - 1];
 }
 
-void fuzz_check_duplicates(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Section_Map &map) {
+void fuzz_check_duplicates(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
   if (d.status.failure != FAILURE_DUPLICATE_KEY) {
     fuzz_check(d.duplicates.empty());
     return;
@@ -108,12 +113,12 @@ void fuzz_check_duplicates(const Config_Diagnosis &d, const std::vector<Fuzz_Lin
   fuzz_check(reported == held_twice);
 }
 
-void fuzz_check_missing(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Section_Map &map) {
+void fuzz_check_missing(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
   if (d.status.failure != FAILURE_MISSING_KEY) {
     fuzz_check(d.block_sections.empty() && d.empty_block_headers.empty());
     return;
   }
-  const Config_Key &key = CONFIG_KEYS[d.status.key];
+  const Config_Key &key = CONFIG_KEYS[d.status.key_index];
   std::set<std::string> names;  // byte order, as reported
   for (const auto &[name, keys] : map) {
     if (fuzz_lower(name) == key.section()) names.insert(name);
@@ -145,13 +150,13 @@ void fuzz_check_missing(const Config_Diagnosis &d, const std::vector<Fuzz_Line> 
   fuzz_check(d.empty_block_headers[0].line == first_number && d.empty_block_headers[0].section == first->section);
 }
 
-void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Section_Map &map) {
+void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
   bool bad_value = d.status.failure == FAILURE_NOT_A_TRUTH_VALUE || d.status.failure == FAILURE_NOT_AN_INTEGER;
   if (!bad_value) {
     fuzz_check(d.key_places.empty());
     return;
   }
-  const Config_Key &key = CONFIG_KEYS[d.status.key];
+  const Config_Key &key = CONFIG_KEYS[d.status.key_index];
   // Every line that wrote the key in its block, in file order.
   std::vector<uint32_t> wrote;
   for (uint32_t n = 1; n <= lines.size(); n++) {
@@ -196,10 +201,10 @@ void fuzz_check_file(std::string_view bytes) {
   if (module.status.ok()) fuzz_check(fuzz_same_config(diagnosis->config, module.config));
   bool keyed = module.status.failure == FAILURE_MISSING_KEY || module.status.failure == FAILURE_NOT_A_TRUTH_VALUE ||
                module.status.failure == FAILURE_NOT_AN_INTEGER;
-  if (keyed) fuzz_check(module.status.key >= 0 && static_cast<size_t>(module.status.key) < CONFIG_KEY_COUNT);
-  Section_Map map;
-  fuzz_check(load_map_from_string(&map, bytes, CONFIG_FILE_INI_OPTIONS).ok());
-  fuzz_check(diagnosis->sections == map);
+  if (keyed) fuzz_check(module.status.key_index >= 0 && static_cast<size_t>(module.status.key_index) < CONFIG_KEY_COUNT);
+  bool read = false;
+  Std_Sections map = std_sections_of(bytes, CONFIG_FILE_INI_OPTIONS, &read);
+  fuzz_check(read && std_sections(diagnosis->sections.map) == map);
   std::vector<Fuzz_Line> lines = fuzz_lines_of(bytes);
   fuzz_check_duplicates(*diagnosis, lines, map);
   fuzz_check_missing(*diagnosis, lines, map);
@@ -211,10 +216,9 @@ void fuzz_check_file(std::string_view bytes) {
   if (bytes.size() > CONFIG_FILE_MAX_BYTES) {
     verdict = status_fail(FAILURE_TOO_LARGE);
   } else {
-    std::string decoded;
-    std::string_view text;
-    fuzz_check(ini_text_from_file(bytes, &decoded, &text).ok());
-    verdict = config_from_text(frame_scratch(), text).status();
+    Result<std::string_view> text = settings_text_from_bytes(frame_scratch(), bytes);
+    fuzz_check(text.ok());
+    verdict = config_from_text(frame_scratch(), text.value()).status();
     arena_release(frame_scratch());
   }
   std::string report;

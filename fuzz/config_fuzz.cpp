@@ -18,7 +18,8 @@
 
 #include "encoding/ini/ini.h"
 #include "fuzz/fuzz_support.h"
-#include "runtime/context.h"
+#include "tests/support/std_sections.h"
+#include "runtime/arena.h"
 #include "runtime/text.h"
 #include "src/config/messages.h"
 #include "src/config/schema.h"
@@ -34,31 +35,33 @@ constexpr std::string_view FUZZ_FILLERS[] = {";", "; a note = with [brackets] an
 // A refusal of text that was read: the failures of flattening and conversion, or memory.
 bool fuzz_is_refusal(const Status &status) {
   switch (status.failure) {
-    case FAILURE_DUPLICATE_KEY: return status.key == STATUS_NO_KEY;
+    case FAILURE_DUPLICATE_KEY: return status.key_index == STATUS_NO_KEY;
     case FAILURE_MISSING_KEY:
     case FAILURE_NOT_A_TRUTH_VALUE:
-    case FAILURE_NOT_AN_INTEGER: return status.key >= 0 && static_cast<size_t>(status.key) < CONFIG_KEY_COUNT;
+    case FAILURE_NOT_AN_INTEGER: return status.key_index >= 0 && static_cast<size_t>(status.key_index) < CONFIG_KEY_COUNT;
     case FAILURE_OUT_OF_MEMORY: return true;
     default: return false;
   }
 }
 
 std::string fuzz_lower(std::string_view text) {
-  std::string lowered;
-  lower_append(&lowered, text);
+  Arena arena{};
+  std::string lowered(lower_from_utf8(&arena, text));
+  arena_destroy(&arena);
   return lowered;
 }
 
-Section_Map fuzz_map_of(std::string_view text) {
-  Section_Map map;
-  fuzz_check(load_map_from_string(&map, text, CONFIG_FILE_INI_OPTIONS).ok());
+Std_Sections fuzz_map_of(std::string_view text) {
+  bool ok = false;
+  Std_Sections map = std_sections_of(text, CONFIG_FILE_INI_OPTIONS, &ok);
+  fuzz_check(ok);
   return map;
 }
 
 Fuzz_Outcome fuzz_outcome_of_text(std::string_view text) { return fuzz_outcome(config_from_text(frame_scratch(), text)); }
 
 // The names of the sections of `key`'s block that hold its field, as the map has them.
-std::vector<std::string_view> fuzz_holders(const Section_Map &map, const Config_Key &key) {
+std::vector<std::string_view> fuzz_holders(const Std_Sections &map, const Config_Key &key) {
   std::vector<std::string_view> holders;
   for (const auto &[name, keys] : map) {
     if (fuzz_lower(name) == key.section() && keys.count(std::string(key.field_name()))) holders.push_back(name);
@@ -67,7 +70,7 @@ std::vector<std::string_view> fuzz_holders(const Section_Map &map, const Config_
 }
 
 // Whether two sections of one block hold the same key (any key, not only the expected ones).
-bool fuzz_has_duplicate(const Section_Map &map) {
+bool fuzz_has_duplicate(const Std_Sections &map) {
   std::unordered_map<std::string, int> holders;
   for (const auto &[name, keys] : map) {
     std::string section = fuzz_lower(name);
@@ -80,7 +83,7 @@ bool fuzz_has_duplicate(const Section_Map &map) {
 }
 
 // What the verdict claims about the map, checked against the map.
-void fuzz_check_verdict(const Section_Map &map, const Fuzz_Outcome &outcome) {
+void fuzz_check_verdict(const Std_Sections &map, const Fuzz_Outcome &outcome) {
   const Status &status = outcome.status;
   if (status.failure == FAILURE_OUT_OF_MEMORY) return;
   fuzz_check(status.ok() || fuzz_is_refusal(status));
@@ -88,7 +91,7 @@ void fuzz_check_verdict(const Section_Map &map, const Fuzz_Outcome &outcome) {
   fuzz_check((status.failure == FAILURE_DUPLICATE_KEY) == fuzz_has_duplicate(map));
   if (status.failure == FAILURE_DUPLICATE_KEY) return;
   // Keys convert in table order: every key before the failing one is there, once.
-  size_t checked = status.ok() ? CONFIG_KEY_COUNT : static_cast<size_t>(status.key);
+  size_t checked = status.ok() ? CONFIG_KEY_COUNT : static_cast<size_t>(status.key_index);
   for (size_t i = 0; i < checked; i++) fuzz_check(fuzz_holders(map, CONFIG_KEYS[i]).size() == 1);
   if (status.ok()) {
     for (const Config_Key &key : CONFIG_KEYS) {
@@ -98,7 +101,7 @@ void fuzz_check_verdict(const Section_Map &map, const Fuzz_Outcome &outcome) {
     }
     return;
   }
-  const Config_Key &failed = CONFIG_KEYS[status.key];
+  const Config_Key &failed = CONFIG_KEYS[status.key_index];
   size_t holders = fuzz_holders(map, failed).size();
   if (status.failure == FAILURE_MISSING_KEY) fuzz_check(holders == 0);
   if (status.failure == FAILURE_NOT_A_TRUTH_VALUE) fuzz_check(holders == 1 && failed.convert == parse_b32);
@@ -248,7 +251,7 @@ using Fuzz_Pair = std::pair<std::string_view, std::string_view>;
 
 // `map` as INI text that reads back into `map`. Not varying: every section under its header, every
 // key and value an octal literal.
-std::string fuzz_write_map(const Section_Map &map, Fuzz_Random *random, bool vary) {
+std::string fuzz_write_map(const Std_Sections &map, Fuzz_Random *random, bool vary) {
   Fuzz_Writer w{"", random, vary};
   if (vary && fuzz_one_in(random, 4)) w.text.append(FUZZ_UTF8_BOM);
   std::vector<std::string_view> names;
@@ -325,7 +328,8 @@ std::string fuzz_rewrite_lines(std::string_view text, Fuzz_Random *random) {
   bool bom = text.starts_with(FUZZ_UTF8_BOM);
   std::string_view body = bom ? text.substr(FUZZ_UTF8_BOM.size()) : text;
   std::vector<Fuzz_Piece> pieces;
-  Ini_Iterator it = ini_iterator(text, CONFIG_FILE_INI_OPTIONS);
+  Arena arena{};
+  Ini_Iterator it = ini_iterator(&arena, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
   size_t at = 0;
   while (ini_next_line(&it, &line)) {
@@ -341,7 +345,8 @@ std::string fuzz_rewrite_lines(std::string_view text, Fuzz_Random *random) {
     pieces.push_back(std::move(piece));
     at = end + 1;
   }
-  fuzz_check(at >= body.size());
+  fuzz_check(at >= body.size() && it.status.ok());
+  arena_destroy(&arena);
 
   // Chunks: the lines before the first header, then each header with the lines under it.
   std::vector<std::vector<size_t>> chunks(1);
@@ -394,11 +399,11 @@ std::string fuzz_append_key(std::string_view text, std::string_view section, con
   return out;
 }
 
-void fuzz_check_written_again(std::string_view text, const Section_Map &map, const Fuzz_Outcome &outcome,
+void fuzz_check_written_again(std::string_view text, const Std_Sections &map, const Fuzz_Outcome &outcome,
                               Fuzz_Random *random) {
   const Status &status = outcome.status;
   if (status.failure == FAILURE_DUPLICATE_KEY || status.failure == FAILURE_OUT_OF_MEMORY) return;
-  size_t index = status.ok() ? fuzz_below(random, CONFIG_KEY_COUNT) : static_cast<size_t>(status.key);
+  size_t index = status.ok() ? fuzz_below(random, CONFIG_KEY_COUNT) : static_cast<size_t>(status.key_index);
   const Config_Key &key = CONFIG_KEYS[index];
   std::vector<std::string_view> holders = fuzz_holders(map, key);
   // The section that holds the key, else one of its block in some case (no section holds the key,
@@ -414,7 +419,7 @@ void fuzz_check_written_again(std::string_view text, const Section_Map &map, con
     return;
   }
   // A good value where the refusal was: the conversion gets past that key.
-  fuzz_check(after.status.ok() || (after.status.key > status.key && after.status.failure != FAILURE_DUPLICATE_KEY));
+  fuzz_check(after.status.ok() || (after.status.key_index > status.key_index && after.status.failure != FAILURE_DUPLICATE_KEY));
   if (after.status.ok()) fuzz_check((after.config.*key.block).*key.field == expected);
 }
 
@@ -423,8 +428,11 @@ void fuzz_check_written_again(std::string_view text, const Section_Map &map, con
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string_view text(reinterpret_cast<const char *>(data), size);
   Fuzz_Random random = fuzz_random_from(text);
-  Section_Map map = fuzz_map_of(text);
-  Fuzz_Outcome outcome = fuzz_outcome(config_from_map(frame_scratch(), map));
+  Section_Map loaded{};
+  fuzz_check(load_map_from_string(&loaded, text, CONFIG_FILE_INI_OPTIONS).ok());
+  Fuzz_Outcome outcome = fuzz_outcome(config_from_map(frame_scratch(), loaded));
+  Std_Sections map = std_sections(loaded);
+  delete_map(&loaded);
   fuzz_check(fuzz_same_outcome(fuzz_outcome_of_text(text), outcome));
   fuzz_check_verdict(map, outcome);
 

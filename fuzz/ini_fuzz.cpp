@@ -9,6 +9,7 @@
 #include "encoding/ini/ini.h"
 #include "fuzz/fuzz_support.h"
 #include "runtime/utf8.h"
+#include "tests/support/std_sections.h"
 
 namespace {
 
@@ -22,42 +23,46 @@ std::string fuzz_crlf_from_lf(std::string_view text) {
 }
 
 void fuzz_unquote(std::string_view text) {
-  Result<Unquoted> unquoted = unquote(text);
+  Arena arena{};
+  Result<std::string_view> unquoted = unquote(&arena, text);
   fuzz_check(unquoted.ok());
-  const Unquoted &plain = unquoted.value();
+  std::string_view plain = unquoted.value();
   bool starts_with_quote = !text.empty() && (text[0] == '"' || text[0] == '\'');
-  if (!starts_with_quote) fuzz_check(!plain.decoded);
-  if (!plain.decoded) fuzz_check(plain.text == text);
+  if (!starts_with_quote) fuzz_check(plain == text);
   // Decoding never grows text by more than an invalid byte's U+FFFD.
-  fuzz_check(plain.text.size() <= 3 * text.size());
+  fuzz_check(plain.size() <= 3 * text.size());
 
-  Result<Unquoted> round_trip = unquote(fuzz_octal_literal(text));
-  fuzz_check(round_trip.ok() && round_trip.value().decoded && round_trip.value().text == text);
+  Result<std::string_view> round_trip = unquote(&arena, fuzz_octal_literal(text));
+  fuzz_check(round_trip.ok() && round_trip.value() == text);
+  arena_destroy(&arena);
 }
 
 void fuzz_load(std::string_view text, const Ini_Options &options) {
-  Section_Map map;
-  fuzz_check(load_map_from_string(&map, text, options).ok());
-  for (const auto &[name, keys] : map) {
-    fuzz_check(!keys.empty());  // a header with no pairs makes no section
-    for (const auto &[key, value] : keys) {
-      if (options.lowercase_keys) fuzz_check(utf8_is_valid(key));
+  Section_Map loaded{};
+  fuzz_check(load_map_from_string(&loaded, text, options).ok());
+  size_t pairs = 0;
+  for (const Ini_Section *section = loaded.first; section; section = section->next) {
+    fuzz_check(section->first != nullptr);  // a header with no pairs makes no section
+    fuzz_check(ini_find_section(&loaded, section->name) == section);
+    for (const Ini_Pair *pair = section->first; pair; pair = pair->next, pairs++) {
+      fuzz_check(ini_find_pair(&loaded, section, pair->key) == pair);
+      if (options.lowercase_keys) fuzz_check(utf8_is_valid(pair->key));
     }
   }
+  Std_Sections map = std_sections(loaded);
+  size_t std_pairs = 0;
+  for (const auto &[name, keys] : map) std_pairs += keys.size();
+  fuzz_check(map.size() == loaded.count && std_pairs == pairs);  // no section or key twice
+  delete_map(&loaded);
+  fuzz_check(loaded.first == nullptr && arena_block_count(&loaded.arena) == 0);
 
+  bool ok = false;
   // The line end does not matter: every "\n" may as well be "\r\n".
-  Section_Map crlf;
-  fuzz_check(load_map_from_string(&crlf, fuzz_crlf_from_lf(text), options).ok());
-  fuzz_check(crlf == map);
-
+  fuzz_check(std_sections_of(fuzz_crlf_from_lf(text), options, &ok) == map && ok);
   // A byte-order mark at the very start changes nothing.
   if (!text.starts_with("\xEF\xBB\xBF")) {
-    Section_Map bom;
-    fuzz_check(load_map_from_string(&bom, "\xEF\xBB\xBF" + std::string(text), options).ok());
-    fuzz_check(bom == map);
+    fuzz_check(std_sections_of("\xEF\xBB\xBF" + std::string(text), options, &ok) == map && ok);
   }
-  delete_map(&map);
-  fuzz_check(map.empty());
 }
 
 }  // namespace

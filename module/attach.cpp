@@ -1,7 +1,7 @@
 // The module entry's work on attach and detach; see attach.h.
 #include "module/attach.h"
 
-#include "runtime/context.h"
+#include "runtime/arena.h"
 
 void module_attach(Host_Module module, const Host_Exports &host, const Module_Exports &exports) noexcept {
   host_functions.script_wait = host.script_wait;

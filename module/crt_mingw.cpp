@@ -1,18 +1,16 @@
-// What the module links in place of the C runtime's start-up (mingw-w64 only; see CMakeLists.txt):
-// it is linked without start files, so the loader calls DllMain itself and nothing runs before it.
-// No static constructor runs and nothing is registered to run at exit.
-#include <cstdlib>
-#include <exception>
+// What the module links in place of the C runtime's start-up and of libstdc++'s exception support
+// (mingw-w64 only; see CMakeLists.txt). It is linked without start files, so the loader calls
+// DllMain itself and nothing runs before it; and it is built without exceptions, so nothing may
+// bring the exception machinery back.
+#include "runtime/assert.h"
 
-// With no start-up there is no exit list. The only callers in the module are static constructors,
-// which never run (libstdc++'s emergency exception pool has one): report "not registered".
-extern "C" int atexit(void (*)(void)) noexcept { return -1; }
+namespace std {
 
-namespace __gnu_cxx {
+// The one exception libstdc++'s inline code raises in the module: std::string_view::substr given a
+// position past the end. That is a bug, never bad input; libstdc++'s own definition would throw,
+// and with it bring the unwinder, the exception allocator and thread-local storage into the module.
+[[noreturn]] void __throw_out_of_range_fmt(const char *, ...) {
+  runtime_assert_fail(__FILE__, __LINE__, "a string position past its end");
+}
 
-// libstdc++'s default handler for std::terminate prints the exception's demangled type, which
-// brings the demangler and a printf engine (40 KB, and an exit list of its own). Every entry the
-// host calls catches everything, so terminate means a bug: stop as abort does.
-void __verbose_terminate_handler() { std::abort(); }
-
-}  // namespace __gnu_cxx
+}  // namespace std

@@ -13,17 +13,13 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) noexcept {
   // Imported addresses are only known once the loader has bound them, so this is no constant.
   const Host_Exports host = {scriptRegister, scriptUnregister, scriptWait, nativeInit, nativePush64, nativeCall};
-  try {
-    if (reason == DLL_PROCESS_ATTACH) {
-      // Thread attach and detach do nothing: the loader need not call the module for the game's
-      // threads at all (it has no thread-local storage that would need them).
-      DisableThreadLibraryCalls(module);
-      module_attach(module, host);
-    }
-    // A non-null `reserved` at detach: the process is ending, not FreeLibrary.
-    if (reason == DLL_PROCESS_DETACH) module_detach(module, host, reserved ? Module_Detach::process_exit : Module_Detach::unload);
-  } catch (...) {
-    // Nothing the entry calls throws; this only keeps an exception from reaching the loader.
+  if (reason == DLL_PROCESS_ATTACH) {
+    // Thread attach and detach do nothing: the loader need not call the module for the game's
+    // threads at all (it has no thread-local storage that would need them).
+    DisableThreadLibraryCalls(module);
+    module_attach(module, host);
   }
+  // A non-null `reserved` at detach: the process is ending, not FreeLibrary.
+  if (reason == DLL_PROCESS_DETACH) module_detach(module, host, reserved ? Module_Detach::process_exit : Module_Detach::unload);
   return TRUE;
 }

@@ -1,8 +1,6 @@
 // The OS-independent part of the platform layer.
 #include "platform/platform.h"
 
-#include "runtime/heap.h"
-
 namespace {
 
 const Platform_Services *platform_services = &PLATFORM_NATIVE_SERVICES;
@@ -21,15 +19,6 @@ Result<File_Stamp> platform_file_stamp(Arena *scratch, std::string_view path) no
   return platform_services->file_stamp(scratch, path);
 }
 
-Status platform_check_open(Arena *scratch, std::string_view path) noexcept {
-  return platform_services->check_open(scratch, path);
-}
-
-Result<File_Bytes> platform_read_file(Arena *scratch, std::string_view path, uint64_t max_bytes) noexcept {
-  return platform_services->read_file(scratch, path, max_bytes);
-}
-
-void platform_free_file(File_Bytes *bytes) noexcept {
-  heap_free(bytes->data);
-  *bytes = {};
+Result<std::string_view> platform_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
+  return platform_services->read_file(arena, path, max_bytes);
 }

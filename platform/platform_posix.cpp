@@ -11,7 +11,6 @@
 
 #include "platform/platform.h"
 #include "runtime/arena.h"
-#include "runtime/heap.h"
 
 namespace {
 
@@ -38,11 +37,14 @@ Os_Error platform_error_from_errno(int e) {
   }
 }
 
-// POSIX wants a NUL-terminated path; an embedded NUL would silently name another file.
-const char *platform_path_z(Arena *scratch, std::string_view path) {
+// POSIX wants a NUL-terminated path: null with OS_INVALID_PATH for a path with an embedded NUL (it
+// would silently name another file), or with OS_OUT_OF_MEMORY.
+const char *platform_path_z(Arena *scratch, std::string_view path, Os_Error *error) {
+  *error = OS_INVALID_PATH;
   if (path.find('\0') != std::string_view::npos) return nullptr;
   std::string_view z = arena_push_string(scratch, path);
-  return z.data() && z.size() == path.size() ? z.data() : nullptr;
+  *error = z.data() ? OS_OK : OS_OUT_OF_MEMORY;
+  return z.data();
 }
 
 // What a file's mode says it is, as the Windows side tells the same kinds apart.
@@ -54,13 +56,8 @@ Os_Error platform_error_from_mode(mode_t mode) {
 
 // open(2) succeeds on a directory, where CreateFileW fails, and blocks on a FIFO without a writer:
 // O_NONBLOCK makes it return at once (it changes nothing for a regular file), and anything but a
-// regular file is refused.
-int platform_open_file(Arena *scratch, std::string_view path, Os_Error *error) {
-  const char *z = platform_path_z(scratch, path);
-  if (!z) {
-    *error = OS_INVALID_PATH;
-    return -1;
-  }
+// regular file is refused. POSIX never keeps others from renaming or deleting an open file.
+int platform_open_file(const char *z, Os_Error *error) {
   int fd = ::open(z, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     *error = platform_error_from_errno(errno);
@@ -85,8 +82,9 @@ uint64_t posix_now_ticks() noexcept {
 }
 
 Result<File_Stamp> posix_file_stamp(Arena *scratch, std::string_view path) noexcept {
-  const char *z = platform_path_z(scratch, path);
-  if (!z) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
+  Os_Error error;
+  const char *z = platform_path_z(scratch, path, &error);
+  if (!z) return status_fail(error == OS_OUT_OF_MEMORY ? FAILURE_OUT_OF_MEMORY : FAILURE_FILE_TIME, error);
   struct stat st;
   if (::stat(z, &st) != 0) return status_fail(FAILURE_FILE_TIME, platform_error_from_errno(errno));
   Os_Error kind = platform_error_from_mode(st.st_mode);
@@ -94,52 +92,47 @@ Result<File_Stamp> posix_file_stamp(Arena *scratch, std::string_view path) noexc
   return File_Stamp{platform_ticks_from_timespec(st.st_mtim), static_cast<uint64_t>(st.st_size)};
 }
 
-Status posix_check_open(Arena *scratch, std::string_view path) noexcept {
-  Os_Error error;
-  int fd = platform_open_file(scratch, path, &error);
-  if (fd < 0) return status_fail(FAILURE_OPEN, error);
-  ::close(fd);
-  return STATUS_OK;
+// Reads `size` bytes of the open `fd` into `data`; fewer when the file shrank meanwhile.
+Result<size_t> platform_read_all(int fd, char *data, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::read(fd, data + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return status_fail(FAILURE_READ, platform_error_from_errno(errno));
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return got;
 }
 
-Result<File_Bytes> posix_read_file(Arena *scratch, std::string_view path, uint64_t max_bytes) noexcept {
+Result<std::string_view> posix_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
   Os_Error error;
-  int fd = platform_open_file(scratch, path, &error);
-  if (fd < 0) return status_fail(FAILURE_READ, error);
+  const char *z = platform_path_z(arena, path, &error);
+  if (!z) return status_fail(error == OS_OUT_OF_MEMORY ? FAILURE_OUT_OF_MEMORY : FAILURE_OPEN, error);
+  int fd = platform_open_file(z, &error);
+  if (fd < 0) return status_fail(FAILURE_OPEN, error);
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     error = platform_error_from_errno(errno);
     ::close(fd);
     return status_fail(FAILURE_READ, error);
   }
-  if (static_cast<uint64_t>(st.st_size) > max_bytes || static_cast<uint64_t>(st.st_size) > SIZE_MAX) {
+  auto bytes = static_cast<uint64_t>(st.st_size);
+  if (bytes > max_bytes || bytes > SIZE_MAX) {
     ::close(fd);
     return status_fail(FAILURE_READ, OS_TOO_LARGE);
   }
-  size_t size = static_cast<size_t>(st.st_size);
-  char *data = size ? static_cast<char *>(heap_alloc(size)) : nullptr;
-  if (size && !data) {
+  char *data = bytes ? static_cast<char *>(arena_push(arena, static_cast<size_t>(bytes), 1)) : nullptr;
+  if (bytes && !data) {
     ::close(fd);
-    return status_fail(FAILURE_READ, OS_OUT_OF_MEMORY);
+    return status_fail(FAILURE_OUT_OF_MEMORY);
   }
-  size_t got = 0;
-  while (got < size) {
-    ssize_t n = ::read(fd, data + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = platform_error_from_errno(errno);
-      ::close(fd);
-      heap_free(data);
-      return status_fail(FAILURE_READ, error);
-    }
-    if (n == 0) break;  // the file shrank while we read it: keep what is there
-    got += static_cast<size_t>(n);
-  }
+  Result<size_t> got = platform_read_all(fd, data, static_cast<size_t>(bytes));
   ::close(fd);
-  return File_Bytes{data, got};
+  if (!got.ok()) return got.status();
+  return std::string_view(data, got.value());
 }
 
 }  // namespace
 
-const Platform_Services PLATFORM_NATIVE_SERVICES = {posix_now_ticks, posix_file_stamp, posix_check_open,
-                                                   posix_read_file};
+const Platform_Services PLATFORM_NATIVE_SERVICES = {posix_now_ticks, posix_file_stamp, posix_read_file};

@@ -9,7 +9,6 @@
 
 #include "platform/platform.h"
 #include "runtime/arena.h"
-#include "runtime/heap.h"
 #include "runtime/utf8.h"
 
 namespace {
@@ -38,28 +37,30 @@ Os_Error platform_error_from_win32(DWORD e) {
   }
 }
 
-// The NUL-terminated UTF-16 form of `path` in scratch, or null (embedded NUL, out of memory).
-const wchar_t *platform_wide_path(Arena *scratch, std::string_view path) {
+// The NUL-terminated UTF-16 form of `path` in scratch: null with OS_INVALID_PATH for a path with an
+// embedded NUL (it would name another file), or with OS_OUT_OF_MEMORY.
+const wchar_t *platform_wide_path(Arena *scratch, std::string_view path, Os_Error *error) {
+  *error = OS_INVALID_PATH;
   if (path.find('\0') != std::string_view::npos) return nullptr;
+  *error = OS_OUT_OF_MEMORY;
   size_t units = utf16_length_from_utf8(path);
+  if (units == SIZE_MAX) return nullptr;
   wchar_t *wide = arena_push_array<wchar_t>(scratch, units + 1);
   if (!wide) return nullptr;
   wide[utf16_from_utf8(path, wide)] = L'\0';
+  *error = OS_OK;
   return wide;
 }
 
 // CreateFileW returns INVALID_HANDLE_VALUE (not null) on failure. OPEN_EXISTING never creates the
-// file; FILE_SHARE_WRITE lets an editor keep the file open for writing while we read it. A folder
-// fails with ERROR_ACCESS_DENIED, which would read as a permission problem: its attributes tell.
-// Device names ("NUL", "COM1", "nul.ini") open too, as devices: only a disk file is kept.
-HANDLE platform_open_file(Arena *scratch, std::string_view path, Os_Error *error) {
-  const wchar_t *wide = platform_wide_path(scratch, path);
-  if (!wide) {
-    *error = OS_INVALID_PATH;
-    return INVALID_HANDLE_VALUE;
-  }
-  HANDLE file = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+// file. FILE_SHARE_WRITE lets an editor keep the file open for writing while we read it, and
+// FILE_SHARE_DELETE lets a save that deletes or renames over the file go ahead while we hold it
+// (Windows refuses to delete a file held open without it). A folder fails with
+// ERROR_ACCESS_DENIED, which would read as a permission problem: its attributes tell. Device names
+// ("NUL", "COM1", "nul.ini") open too, as devices: only a disk file is kept.
+HANDLE platform_open_file(const wchar_t *wide, Os_Error *error) {
+  HANDLE file = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     DWORD e = GetLastError();
     DWORD attributes = e == ERROR_ACCESS_DENIED ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
@@ -77,6 +78,20 @@ HANDLE platform_open_file(Arena *scratch, std::string_view path, Os_Error *error
   return file;
 }
 
+// Reads `size` bytes of the open `file` into `data`; fewer when the file shrank meanwhile.
+Result<size_t> platform_read_all(HANDLE file, char *data, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    // Zero bytes read at success means end of file (it shrank since its size was taken).
+    DWORD chunk = size - got > PLATFORM_READ_CHUNK_BYTES ? PLATFORM_READ_CHUNK_BYTES : static_cast<DWORD>(size - got);
+    DWORD n = 0;
+    if (!ReadFile(file, data + got, chunk, &n, nullptr)) return status_fail(FAILURE_READ, platform_error_from_win32(GetLastError()));
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
 uint64_t win32_now_ticks() noexcept {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
@@ -84,8 +99,9 @@ uint64_t win32_now_ticks() noexcept {
 }
 
 Result<File_Stamp> win32_file_stamp(Arena *scratch, std::string_view path) noexcept {
-  const wchar_t *wide = platform_wide_path(scratch, path);
-  if (!wide) return status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH);
+  Os_Error error;
+  const wchar_t *wide = platform_wide_path(scratch, path, &error);
+  if (!wide) return status_fail(error == OS_OUT_OF_MEMORY ? FAILURE_OUT_OF_MEMORY : FAILURE_FILE_TIME, error);
   WIN32_FILE_ATTRIBUTE_DATA data;
   // Returns zero on failure, with the reason in GetLastError. Reads the folder entry only: it opens
   // nothing, so a device name cannot block it.
@@ -98,53 +114,34 @@ Result<File_Stamp> win32_file_stamp(Arena *scratch, std::string_view path) noexc
   return File_Stamp{platform_ticks_from_filetime(data.ftLastWriteTime), size};
 }
 
-Status win32_check_open(Arena *scratch, std::string_view path) noexcept {
+Result<std::string_view> win32_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
   Os_Error error;
-  HANDLE file = platform_open_file(scratch, path, &error);
+  const wchar_t *wide = platform_wide_path(arena, path, &error);
+  if (!wide) return status_fail(error == OS_OUT_OF_MEMORY ? FAILURE_OUT_OF_MEMORY : FAILURE_OPEN, error);
+  HANDLE file = platform_open_file(wide, &error);
   if (file == INVALID_HANDLE_VALUE) return status_fail(FAILURE_OPEN, error);
-  CloseHandle(file);
-  return STATUS_OK;
-}
-
-Result<File_Bytes> win32_read_file(Arena *scratch, std::string_view path, uint64_t max_bytes) noexcept {
-  Os_Error error;
-  HANDLE file = platform_open_file(scratch, path, &error);
-  if (file == INVALID_HANDLE_VALUE) return status_fail(FAILURE_READ, error);
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) {
     error = platform_error_from_win32(GetLastError());
     CloseHandle(file);
     return status_fail(FAILURE_READ, error);
   }
-  if (static_cast<uint64_t>(size.QuadPart) > max_bytes || static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) {
+  auto bytes = static_cast<uint64_t>(size.QuadPart);
+  if (bytes > max_bytes || bytes > SIZE_MAX) {
     CloseHandle(file);
     return status_fail(FAILURE_READ, OS_TOO_LARGE);
   }
-  size_t total = static_cast<size_t>(size.QuadPart);
-  char *data = total ? static_cast<char *>(heap_alloc(total)) : nullptr;
-  if (total && !data) {
+  char *data = bytes ? static_cast<char *>(arena_push(arena, static_cast<size_t>(bytes), 1)) : nullptr;
+  if (bytes && !data) {
     CloseHandle(file);
-    return status_fail(FAILURE_READ, OS_OUT_OF_MEMORY);
+    return status_fail(FAILURE_OUT_OF_MEMORY);
   }
-  size_t got = 0;
-  while (got < total) {
-    // Zero bytes read at success means end of file (it shrank since its size was taken).
-    DWORD chunk = total - got > PLATFORM_READ_CHUNK_BYTES ? PLATFORM_READ_CHUNK_BYTES : static_cast<DWORD>(total - got);
-    DWORD n = 0;
-    if (!ReadFile(file, data + got, chunk, &n, nullptr)) {
-      error = platform_error_from_win32(GetLastError());
-      CloseHandle(file);
-      heap_free(data);
-      return status_fail(FAILURE_READ, error);
-    }
-    if (n == 0) break;
-    got += n;
-  }
+  Result<size_t> got = platform_read_all(file, data, static_cast<size_t>(bytes));
   CloseHandle(file);
-  return File_Bytes{data, got};
+  if (!got.ok()) return got.status();
+  return std::string_view(data, got.value());
 }
 
 }  // namespace
 
-const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_file_stamp, win32_check_open,
-                                                   win32_read_file};
+const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_file_stamp, win32_read_file};

@@ -1,4 +1,6 @@
-// Frame scratch: a bump arena of heap blocks. What is pushed lives until the next arena_release.
+// Arenas: the module's only memory. An arena is a chain of blocks taken from the process heap; what
+// is pushed lives until the arena is released or destroyed as a whole. The frame scratch is the
+// arena of one frame's temporaries; a Section_Map owns an arena of its own.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -8,13 +10,16 @@ constexpr size_t ARENA_BLOCK_SIZE_BYTES = 0x400000;  // 4 MiB; a larger request 
 
 struct Arena_Block;
 
-// Zero-initialised means empty: the first push takes the first block from the heap.
+// Zero-initialised means empty, with blocks of ARENA_BLOCK_SIZE_BYTES: the first push takes the
+// first block from the heap. A declared Arena starts so too (constant-initialised: no constructor
+// runs for a global one).
 struct Arena {
-  Arena_Block *newest;
-  uint64_t heap_allocations;  // blocks ever taken from the heap; lets tests see a steady frame
+  Arena_Block *newest = nullptr;
+  uint64_t heap_allocations = 0;  // blocks ever taken from the heap; lets tests see a steady frame
+  size_t block_bytes = 0;         // the least a new block holds; 0: ARENA_BLOCK_SIZE_BYTES
 };
 
-// Returns `size` bytes aligned to `align` (a power of two), or nullptr when the heap is exhausted.
+// Returns `size` bytes aligned to `align` (a power of two), or null when the heap has no room.
 void *arena_push(Arena *arena, size_t size, size_t align = alignof(std::max_align_t)) noexcept;
 
 template <class T>
@@ -23,14 +28,49 @@ T *arena_push_array(Arena *arena, size_t count) noexcept {
   return static_cast<T *>(arena_push(arena, count * sizeof(T), alignof(T)));
 }
 
-// Copies `text` into the arena with a NUL after it. Returns an empty view when out of memory.
+// Copies `text` into the arena with a NUL after it. data() is null when the heap has no room.
 std::string_view arena_push_string(Arena *arena, std::string_view text) noexcept;
 
 // Gives every block but the oldest back to the heap and empties the oldest for reuse, so a frame
-// that stays within the first block allocates nothing.
+// that stays within the first block allocates nothing. An oldest block larger than the arena's
+// block size goes back too: one large frame does not pin its memory for good.
 void arena_release(Arena *arena) noexcept;
 
-// Gives every block back to the heap; the arena is empty afterwards.
+// Gives every block back to the heap; the arena is empty afterwards and keeps its block size.
 void arena_destroy(Arena *arena) noexcept;
 
 size_t arena_block_count(const Arena *arena) noexcept;
+
+// ---- The heap under every arena. ----
+
+// Where blocks come from: the C runtime's heap (on Windows, the process heap), unless a test or a
+// tool routes them elsewhere. `alloc` returns null when there is no room; `free` accepts null.
+struct Arena_Heap {
+  void *(*alloc)(size_t size) noexcept;
+  void (*free)(void *block) noexcept;
+};
+
+// Routes every arena's blocks through `heap` (null: the C runtime's heap); returns the previous one.
+// Blocks must go back to the heap they came from: switch only while no arena holds a block of the
+// other heap, or switch back before releasing them.
+const Arena_Heap *arena_use_heap(const Arena_Heap *heap) noexcept;
+
+// ---- The module's runtime context. ----
+
+struct Runtime_Context {
+  Arena frame_scratch;
+};
+
+// Plain data, zero at load; nothing runs before the DLL entry.
+extern Runtime_Context runtime_context;
+
+// The default context: an empty frame scratch (its first block comes with the first push) and no
+// log sink. Releases anything an earlier context held.
+void runtime_context_create() noexcept;
+
+// The runtime's shut-down: gives the frame scratch's blocks back to the heap and removes any log
+// sink. The context is as at load afterwards.
+void runtime_context_destroy() noexcept;
+
+// The frame's scratch arena. Fetched once at the entry of each step of the frame and passed down.
+inline Arena *frame_scratch() noexcept { return &runtime_context.frame_scratch; }

@@ -35,10 +35,11 @@ enum Failure : uint8_t {
   FAILURE_OPEN,               // a file cannot be opened; os_error says why
   FAILURE_READ,               // a file cannot be read; os_error says why (OS_TOO_LARGE: past the caller's bound)
   FAILURE_TOO_LARGE,          // a file is larger than any file of its kind, so it is not read
+  FAILURE_CHANGED,            // a file changed while it was read: what was read is no version of it
   FAILURE_DUPLICATE_KEY,      // two sections of one block hold the same key
-  FAILURE_MISSING_KEY,        // an expected key is not in the file; key says which
-  FAILURE_NOT_A_TRUTH_VALUE,  // an expected key's value is not yes, no, true or false; key says which
-  FAILURE_NOT_AN_INTEGER,     // an expected key's value is not an integer; key says which
+  FAILURE_MISSING_KEY,        // an expected key is not in the file
+  FAILURE_NOT_A_TRUTH_VALUE,  // an expected key's value is not yes, no, true or false
+  FAILURE_NOT_AN_INTEGER,     // an expected key's value is not an integer
 };
 
 // "Ok", "Out_Of_Memory", "File_Time_Failed", "Open_Failed", "Read_Failed", "Duplicate_Key", ...
@@ -49,7 +50,8 @@ constexpr int16_t STATUS_NO_KEY = -1;
 struct [[nodiscard]] Status {
   Failure failure;
   Os_Error os_error;  // FAILURE_FILE_TIME, _OPEN and _READ: what the OS reported; OS_OK otherwise
-  int16_t key;        // the key failures: the expected key's index in CONFIG_KEYS; STATUS_NO_KEY otherwise
+  int16_t key_index;  // the key failures: which key failed, as an index that the producer documents;
+                      // STATUS_NO_KEY otherwise
 
   constexpr bool ok() const noexcept { return failure == FAILURE_NONE; }
   friend constexpr bool operator==(const Status &, const Status &) = default;
@@ -57,8 +59,8 @@ struct [[nodiscard]] Status {
 
 constexpr Status STATUS_OK = {FAILURE_NONE, OS_OK, STATUS_NO_KEY};
 
-constexpr Status status_fail(Failure failure, Os_Error os_error = OS_OK, int16_t key = STATUS_NO_KEY) noexcept {
-  return {failure, os_error, key};
+constexpr Status status_fail(Failure failure, Os_Error os_error = OS_OK, int16_t key_index = STATUS_NO_KEY) noexcept {
+  return {failure, os_error, key_index};
 }
 
 // A value, or the failure that kept it from being made. Reading the value of a failure is a bug.

@@ -179,15 +179,6 @@ uint32_t lower_code_point(uint32_t code_point) noexcept {
   return c;
 }
 
-size_t lower_utf8_into(std::string_view text, char *out) noexcept {
-  size_t n = 0;
-  text_lower_each(text, [&](const char *bytes, size_t size) {
-    std::memcpy(out + n, bytes, size);
-    n += size;
-  });
-  return n;
-}
-
 std::string_view lower_from_utf8(Arena *arena, std::string_view text) noexcept {
   if (text_is_ascii(text)) {
     if (text.size() == SIZE_MAX) return {};
@@ -200,18 +191,52 @@ std::string_view lower_from_utf8(Arena *arena, std::string_view text) noexcept {
   if (text.size() > (SIZE_MAX - 1) / LOWER_MAX_GROWTH) return {};
   char *out = static_cast<char *>(arena_push(arena, text.size() * LOWER_MAX_GROWTH + 1, 1));
   if (!out) return {};
-  size_t n = lower_utf8_into(text, out);
+  size_t n = 0;
+  text_lower_each(text, [&](const char *bytes, size_t size) {
+    std::memcpy(out + n, bytes, size);
+    n += size;
+  });
   out[n] = '\0';
   return {out, n};
 }
 
-void lower_append(std::string *out, std::string_view text) {
-  size_t start = out->size();
-  if (text_is_ascii(text)) {
-    out->resize(start + text.size());
-    text_lower_ascii(text.data(), text.size(), out->data() + start);
-    return;
+bool is_lower_ascii(std::string_view text) noexcept {
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80 || (byte >= 'A' && byte <= 'Z')) return false;
   }
-  out->reserve(start + text.size());
-  text_lower_each(text, [&](const char *bytes, size_t size) { out->append(bytes, size); });
+  return true;
+}
+
+uint64_t text_hash(std::string_view text, uint64_t seed) noexcept {
+  // Eight bytes at a time, each folded in with a multiplication and a shift that carries its high
+  // bits down; the length goes in first, so that texts differing only in trailing NULs differ.
+  constexpr uint64_t MULTIPLIER = 0x9E3779B97F4A7C15;
+  const char *at = text.data();
+  size_t left = text.size();
+  uint64_t h = seed ^ (left * MULTIPLIER);
+  while (left >= 8) {
+    uint64_t word;
+    std::memcpy(&word, at, 8);
+    h = (h ^ word) * MULTIPLIER;
+    h ^= h >> 32;
+    at += 8;
+    left -= 8;
+  }
+  if (left) {
+    uint64_t word = 0;
+    std::memcpy(&word, at, left);
+    h = (h ^ word) * MULTIPLIER;
+    h ^= h >> 32;
+  }
+  h *= MULTIPLIER;
+  return h ^ (h >> 29);
+}
+
+
+uint64_t hash_seed_from_address(const void *address) noexcept {
+  uint64_t seed = reinterpret_cast<uintptr_t>(address);
+  seed ^= seed >> 33;
+  seed *= 0xFF51AFD7ED558CCD;
+  return seed ^ (seed >> 29);
 }

@@ -1,10 +1,9 @@
 // Text operations with a fixed meaning wherever they are used: trimming white space and lowercasing
-// through the module's case table. Both work on code points decoded from UTF-8 (utf8.h); a byte that
-// is not valid UTF-8 is taken as U+FFFD.
+// through the module's case table, both on code points decoded from UTF-8 (utf8.h), where a byte
+// that is not valid UTF-8 is taken as U+FFFD; and the hash of the module's hash tables.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 struct Arena;
@@ -22,12 +21,17 @@ uint32_t lower_code_point(uint32_t code_point) noexcept;
 // Lowercasing can grow text: an invalid byte becomes the three bytes of U+FFFD.
 constexpr size_t LOWER_MAX_GROWTH = 3;
 
-// Writes the lowercase of `text` into `out` (room for LOWER_MAX_GROWTH * text.size() bytes) and
-// returns the byte count.
-size_t lower_utf8_into(std::string_view text, char *out) noexcept;
-
-// The lowercase of `text` in `arena`, NUL-terminated. data() is null when the arena is exhausted.
+// The lowercase of `text` in `arena`, NUL-terminated. data() is null when the arena has no room.
 std::string_view lower_from_utf8(Arena *arena, std::string_view text) noexcept;
 
-// Appends the lowercase of `text` to `out`. Throws std::bad_alloc like any std::string growth.
-void lower_append(std::string *out, std::string_view text);
+// Whether every byte of `text` is ASCII and none is an uppercase letter: then lower_from_utf8 would
+// give `text` itself, and a caller may keep `text` instead of a copy.
+bool is_lower_ascii(std::string_view text) noexcept;
+
+// A 64-bit hash of `text` under `seed`. Tables seed it with something an author of the text cannot
+// know in advance, so that no file can be written to make every key collide.
+uint64_t text_hash(std::string_view text, uint64_t seed) noexcept;
+
+// A seed for text_hash made from the address of a table's memory: heap addresses differ from run to
+// run, and the mixing gives nearby addresses unrelated seeds.
+uint64_t hash_seed_from_address(const void *address) noexcept;

@@ -1,6 +1,8 @@
 // UTF-8 decoding and encoding; see utf8.h for the rule on invalid bytes.
 #include "runtime/utf8.h"
 
+#include "runtime/arena.h"
+
 namespace {
 
 bool utf8_is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -94,7 +96,7 @@ size_t utf16_length_from_utf8(std::string_view text) noexcept {
   return n;
 }
 
-void utf8_append_from_utf16(std::string *out, std::string_view bytes, Utf16_Order order) {
+std::string_view utf8_from_utf16(Arena *arena, std::string_view bytes, Utf16_Order order) noexcept {
   auto unit_at = [&](size_t at) {
     auto first = static_cast<unsigned char>(bytes[at]);
     auto second = static_cast<unsigned char>(bytes[at + 1]);
@@ -103,18 +105,26 @@ void utf8_append_from_utf16(std::string *out, std::string_view bytes, Utf16_Orde
   };
   auto is_high = [](uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
   auto is_low = [](uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
-  // At most three bytes of UTF-8 for every two bytes of UTF-16 (a pair of four gives four).
-  out->reserve(out->size() + bytes.size() / 2 * 3 + UTF8_MAX_SEQUENCE_BYTES);
-  char encoded[UTF8_MAX_SEQUENCE_BYTES];
+  // At most three bytes of UTF-8 for every two bytes of UTF-16 (a pair of four gives four), and
+  // three for an odd last byte.
+  if (bytes.size() / 2 > (SIZE_MAX - UTF8_MAX_SEQUENCE_BYTES) / 3) return {};
+  char *out = static_cast<char *>(arena_push(arena, bytes.size() / 2 * 3 + UTF8_MAX_SEQUENCE_BYTES, 1));
+  if (!out) return {};
+  size_t n = 0;
   size_t at = 0;
   for (; at + 2 <= bytes.size(); at += 2) {
     uint32_t unit = unit_at(at);
+    if (unit < 0x80) {
+      out[n++] = static_cast<char>(unit);
+      continue;
+    }
     if (is_high(unit) && at + 4 <= bytes.size() && is_low(unit_at(at + 2))) {
       unit = 0x10000 + ((unit - 0xD800) << 10) + (unit_at(at + 2) - 0xDC00);
       at += 2;
     }
     // utf8_encode writes any surrogate left unpaired as U+FFFD.
-    out->append(encoded, utf8_encode(unit, encoded));
+    n += utf8_encode(unit, out + n);
   }
-  if (at < bytes.size()) out->append(encoded, utf8_encode(REPLACEMENT_CHARACTER, encoded));
+  if (at < bytes.size()) n += utf8_encode(REPLACEMENT_CHARACTER, out + n);
+  return {out, n};
 }

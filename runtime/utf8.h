@@ -3,7 +3,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 constexpr uint32_t REPLACEMENT_CHARACTER = 0xFFFD;
@@ -52,7 +51,9 @@ size_t utf16_from_utf8(std::string_view text, Unit *out) noexcept {
 
 enum class Utf16_Order : uint8_t { little_endian, big_endian };
 
-// Appends the UTF-16 text of `bytes` (code units of two bytes in `order`) to `out` as UTF-8. A
+struct Arena;
+
+// The UTF-8 form of the UTF-16 text `bytes` (code units of two bytes in `order`), in `arena`. A
 // surrogate pair becomes its code point; an unpaired surrogate, and an odd last byte, each become
-// U+FFFD. Throws std::bad_alloc like any std::string growth.
-void utf8_append_from_utf16(std::string *out, std::string_view bytes, Utf16_Order order);
+// U+FFFD. data() is null when the arena has no room.
+std::string_view utf8_from_utf16(Arena *arena, std::string_view bytes, Utf16_Order order) noexcept;

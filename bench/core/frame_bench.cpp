@@ -13,7 +13,7 @@
 #include "host/bridge.h"
 #include "host/host_functions.h"
 #include "host/natives.h"
-#include "runtime/context.h"
+#include "runtime/arena.h"
 #include "sample_config.h"
 #include "src/config/reload.h"
 #include "src/script/frame.h"

@@ -30,6 +30,7 @@ void bm_maneshade(benchmark::State &state, Bench_Text make_text) {
     Status status = load_map_from_string(&map, text, options);
     benchmark::DoNotOptimize(status);
     benchmark::DoNotOptimize(map);
+    delete_map(&map);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }

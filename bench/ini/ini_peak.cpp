@@ -30,7 +30,7 @@ long peak_rss_kib() {
 
 size_t peak_entries(const Section_Map &map) {
   size_t n = 0;
-  for (const auto &section : map) n += section.second.size();
+  for (const Ini_Section *section = map.first; section; section = section->next) n += section->count;
   return n;
 }
 
@@ -42,9 +42,10 @@ int main(int argc, char **argv) {
   long before = peak_rss_kib();
   size_t entries = 0;
   if (std::strcmp(reader, "maneshade") == 0) {
-    Section_Map map;
+    Section_Map map{};
     if (!load_map_from_string(&map, text, {";", true}).ok()) return 1;
     entries = peak_entries(map);
+    delete_map(&map);
   } else if (std::strcmp(reader, "inih") == 0) {
     Inih_Map map;
     ini_parse_string(text.c_str(), peak_inih_store, &map);

@@ -2,18 +2,24 @@
 #include "encoding/ini/ini.h"
 
 #include <cstring>
-#include <new>
 
-#include "platform/platform.h"
-#include "runtime/context.h"
 #include "runtime/text.h"
 #include "runtime/utf8.h"
 
 namespace {
 
 constexpr std::string_view INI_UTF8_BOM = "\xEF\xBB\xBF";
-constexpr std::string_view INI_UTF16_LE_BOM = "\xFF\xFE";
-constexpr std::string_view INI_UTF16_BE_BOM = "\xFE\xFF";
+
+// A decoded literal is at most three bytes for each byte of its inner text: an invalid byte becomes
+// U+FFFD, and every escape is shorter than what it writes.
+constexpr size_t INI_DECODE_MAX_GROWTH = 3;
+
+// The tables start at this many slots, and double when they would be more than three quarters full.
+constexpr uint32_t INI_TABLE_FIRST_SLOTS = 8;
+
+// The map's arena starts with a block of about twice the text, within these bounds, and grows
+// from there: a settings file takes one small block, a large text few large ones.
+constexpr size_t INI_ARENA_MIN_BLOCK_BYTES = 0x2000;
 
 const char *ini_find(const char *at, const char *end, char c) {
   if (at >= end) return nullptr;
@@ -45,90 +51,97 @@ bool ini_read_hex(const char **at, const char *end, int count, uint32_t *value) 
 
 bool ini_is_plain_byte(unsigned char byte) { return byte != '"' && byte != '\\' && byte < 0x80; }
 
-// Decodes the inner text of a quoted literal that holds a backslash or a double quote into `*out`.
-// False when it is not a literal after all.
-bool ini_decode_escaped(std::string_view inner, std::string *out) {
-  out->clear();
+// Decodes the inner text of a quoted literal that holds a backslash or a double quote into `out`
+// (room for INI_DECODE_MAX_GROWTH bytes per byte of `inner`); returns the byte count, or SIZE_MAX
+// when it is not a literal after all.
+size_t ini_decode_escaped(std::string_view inner, char *out) {
+  constexpr size_t NOT_A_LITERAL = SIZE_MAX;
+  size_t n = 0;
   const char *at = inner.data();
   const char *end = at + inner.size();
-  char encoded[UTF8_MAX_SEQUENCE_BYTES];
   while (at < end) {
     const char *run = at;
     while (at < end && ini_is_plain_byte(static_cast<unsigned char>(*at))) at++;
-    out->append(run, static_cast<size_t>(at - run));
+    std::memcpy(out + n, run, static_cast<size_t>(at - run));
+    n += static_cast<size_t>(at - run);
     if (at == end) break;
 
     unsigned char byte = static_cast<unsigned char>(*at);
-    if (byte == '"') return false;
+    if (byte == '"') return NOT_A_LITERAL;
     if (byte >= 0x80) {
       Utf8_Decoded d = utf8_decode(at, end);
       at += d.size;
-      out->append(encoded, utf8_encode(d.code_point, encoded));
+      n += utf8_encode(d.code_point, out + n);
       continue;
     }
     at++;  // the backslash
-    if (at == end) return false;
+    if (at == end) return NOT_A_LITERAL;
     char escape = *at++;
     uint32_t value = 0;
     switch (escape) {
-      case 'a': out->push_back('\a'); break;
-      case 'b': out->push_back('\b'); break;
-      case 'f': out->push_back('\f'); break;
-      case 'n': out->push_back('\n'); break;
-      case 'r': out->push_back('\r'); break;
-      case 't': out->push_back('\t'); break;
-      case 'v': out->push_back('\v'); break;
+      case 'a': out[n++] = '\a'; break;
+      case 'b': out[n++] = '\b'; break;
+      case 'f': out[n++] = '\f'; break;
+      case 'n': out[n++] = '\n'; break;
+      case 'r': out[n++] = '\r'; break;
+      case 't': out[n++] = '\t'; break;
+      case 'v': out[n++] = '\v'; break;
       case '\\':
       case '"':
-      case '\'': out->push_back(escape); break;
+      case '\'': out[n++] = escape; break;
       case 'x':
-        if (!ini_read_hex(&at, end, 2, &value)) return false;
-        out->push_back(static_cast<char>(value));
+        if (!ini_read_hex(&at, end, 2, &value)) return NOT_A_LITERAL;
+        out[n++] = static_cast<char>(value);
         break;
       case 'u':
-        if (!ini_read_hex(&at, end, 4, &value)) return false;
-        out->append(encoded, utf8_encode(value, encoded));
+        if (!ini_read_hex(&at, end, 4, &value)) return NOT_A_LITERAL;
+        n += utf8_encode(value, out + n);
         break;
       case 'U':
-        if (!ini_read_hex(&at, end, 8, &value) || value > MAX_CODE_POINT) return false;
-        out->append(encoded, utf8_encode(value, encoded));
+        if (!ini_read_hex(&at, end, 8, &value) || value > MAX_CODE_POINT) return NOT_A_LITERAL;
+        n += utf8_encode(value, out + n);
         break;
       default: {
         // Three octal digits, the first being `escape`.
         int d0 = ini_octal_digit(escape);
-        if (d0 < 0 || end - at < 2) return false;
+        if (d0 < 0 || end - at < 2) return NOT_A_LITERAL;
         int d1 = ini_octal_digit(at[0]);
         int d2 = ini_octal_digit(at[1]);
-        if (d1 < 0 || d2 < 0) return false;
+        if (d1 < 0 || d2 < 0) return NOT_A_LITERAL;
         int octal = d0 * 64 + d1 * 8 + d2;
-        if (octal > 255) return false;
+        if (octal > 255) return NOT_A_LITERAL;
         at += 2;
-        out->push_back(static_cast<char>(octal));
+        out[n++] = static_cast<char>(octal);
         break;
       }
     }
   }
-  return true;
+  return n;
 }
 
-// The unquoted form of `text`: `text` itself, a part of it, or the contents of `*buffer`; `*decoded`
-// (when asked) tells whether it was a quoted literal.
-std::string_view ini_unquote_view(std::string_view text, std::string *buffer, bool *decoded = nullptr) {
-  if (decoded) *decoded = false;
-  if (text.empty() || (text[0] != '"' && text[0] != '\'')) return text;
+// The unquoted form of `text`: `text` itself, a part of it, or its decoding in `arena` (then
+// `*in_arena` is set, when asked). False only when `arena` has no room.
+bool ini_unquote_view(Arena *arena, std::string_view text, std::string_view *out, bool *in_arena = nullptr) {
+  *out = text;
+  if (in_arena) *in_arena = false;
+  if (text.empty() || (text[0] != '"' && text[0] != '\'')) return true;
   // A literal ends with the quote it starts with; anything else is kept as written.
-  if (text.size() < 2 || text.back() != text[0]) return text;
+  if (text.size() < 2 || text.back() != text[0]) return true;
   std::string_view inner = text.substr(1, text.size() - 2);
   const char *begin = inner.data();
   const char *end = begin + inner.size();
-  if (ini_find(begin, end, '\n')) return text;
+  if (ini_find(begin, end, '\n')) return true;
   if (!ini_find(begin, end, '\\') && !ini_find(begin, end, '"')) {
-    if (decoded) *decoded = true;
-    return inner;
+    *out = inner;
+    return true;
   }
-  if (!ini_decode_escaped(inner, buffer)) return text;
-  if (decoded) *decoded = true;
-  return *buffer;
+  char *decoded = arena_push_array<char>(arena, inner.size() * INI_DECODE_MAX_GROWTH);
+  if (!decoded) return false;
+  size_t n = ini_decode_escaped(inner, decoded);
+  if (n == SIZE_MAX) return true;
+  *out = {decoded, n};
+  if (in_arena) *in_arena = true;
+  return true;
 }
 
 // The position of the key/value separator in `line`, or npos when the line has none. The "=" of the
@@ -147,32 +160,142 @@ size_t ini_find_separator(std::string_view line) {
   return static_cast<size_t>(first - begin);
 }
 
-// The key and value of a pair line as the map stores them, in the iterator's buffers when they
-// had to be decoded or lowercased.
-void ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Line *out) {
+// The key and value of a pair line as the map stores them, in the iterator's arena when they had to
+// be decoded or lowercased. False when the arena has no room.
+bool ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Line *out) {
   out->written_key = trim_white_space(line.substr(0, separator));
-  std::string_view key = ini_unquote_view(out->written_key, &it->key_decoded);
-  if (it->options.lowercase_keys) {
-    it->key_lowered.clear();
-    lower_append(&it->key_lowered, key);
-    key = it->key_lowered;
+  std::string_view key;
+  if (!ini_unquote_view(it->arena, out->written_key, &key)) return false;
+  if (it->options.lowercase_keys && !is_lower_ascii(key)) {
+    key = lower_from_utf8(it->arena, key);
+    if (!key.data()) return false;
   }
   out->key = key;
-  out->value = ini_unquote_view(trim_white_space(line.substr(separator + 1)), &it->value_decoded);
+  return ini_unquote_view(it->arena, trim_white_space(line.substr(separator + 1)), &out->value);
+}
+
+// ---- The map's tables. ----
+
+// Where `hash` sits in `slots` (mask + 1 of them) when `found` tells the entry that holds it, or
+// where it would go.
+template <class Entry, class Found>
+uint32_t ini_probe(Entry *const *slots, uint32_t mask, uint64_t hash, Found found) {
+  auto i = static_cast<uint32_t>(hash) & mask;
+  while (slots[i] && !(slots[i]->hash == hash && found(slots[i]))) i = (i + 1) & mask;
+  return i;
+}
+
+// Slots for `count` + 1 entries: a new table of twice the size when the table is empty or would be
+// more than three quarters full, filled with the entries of the old one. False when out of memory.
+template <class Entry>
+bool ini_make_room(Arena *arena, Entry ***slots, uint32_t *mask, uint32_t count) {
+  uint32_t size = *slots ? *mask + 1 : 0;
+  if (*slots && (uint64_t{count} + 1) * 4 <= uint64_t{size} * 3) return true;
+  if (size > UINT32_MAX / 2) return false;
+  uint32_t grown = size ? size * 2 : INI_TABLE_FIRST_SLOTS;
+  Entry **fresh = arena_push_array<Entry *>(arena, grown);
+  if (!fresh) return false;
+  std::memset(fresh, 0, sizeof(Entry *) * grown);
+  for (uint32_t i = 0; i < size; i++) {
+    Entry *entry = (*slots)[i];
+    if (!entry) continue;
+    auto j = static_cast<uint32_t>(entry->hash) & (grown - 1);
+    while (fresh[j]) j = (j + 1) & (grown - 1);
+    fresh[j] = entry;
+  }
+  *slots = fresh;
+  *mask = grown - 1;
+  return true;
+}
+
+// The section named `name`, made (empty) when the map has none yet; null when out of memory.
+Ini_Section *ini_section(Section_Map *map, std::string_view name) {
+  if (!ini_make_room(&map->arena, &map->slots, &map->mask, map->count)) return nullptr;
+  uint64_t hash = text_hash(name, map->seed);
+  uint32_t i = ini_probe(map->slots, map->mask, hash, [&](const Ini_Section *s) { return s->name == name; });
+  if (map->slots[i]) return map->slots[i];
+  auto *section = arena_push_array<Ini_Section>(&map->arena, 1);
+  if (!section) return nullptr;
+  *section = Ini_Section{nullptr, name, hash, nullptr, nullptr, nullptr, 0, 0};
+  map->slots[i] = section;
+  map->count++;
+  (map->last ? map->last->next : map->first) = section;
+  map->last = section;
+  return section;
+}
+
+// Stores `value` under `key` in `section`: a key already there takes the new value. False when out
+// of memory.
+bool ini_store(Section_Map *map, Ini_Section *section, std::string_view key, std::string_view value) {
+  if (!ini_make_room(&map->arena, &section->slots, &section->mask, section->count)) return false;
+  uint64_t hash = text_hash(key, map->seed);
+  uint32_t i = ini_probe(section->slots, section->mask, hash, [&](const Ini_Pair *p) { return p->key == key; });
+  if (section->slots[i]) {
+    section->slots[i]->value = value;
+    return true;
+  }
+  auto *pair = arena_push_array<Ini_Pair>(&map->arena, 1);
+  if (!pair) return false;
+  *pair = Ini_Pair{nullptr, key, value, hash};
+  section->slots[i] = pair;
+  section->count++;
+  (section->last ? section->last->next : section->first) = pair;
+  section->last = pair;
+  return true;
+}
+
+size_t ini_arena_block_bytes(size_t text_bytes) {
+  if (text_bytes >= ARENA_BLOCK_SIZE_BYTES / 2) return ARENA_BLOCK_SIZE_BYTES;
+  size_t wanted = text_bytes * 2 + INI_ARENA_MIN_BLOCK_BYTES / 2;
+  return wanted < INI_ARENA_MIN_BLOCK_BYTES ? INI_ARENA_MIN_BLOCK_BYTES : wanted;
+}
+
+Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &options) {
+  // The map's copy of the text: every key and value that needs no decoding is a view into it.
+  char *copy = arena_push_array<char>(&out->arena, text.size() + 1);
+  if (!copy) return status_fail(FAILURE_OUT_OF_MEMORY);
+  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+  out->seed = hash_seed_from_address(copy);
+  Ini_Iterator it = ini_iterator(&out->arena, std::string_view(copy, text.size()), options);
+  Ini_Line line;
+  // The current section, found once per header rather than once per pair; a header with no pairs
+  // under it makes no section.
+  Ini_Section *section = nullptr;
+  while (ini_next_line(&it, &line)) {
+    if (line.kind == Ini_Line_Kind::header) section = nullptr;
+    if (line.kind != Ini_Line_Kind::pair) continue;
+    if (!section) section = ini_section(out, line.section);
+    if (!section || !ini_store(out, section, line.key, line.value)) return status_fail(FAILURE_OUT_OF_MEMORY);
+  }
+  return it.status;
 }
 
 }  // namespace
 
-Ini_Iterator ini_iterator(std::string_view text, const Ini_Options &options) noexcept {
-  if (text.starts_with(INI_UTF8_BOM)) text.remove_prefix(INI_UTF8_BOM.size());
-  return Ini_Iterator{text, {}, options, 0, {}, {}, {}};
+const Ini_Section *ini_find_section(const Section_Map *map, std::string_view name) noexcept {
+  if (!map->slots) return nullptr;
+  uint64_t hash = text_hash(name, map->seed);
+  return map->slots[ini_probe(map->slots, map->mask, hash, [&](const Ini_Section *s) { return s->name == name; })];
 }
 
-bool ini_next_line(Ini_Iterator *it, Ini_Line *out) {
-  if (it->rest.empty()) return false;
-  size_t newline = it->rest.find('\n');
-  std::string_view piece = it->rest.substr(0, newline);
-  it->rest.remove_prefix(newline == std::string_view::npos ? it->rest.size() : newline + 1);
+const Ini_Pair *ini_find_pair(const Section_Map *map, const Ini_Section *section, std::string_view key) noexcept {
+  if (!section->slots) return nullptr;
+  uint64_t hash = text_hash(key, map->seed);
+  return section->slots[ini_probe(section->slots, section->mask, hash, [&](const Ini_Pair *p) { return p->key == key; })];
+}
+
+Ini_Iterator ini_iterator(Arena *arena, std::string_view text, const Ini_Options &options) noexcept {
+  if (text.starts_with(INI_UTF8_BOM)) text.remove_prefix(INI_UTF8_BOM.size());
+  return Ini_Iterator{arena, text, {}, options, 0, STATUS_OK};
+}
+
+bool ini_next_line(Ini_Iterator *it, Ini_Line *out) noexcept {
+  if (it->rest.empty() || !it->status.ok()) return false;
+  const char *begin = it->rest.data();
+  const char *newline = ini_find(begin, begin + it->rest.size(), '\n');
+  size_t length = newline ? static_cast<size_t>(newline - begin) : it->rest.size();
+  std::string_view piece(begin, length);
+  it->rest.remove_prefix(newline ? length + 1 : length);
   if (piece.ends_with('\r')) piece.remove_suffix(1);
   std::string_view line = trim_white_space(piece);
   *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}, {}};
@@ -192,88 +315,31 @@ bool ini_next_line(Ini_Iterator *it, Ini_Line *out) {
   size_t separator = ini_find_separator(line);
   if (separator == std::string_view::npos) return true;
   out->kind = Ini_Line_Kind::pair;
-  ini_pair(it, line, separator, out);
-  return true;
+  if (ini_pair(it, line, separator, out)) return true;
+  it->status = status_fail(FAILURE_OUT_OF_MEMORY);
+  return false;
 }
 
 Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept {
-  try {
-    out->clear();
-    Ini_Iterator it = ini_iterator(text, options);
-    Ini_Line line;
-    // The current section's key map, found once per header rather than once per pair; a header
-    // with no pairs under it makes no section.
-    Ini_Key_Map *keys = nullptr;
-    std::string key;  // reused from pair to pair: a file of many pairs costs only the map's allocations
-    while (ini_next_line(&it, &line)) {
-      if (line.kind == Ini_Line_Kind::header) keys = nullptr;
-      if (line.kind != Ini_Line_Kind::pair) continue;
-      if (!keys) keys = &out->try_emplace(std::string(line.section)).first->second;
-      key.assign(line.key);
-      // The last occurrence of a key wins.
-      auto found = keys->find(key);
-      if (found != keys->end()) {
-        found->second.assign(line.value);
-        continue;
-      }
-      keys->emplace(key, line.value);
-    }
-    return STATUS_OK;
-  } catch (...) {
-    // Only allocation can throw here: std::bad_alloc, or std::length_error for a string that could
-    // never be allocated. Both are running out of memory to the caller.
-    delete_map(out);
-    return status_fail(FAILURE_OUT_OF_MEMORY);
-  }
-}
-
-Status load_map_from_path(Section_Map *out, std::string_view path, const Ini_Options &options,
-                          uint64_t max_bytes) noexcept {
-  out->clear();
-  Result<File_Bytes> read = platform_read_file(frame_scratch(), path, max_bytes);
-  if (!read.ok()) return read.status();
-  File_Bytes bytes = read.value();
-  std::string decoded;
-  std::string_view text;
-  Status parsed = ini_text_from_file(std::string_view(bytes.data, bytes.size), &decoded, &text);
-  if (parsed.ok()) parsed = load_map_from_string(out, text, options);
-  platform_free_file(&bytes);
-  return parsed;
-}
-
-Status ini_text_from_file(std::string_view bytes, std::string *decoded, std::string_view *text) noexcept {
-  *text = bytes;
-  bool little = bytes.starts_with(INI_UTF16_LE_BOM);
-  if (!little && !bytes.starts_with(INI_UTF16_BE_BOM)) return STATUS_OK;
-  try {
-    decoded->clear();
-    utf8_append_from_utf16(decoded, bytes.substr(2), little ? Utf16_Order::little_endian : Utf16_Order::big_endian);
-    *text = *decoded;
-    return STATUS_OK;
-  } catch (...) {
-    *text = {};
-    return status_fail(FAILURE_OUT_OF_MEMORY);
-  }
+  RUNTIME_ASSERT(!out->first && !out->arena.newest, "load_map_from_string takes an empty map");
+  if (text.size() == SIZE_MAX) return status_fail(FAILURE_OUT_OF_MEMORY);
+  out->arena.block_bytes = ini_arena_block_bytes(text.size());
+  Status loaded = ini_load(out, text, options);
+  if (!loaded.ok()) delete_map(out);
+  return loaded;
 }
 
 void delete_map(Section_Map *map) noexcept {
-  map->clear();
-  // clear() keeps the bucket array; trading places with a new, empty map gives it back as well.
-  // Some standard libraries allocate even for an empty map: then the cleared map stays as it is.
-  try {
-    Section_Map empty;
-    map->swap(empty);
-  } catch (...) {
-  }
+  arena_destroy(&map->arena);
+  *map = Section_Map{};
 }
 
-Result<Unquoted> unquote(std::string_view text) noexcept {
-  try {
-    std::string buffer;
-    Unquoted result{};
-    result.text.assign(ini_unquote_view(text, &buffer, &result.decoded));
-    return result;
-  } catch (...) {
-    return status_fail(FAILURE_OUT_OF_MEMORY);
-  }
+Result<std::string_view> unquote(Arena *arena, std::string_view text) noexcept {
+  std::string_view unquoted;
+  bool in_arena = false;
+  if (!ini_unquote_view(arena, text, &unquoted, &in_arena)) return status_fail(FAILURE_OUT_OF_MEMORY);
+  if (in_arena) return unquoted;
+  std::string_view copy = arena_push_string(arena, unquoted);
+  if (!copy.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
+  return copy;
 }

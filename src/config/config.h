@@ -30,11 +30,13 @@ struct Config {
   Character_Config mael;    // applied for MAEL_MODEL
 };
 
-// When the file was last looked at, and the last-write time of the version last read, in 100 ns
-// ticks since 1601. All zero at start: no version seen yet, so even a last-write time of 0 is new.
+// When the file was last looked at, and the version last read: its last-write time (100 ns ticks
+// since 1601) and its size. All zero at start: no version seen yet, so even a last-write time of 0 is
+// new.
 struct Reload_State {
   uint64_t last_check;
   uint64_t last_write;
-  bool write_seen;  // last_write holds a version that was read (none at start)
+  uint64_t last_size;
+  bool write_seen;  // last_write and last_size hold a version that was read (none at start)
   bool looked;      // last_check holds the time of a look (none at start)
 };

@@ -11,8 +11,10 @@
 #include "src/config/config.h"
 #include "src/config/values.h"
 
-// Converts the value text of `key` into `*destination`, which it writes only on success.
-using Config_Converter = Status (*)(int32_t *destination, std::string_view key, std::string_view value) noexcept;
+// Converts the value text of `key` into `*destination`, which it writes only on success; temporaries
+// go to `scratch`.
+using Config_Converter = Status (*)(Arena *scratch, int32_t *destination, std::string_view key,
+                                    std::string_view value) noexcept;
 
 // What happens to a converted value once every key has converted.
 enum Config_After : uint8_t {

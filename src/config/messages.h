@@ -14,7 +14,8 @@ struct Reload_Message {
   const char *text;
 };
 
-// Every failure a reload can end with, and what the player sees for it.
+// Every failure a reload can end with, and what the player sees for it. A file that changed while it
+// was read (FAILURE_CHANGED) ends no reload: the next look reads it again.
 constexpr Reload_Message RELOAD_MESSAGES[] = {
     {FAILURE_FILE_TIME, MESSAGE_FAILED_TO_OPEN},      // the file is missing, or its folder
     {FAILURE_OPEN, MESSAGE_FAILED_TO_OPEN},           // locked, no permission

@@ -1,12 +1,11 @@
 // The reloader; see reload.h.
 #include "src/config/reload.h"
 
-#include "encoding/ini/ini.h"
-#include "platform/platform.h"
-#include "runtime/context.h"
+#include "runtime/arena.h"
 #include "runtime/log.h"
 #include "src/config/messages.h"
 #include "src/config/schema.h"
+#include "src/config/settings_file.h"
 
 namespace {
 
@@ -20,41 +19,52 @@ bool reload_is_too_soon(const Reload_State &state, uint64_t now) {
   return now - state.last_check < RELOAD_INTERVAL_TICKS;
 }
 
-Reload_Result reload_failed(const Status &status) { return {false, reload_message(status.failure)}; }
+bool reload_is_seen(const Reload_State &state, const File_Stamp &stamp) {
+  return state.write_seen && stamp.last_write_ticks == state.last_write && stamp.size_bytes == state.last_size;
+}
 
 // From now on this version counts as seen: it is not read again until the file changes.
 void reload_mark_seen(Reload_State *state, const File_Stamp &stamp) {
   state->last_write = stamp.last_write_ticks;
+  state->last_size = stamp.size_bytes;
   state->write_seen = true;
 }
 
-// Whether the file still is the version the look saw, once it has been read.
-bool reload_read_was_whole(std::string_view path, const File_Stamp &looked) {
-  Result<File_Stamp> after = platform_file_stamp(frame_scratch(), path);
-  return after.ok() && after.value() == looked;
+Reload_Result reload_failed(const Status &status) { return {false, reload_message(status.failure)}; }
+
+// Whether a failed read leaves this version to be read again at the next look: it read nothing of
+// the file's own doing (another program held it, the read failed, memory ran short).
+bool reload_may_retry(Failure failure) {
+  return failure == FAILURE_OPEN || failure == FAILURE_READ || failure == FAILURE_OUT_OF_MEMORY;
 }
 
-// Reads, flattens and converts the file; the Config changes only when all of it converted.
-Reload_Result reload_read(std::string_view path, Config *config, Reload_State *state, const File_Stamp &stamp,
-                          Section_Map *sections) {
-  Status loaded = load_map_from_path(sections, path, CONFIG_FILE_INI_OPTIONS, CONFIG_FILE_MAX_BYTES);
-  if (!loaded.ok()) {
-    log_fatal("load_map_from_path failed: {}", loaded);
-    // A read that failed read nothing: try this version again at the next look.
-    if (loaded.failure != FAILURE_READ) reload_mark_seen(state, stamp);
-    return reload_failed(loaded);
-  }
-  if (!reload_read_was_whole(path, stamp)) {
+// Reads, flattens and converts the version `stamp`; the Config changes only when all of it converted.
+Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config, Reload_State *state,
+                          const File_Stamp &stamp) {
+  Section_Map sections{};
+  Status loaded = load_map_from_path(scratch, &sections, path, stamp, CONFIG_FILE_INI_OPTIONS);
+  if (loaded.failure == FAILURE_CHANGED) {
     log_warning("{} changed while it was read: read again at the next look", path);
     return RELOAD_UNCHANGED;
   }
-  reload_mark_seen(state, stamp);
-  Result<Config> converted = config_from_map(frame_scratch(), *sections);
-  if (!converted.ok()) {
-    // Running out of memory while flattening is the attempt's data not fitting, as in the read.
-    if (converted.status().failure == FAILURE_OUT_OF_MEMORY) log_fatal("load_map_from_path failed: {}", converted.status());
+  if (!loaded.ok()) {
+    if (loaded.failure == FAILURE_OPEN) {
+      log_fatal("open failed: {}", loaded);
+    } else {
+      log_fatal("load_map_from_path failed: {}", loaded);
+    }
+    if (!reload_may_retry(loaded.failure)) reload_mark_seen(state, stamp);
+    return reload_failed(loaded);
+  }
+  Result<Config> converted = config_from_map(scratch, sections);
+  delete_map(&sections);
+  // Running out of memory while flattening is the attempt's data not fitting, as in the read.
+  if (converted.status().failure == FAILURE_OUT_OF_MEMORY) {
+    log_fatal("load_map_from_path failed: {}", converted.status());
     return reload_failed(converted.status());
   }
+  reload_mark_seen(state, stamp);
+  if (!converted.ok()) return reload_failed(converted.status());
   *config = converted.value();
   log_info("Reloaded configuration");
   return {false, ""};
@@ -63,41 +73,20 @@ Reload_Result reload_read(std::string_view path, Config *config, Reload_State *s
 }  // namespace
 
 Reload_Result update_config(Config *config, Reload_State *state) noexcept {
-  return update_config_at(CONFIG_FILE_NAME, config, state);
+  return update_config_at(frame_scratch(), CONFIG_FILE_NAME, config, state);
 }
 
-Reload_Result update_config_at(std::string_view path, Config *config, Reload_State *state) noexcept {
+Reload_Result update_config_at(Arena *scratch, std::string_view path, Config *config, Reload_State *state) noexcept {
   uint64_t now = platform_now_ticks();
   if (reload_is_too_soon(*state, now)) return RELOAD_UNCHANGED;
   state->last_check = now;
   state->looked = true;
 
-  Result<File_Stamp> looked = platform_file_stamp(frame_scratch(), path);
+  Result<File_Stamp> looked = settings_file_look(scratch, path);
   if (!looked.ok()) {
     log_fatal("last_write_time_by_name failed: {}", looked.status());
     return reload_failed(looked.status());
   }
-  const File_Stamp &stamp = looked.value();
-  if (state->write_seen && stamp.last_write_ticks == state->last_write) return RELOAD_UNCHANGED;
-
-  if (stamp.size_bytes > CONFIG_FILE_MAX_BYTES) {
-    log_fatal("load_map_from_path failed: {} ({} bytes)", FAILURE_TOO_LARGE, stamp.size_bytes);
-    reload_mark_seen(state, stamp);
-    return reload_failed(status_fail(FAILURE_TOO_LARGE));
-  }
-  Status opened = platform_check_open(frame_scratch(), path);
-  if (!opened.ok()) {
-    log_fatal("open failed: {}", opened);
-    return reload_failed(opened);
-  }
-
-  try {
-    // The attempt's INI data: made here, released on every way out.
-    Section_Map sections;
-    return reload_read(path, config, state, stamp, &sections);
-  } catch (...) {
-    // An empty map that cannot be made (some standard libraries allocate for one).
-    log_fatal("load_map_from_path failed: {}", FAILURE_OUT_OF_MEMORY);
-  }
-  return reload_failed(status_fail(FAILURE_OUT_OF_MEMORY));
+  if (reload_is_seen(*state, looked.value())) return RELOAD_UNCHANGED;
+  return reload_read(scratch, path, config, state, looked.value());
 }

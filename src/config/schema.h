@@ -1,6 +1,6 @@
 // From the INI reader's Section_Map to a Config: the sections and keys the file must hold
 // (keys.h), the flattening of the block sections into full keys, and the conversion of every
-// expected key. One entry for the module, one for text; the validator's is in diagnose.h.
+// expected key. One entry for a map, one for text.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +22,9 @@ constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
 // first ";" and trimmed; every expected key is converted in the order of CONFIG_KEYS; then the
 // tints are normalised. The first failure ends it: FAILURE_DUPLICATE_KEY when two sections whose
 // names differ only in letter case hold the same key; FAILURE_MISSING_KEY, _NOT_A_TRUTH_VALUE or
-// _NOT_AN_INTEGER with the expected key's index; FAILURE_OUT_OF_MEMORY. Logs each failure as the
-// reloader's records name it. Temporaries go to `scratch`.
+// _NOT_AN_INTEGER with the expected key's index in CONFIG_KEYS as the status's key_index;
+// FAILURE_OUT_OF_MEMORY. Logs each failure as the reloader's records name it. Temporaries, the flat
+// key table among them, go to `scratch`.
 Result<Config> config_from_map(Arena *scratch, const Section_Map &sections) noexcept;
 
 // The same for the file's `text`, read as the reloader reads the file (CONFIG_FILE_INI_OPTIONS).

@@ -6,7 +6,8 @@
 
 namespace {
 
-// The longest truth value, "false", is 5 code points, each at most 4 bytes as written.
+// The longest truth value, "false", is 5 code points, each at most 4 bytes as written: a longer value
+// is none of them, whatever lowercasing makes of it.
 constexpr size_t TRUTH_VALUE_MAX_BYTES = 5 * 4;
 
 uint32_t integer_digit_value(char c) {
@@ -54,10 +55,10 @@ Result<int64_t> parse_integer_text(std::string_view text) noexcept {
   return static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
 }
 
-Status parse_b32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
+Status parse_b32(Arena *scratch, int32_t *destination, std::string_view key, std::string_view value) noexcept {
   if (value.size() <= TRUTH_VALUE_MAX_BYTES) {
-    char lower[TRUTH_VALUE_MAX_BYTES * LOWER_MAX_GROWTH];
-    std::string_view v(lower, lower_utf8_into(value, lower));
+    std::string_view v = lower_from_utf8(scratch, value);
+    if (!v.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
     if (v == "yes" || v == "true") {
       *destination = 1;
       return STATUS_OK;
@@ -71,7 +72,7 @@ Status parse_b32(int32_t *destination, std::string_view key, std::string_view va
   return status_fail(FAILURE_NOT_A_TRUTH_VALUE);
 }
 
-Status parse_i32(int32_t *destination, std::string_view key, std::string_view value) noexcept {
+Status parse_i32(Arena *, int32_t *destination, std::string_view key, std::string_view value) noexcept {
   Result<int64_t> read = parse_integer_text(value);
   if (!read.ok()) {
     log_error("Failed to parse config value {}, expected an integer: {}", key, value);

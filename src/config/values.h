@@ -6,6 +6,8 @@
 
 #include "runtime/status.h"
 
+struct Arena;
+
 // Reads `text` by the integer syntax: an optional "+" or "-" (not alone), an optional base prefix
 // "0b", "0o", "0d", "0z" or "0x" (lowercase letters; base 2, 8, 10, 12, 16) when at least one more
 // byte follows it, then digits of the base ("0"-"9", then letters of either case from 10 up) and
@@ -16,10 +18,12 @@ Result<int64_t> parse_integer_text(std::string_view text) noexcept;
 
 // "yes" and "true" store 1, "no" and "false" store 0, in any letter case; anything else logs an
 // error naming `key` and `value` and fails with FAILURE_NOT_A_TRUTH_VALUE. `*destination` is
-// written only on success.
-Status parse_b32(int32_t *destination, std::string_view key, std::string_view value) noexcept;
+// written only on success. The lowercased value goes to `scratch`; FAILURE_OUT_OF_MEMORY when it has no
+// room.
+Status parse_b32(Arena *scratch, int32_t *destination, std::string_view key, std::string_view value) noexcept;
 
 // An integer by parse_integer_text; its low 32 bits are stored (4294967295 stores -1). Anything
 // else logs an error naming `key` and `value` and fails with FAILURE_NOT_AN_INTEGER.
-// `*destination` is written only on success.
-Status parse_i32(int32_t *destination, std::string_view key, std::string_view value) noexcept;
+// `*destination` is written only on success. Takes no memory: `scratch` is there for the shape of
+// Config_Converter.
+Status parse_i32(Arena *scratch, int32_t *destination, std::string_view key, std::string_view value) noexcept;

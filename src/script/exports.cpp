@@ -1,7 +1,7 @@
 // The module's exported procedures, setup and cleanup. They know nothing of the host.
 #include "src/script/exports.h"
 #include "runtime/assert.h"
-#include "runtime/context.h"
+#include "runtime/arena.h"
 #include "src/script/frame.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include "src/script/frame.h"
 
 #include "host/bridge.h"
-#include "runtime/context.h"
+#include "runtime/arena.h"
 #include "src/config/reload.h"
 #include "src/script/message.h"
 #include "src/script/tint.h"
@@ -18,7 +18,8 @@ void run_frame(Frame_State *state) noexcept {
   if (!reload.unchanged) state->message = reload.message;
 
   if (state->message[0] != '\0') {
-    std::string_view line = message_line(frame_scratch(), state->message);
+    Arena *scratch = frame_scratch();
+    std::string_view line = message_line(scratch, state->message);
     if (line.data()) draw_message(line.data());
   }
 

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "runtime/names.h"  // MESSAGE_LINE_PREFIX
-
 struct Arena;
+
+// The on-screen line is this prefix, one space, and the reload's message.
+constexpr std::string_view MESSAGE_LINE_PREFIX = "Mane Shade:";
 
 // How the game builds a text from string arguments: the kind, then "LITERAL_STRING" and the line.
 constexpr int32_t MESSAGE_TEXT_KIND = 10;

@@ -46,13 +46,16 @@ TEST(CheckJson, StringsAreWrittenByTheFixedRules) {
 
 TEST(CheckJson, KeysAreSortedByRawBytesAtEveryLevel) {
   // Signed-char ordering would put the non-ASCII names first; locale ordering would mix cases.
-  Section_Map sections;
-  for (std::string_view name : {"b"sv, "\xFF"sv, "a"sv, "\xC3\xA9"sv, "Z"sv, ""sv, "ab"sv}) sections[std::string(name)] = {};
-  sections["a"] = {{"z", "1"}, {"\xC3\xA9", "2"}, {"B", "3"}, {"b", "4"}, {"", "5"}};
+  std::string text = "k=0\n";
+  for (std::string_view name : {"b"sv, "\xFF"sv, "a"sv, "\xC3\xA9"sv, "Z"sv, "ab"sv}) text.append("[").append(name).append("]\nk=0\n");
+  text += "[a]\nz=1\n\xC3\xA9=2\nB=3\nb=4\n=5\n";
+  Section_Map sections{};
+  ASSERT_TRUE(load_map_from_string(&sections, text, {"", /*lowercase_keys=*/false}).ok());
   EXPECT_EQ(check_dump_json(sections, "", nullptr),
-            "{\"config\":null,\"message\":\"\",\"sections\":{\"\":{},\"Z\":{},"
-            "\"a\":{\"\":\"5\",\"B\":\"3\",\"b\":\"4\",\"z\":\"1\",\"\xC3\xA9\":\"2\"},"
-            "\"ab\":{},\"b\":{},\"\xC3\xA9\":{},\"\\u00ff\":{}}}");
+            "{\"config\":null,\"message\":\"\",\"sections\":{\"\":{\"k\":\"0\"},\"Z\":{\"k\":\"0\"},"
+            "\"a\":{\"\":\"5\",\"B\":\"3\",\"b\":\"4\",\"k\":\"0\",\"z\":\"1\",\"\xC3\xA9\":\"2\"},"
+            "\"ab\":{\"k\":\"0\"},\"b\":{\"k\":\"0\"},\"\xC3\xA9\":{\"k\":\"0\"},\"\\u00ff\":{\"k\":\"0\"}}}");
+  delete_map(&sections);
 }
 
 TEST(CheckJson, ConfigHoldsEveryFieldByNameInOrder) {

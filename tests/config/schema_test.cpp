@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "encoding/ini/ini.h"
-#include "runtime/context.h"
+#include "runtime/arena.h"
 #include "runtime/log.h"
 #include "sample_config.h"
 #include "src/config/messages.h"
@@ -39,6 +39,7 @@ Converted convert_text(const std::string &text) {
   EXPECT_TRUE(load_map_from_string(&map, text, {";", true}).ok());
   Result<Config> converted = config_from_map(frame_scratch(), map);
   arena_release(frame_scratch());
+  delete_map(&map);
   Converted out{converted.status(), reload_message(converted.status().failure), {}};
   if (converted.ok()) out.config = converted.value();
   return out;

@@ -1,6 +1,8 @@
 // The value forms: the integer syntax, the 32-bit store, and truth values.
 #include <gtest/gtest.h>
 
+#include "runtime/arena.h"
+
 #include <string>
 #include <vector>
 
@@ -88,7 +90,7 @@ TEST(ParseI32, StoresLowBitsAndLogsFailures) {
   log_set_sink({capture, nullptr, LOG_DEBUG});
   for (const Row &row : rows) {
     int32_t got = 99;
-    EXPECT_EQ(parse_i32(&got, "corvin.hair_primary", row.text), row.ok ? STATUS_OK : status_fail(FAILURE_NOT_AN_INTEGER))
+    EXPECT_EQ(parse_i32(nullptr, &got, "corvin.hair_primary", row.text), row.ok ? STATUS_OK : status_fail(FAILURE_NOT_AN_INTEGER))
         << row.text;
     EXPECT_EQ(got, row.want) << row.text;
   }
@@ -110,13 +112,15 @@ TEST(ParseB32, TruthValuesInAnyCase) {
   };
   logged.clear();
   log_set_sink({capture, nullptr, LOG_DEBUG});
+  Arena scratch{};
   for (const Row &row : rows) {
     int32_t got = 7;
-    EXPECT_EQ(parse_b32(&got, "mael.enabled", row.text), row.ok ? STATUS_OK : status_fail(FAILURE_NOT_A_TRUTH_VALUE))
+    EXPECT_EQ(parse_b32(&scratch, &got, "mael.enabled", row.text), row.ok ? STATUS_OK : status_fail(FAILURE_NOT_A_TRUTH_VALUE))
         << row.text;
     EXPECT_EQ(got, row.want) << row.text;
   }
   log_set_sink({});
+  arena_destroy(&scratch);
   ASSERT_EQ(logged.size(), 7u);
   EXPECT_EQ(logged[0], "Failed to parse config value mael.enabled, expected yes/no: on");
 }

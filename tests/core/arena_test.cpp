@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "runtime/arena.h"
-#include "runtime/context.h"
 #include "src/script/frame.h"
 #include "src/script/tint.h"
 #include "sample_config.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/natives.h"
-#include "runtime/context.h"
+#include "runtime/arena.h"
 #include "sample_config.h"
 #include "src/config/messages.h"
 #include "src/script/frame.h"

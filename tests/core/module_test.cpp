@@ -6,7 +6,7 @@
 
 #include "module/attach.h"
 #include "runtime/arena.h"
-#include "runtime/context.h"
+#include "runtime/arena.h"
 #include "src/script/exports.h"
 #include "src/script/frame.h"
 

@@ -1,6 +1,6 @@
 // A Section_Map as sorted text, so that a test can compare a whole map with one literal:
 // "[name]\n" per section, then "key\tvalue\n" per pair; bytes below 0x20 and 0x7F as \xHH, so
-// the tab between key and value is never part of either.
+// the tab between key and value is never part of either. And a map that is released with its owner.
 #pragma once
 #include <algorithm>
 #include <string>
@@ -28,12 +28,13 @@ inline std::string dump_bytes(std::string_view text) {
 
 inline std::string dump_map(const Section_Map &map) {
   std::vector<std::string> sections;
-  for (const auto &[name, keys] : map) {
-    std::vector<std::pair<std::string, std::string>> pairs(keys.begin(), keys.end());
+  for (const Ini_Section *section = map.first; section; section = section->next) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const Ini_Pair *pair = section->first; pair; pair = pair->next) pairs.emplace_back(pair->key, pair->value);
     std::sort(pairs.begin(), pairs.end());
     // Appended piece by piece: g++ 12 gives a false -Wrestrict for "[" + std::string.
     std::string text = "[";
-    text += dump_bytes(name);
+    text += dump_bytes(section->name);
     text += "]\n";
     for (const auto &[key, value] : pairs) {
       text += dump_bytes(key);
@@ -47,4 +48,21 @@ inline std::string dump_map(const Section_Map &map) {
   std::string out;
   for (const auto &s : sections) out += s;
   return out;
+}
+
+// A Section_Map released at the end of its scope.
+struct Test_Map {
+  Section_Map map{};
+
+  Test_Map() = default;
+  Test_Map(const Test_Map &) = delete;
+  Test_Map &operator=(const Test_Map &) = delete;
+  ~Test_Map() { delete_map(&map); }
+};
+
+// The value of `key` in section `section`, or "(none)".
+inline std::string map_value(const Section_Map &map, std::string_view section, std::string_view key) {
+  const Ini_Section *s = ini_find_section(&map, section);
+  const Ini_Pair *p = s ? ini_find_pair(&map, s, key) : nullptr;
+  return p ? std::string(p->value) : std::string("(none)");
 }

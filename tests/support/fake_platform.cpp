@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "runtime/heap.h"
+#include "runtime/arena.h"
 
 namespace {
 
@@ -25,33 +25,26 @@ Result<File_Stamp> fake_file_stamp(Arena *, std::string_view path) noexcept {
   return File_Stamp{fake->write_ticks, fake->stamp_size ? *fake->stamp_size : fake->bytes.size()};
 }
 
-Status fake_check_open(Arena *, std::string_view path) noexcept {
-  fake->open_checks++;
-  Os_Error error = fake_presence(path);
-  if (error == OS_OK) error = fake->open_error;
-  return error == OS_OK ? STATUS_OK : status_fail(FAILURE_OPEN, error);
-}
-
-Result<File_Bytes> fake_read_file(Arena *, std::string_view path, uint64_t max_bytes) noexcept {
+Result<std::string_view> fake_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
   fake->file_reads++;
   Os_Error error = fake_presence(path);
   if (error == OS_OK) error = fake->open_error;
-  if (error == OS_OK) error = fake->read_error;
-  if (error == OS_OK && fake->bytes.size() > max_bytes) error = OS_TOO_LARGE;
-  if (error != OS_OK) return status_fail(FAILURE_READ, error);
-  File_Bytes bytes{};
+  if (error != OS_OK) return status_fail(FAILURE_OPEN, error);
+  if (fake->read_error != OS_OK) return status_fail(FAILURE_READ, fake->read_error);
+  if (fake->bytes.size() > max_bytes) return status_fail(FAILURE_READ, OS_TOO_LARGE);
+  char *data = nullptr;
   if (!fake->bytes.empty()) {
-    bytes.data = static_cast<char *>(heap_alloc(fake->bytes.size()));
-    if (!bytes.data) return status_fail(FAILURE_READ, OS_OUT_OF_MEMORY);
-    std::memcpy(bytes.data, fake->bytes.data(), fake->bytes.size());
-    bytes.size = fake->bytes.size();
+    data = static_cast<char *>(arena_push(arena, fake->bytes.size(), 1));
+    if (!data) return status_fail(FAILURE_OUT_OF_MEMORY);
+    std::memcpy(data, fake->bytes.data(), fake->bytes.size());
   }
+  std::string_view bytes(data, fake->bytes.size());
   // What another program does to the file while it is being read.
   if (fake->during_read) fake->during_read(*fake);
   return bytes;
 }
 
-constexpr Platform_Services FAKE_SERVICES = {fake_now_ticks, fake_file_stamp, fake_check_open, fake_read_file};
+constexpr Platform_Services FAKE_SERVICES = {fake_now_ticks, fake_file_stamp, fake_read_file};
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "src/config/settings_file.h"
 
 struct Fake_Platform {
   uint64_t now = 0x01DC'0000'0000'0000;  // some day in this century
@@ -15,11 +16,11 @@ struct Fake_Platform {
   std::string bytes;
   uint64_t write_ticks = 0x01DB'0000'0000'0000;
   Os_Error open_error = OS_OK;  // e.g. OS_SHARING_VIOLATION: the file exists but will not open
-  Os_Error read_error = OS_OK;  // fails the read only, after a good open check
+  Os_Error read_error = OS_OK;  // fails the read only, after a good open
   std::optional<uint64_t> stamp_size;  // the size a look reports, when not the bytes' (a file being written)
   std::function<void(Fake_Platform &)> during_read;  // runs after the bytes are taken, before the read returns
 
-  uint64_t time_reads = 0, attribute_reads = 0, open_checks = 0, file_reads = 0;
+  uint64_t time_reads = 0, attribute_reads = 0, file_reads = 0;
 };
 
 // Routes the platform services to `fake` until fake_platform_remove.

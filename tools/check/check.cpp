@@ -9,13 +9,13 @@
 #include "platform/platform.h"
 #include "runtime/arena.h"
 #include "runtime/log.h"
-#include "runtime/names.h"
 #include "runtime/utf8.h"
-#include "src/config/diagnose.h"
 #include "src/config/keys.h"
 #include "src/config/messages.h"
-#include "src/config/reload.h"
 #include "src/config/schema.h"
+#include "src/config/settings_file.h"
+#include "src/script/message.h"
+#include "tools/check/config_diagnose.h"
 #include "tools/check/check_game.h"
 #include "tools/check/check_json.h"
 #include "tools/check/check_watch.h"
@@ -47,10 +47,8 @@ struct Check_Args {
 // What one run holds; released on every way out, the log sink put back.
 struct Check_Run {
   Arena scratch{};
-  File_Bytes bytes{};
   uint64_t size_bytes = 0;  // as the look at the file saw it
-  std::string decoded;      // the text of a UTF-16 file
-  std::string_view text;    // the text the reader reads
+  Settings_Text read{};     // the file's bytes and the text the reader reads, in the scratch
   Log_Sink previous_sink{};
   bool sink_installed = false;
 
@@ -59,7 +57,6 @@ struct Check_Run {
   Check_Run &operator=(const Check_Run &) = delete;
   ~Check_Run() {
     if (sink_installed) log_set_sink(previous_sink);
-    platform_free_file(&bytes);
     arena_destroy(&scratch);
   }
 };
@@ -166,8 +163,8 @@ void check_explain(FILE *err, std::string_view path, const Config_Diagnosis &d) 
     check_explain_duplicates(err, path, d);
     return;
   }
-  if (d.status.key < 0) return;
-  const Config_Key &key = CONFIG_KEYS[d.status.key];
+  if (d.status.key_index < 0) return;
+  const Config_Key &key = CONFIG_KEYS[d.status.key_index];
   if (d.status.failure == FAILURE_MISSING_KEY) {
     check_explain_missing(err, path, d, key);
     return;
@@ -215,8 +212,13 @@ void check_explain_encoding(FILE *err, std::string_view path, std::string_view b
                          "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
-  Ini_Iterator it = ini_iterator(text, CONFIG_FILE_INI_OPTIONS);
+  Arena scratch{};
+  Ini_Iterator it = ini_iterator(&scratch, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
+  struct Scratch_Release {
+    Arena *arena;
+    ~Scratch_Release() { arena_destroy(arena); }
+  } release{&scratch};
   while (ini_next_line(&it, &line)) {
     // A section's name or a key: where the game's names stand.
     std::string_view name = line.kind == Ini_Line_Kind::header ? line.section
@@ -231,20 +233,15 @@ void check_explain_encoding(FILE *err, std::string_view path, std::string_view b
   }
 }
 
-// Reads the file at `path` in the reloader's own steps and order (its look, the size bound, the
-// open, the read), and takes its text as the reader does, into `run`: so that each failure is the
-// one the game meets. Throws std::bad_alloc.
+// Reads the file at `path` as the reloader does (settings_file.h), into `run`: so that each failure
+// is the one the game meets.
 Status check_read_as_the_game(Check_Run *run, std::string_view path) {
-  Result<File_Stamp> looked = platform_file_stamp(&run->scratch, path);
+  Result<File_Stamp> looked = settings_file_look(&run->scratch, path);
   if (!looked.ok()) return looked.status();
   run->size_bytes = looked.value().size_bytes;
-  if (run->size_bytes > CONFIG_FILE_MAX_BYTES) return status_fail(FAILURE_TOO_LARGE);
-  Status opened = platform_check_open(&run->scratch, path);
-  if (!opened.ok()) return opened;
-  Result<File_Bytes> read = platform_read_file(&run->scratch, path, CONFIG_FILE_MAX_BYTES);
+  Result<Settings_Text> read = settings_file_read(&run->scratch, path, looked.value());
   if (!read.ok()) return read.status();
-  run->bytes = read.value();
-  if (!ini_text_from_file({run->bytes.data, run->bytes.size}, &run->decoded, &run->text).ok()) throw std::bad_alloc();
+  run->read = read.value();
   return STATUS_OK;
 }
 
@@ -256,6 +253,12 @@ void check_explain_size(FILE *err, std::string_view path, uint64_t size_bytes) {
 
 // Why the file cannot be read, and the line the game would show for it.
 int check_unreadable(FILE *err, std::string_view path, const Status &status) {
+  if (status.failure == FAILURE_CHANGED) {
+    check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(path) +
+                         ": it changed while it was read (a save in progress?); run maneshade-check again\n");
+    return CHECK_EXIT_NOT_CHECKED;
+  }
+  if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   Os_Error why = status.os_error;
   check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(path) + ": " + check_reason(why) + " (" +
                        os_error_name(why) + ")\n");
@@ -317,7 +320,7 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     return CHECK_EXIT_REFUSED;
   }
   if (!read.ok()) return check_unreadable(err, path, read);
-  std::string_view bytes(run.bytes.data, run.bytes.size), text = run.text;
+  std::string_view bytes = run.read.bytes, text = run.read.text;
   check_explain_encoding(err, path, bytes, text);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
@@ -336,7 +339,7 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) +
                          " " + message + "\n");
   }
-  if (dump) check_write(out, check_dump_json(diagnosis.sections, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
+  if (dump) check_write(out, check_dump_json(diagnosis.sections.map, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
   return exit_status;
 }
 
@@ -347,12 +350,17 @@ void check_explain_now(std::string_view path, FILE *err) {
     check_explain_size(err, path, run.size_bytes);
     return;
   }
+  if (read.failure == FAILURE_CHANGED) {
+    check_write(err, check_where(path, 0) + "it changed while it was read (a save in progress?)\n");
+    return;
+  }
+  if (read.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   if (!read.ok()) {
     Os_Error why = read.os_error;
     check_write(err, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
     return;
   }
-  std::string_view bytes(run.bytes.data, run.bytes.size), text = run.text;
+  std::string_view bytes = run.read.bytes, text = run.read.text;
   check_explain_encoding(err, path, bytes, text);
   Config_Diagnosis diagnosis{};
   {

@@ -13,8 +13,9 @@
 
 #include "platform/platform.h"
 #include "runtime/arena.h"
-#include "runtime/names.h"
 #include "src/config/messages.h"
+#include "src/config/settings_file.h"
+#include "src/script/message.h"
 #include "tools/check/check.h"
 #include "tools/pe/pe.h"
 
@@ -63,18 +64,15 @@ struct Game_Pe {
   Pe_File file{};
 };
 
-// A read's heap bytes and scratch, released on every way out.
+// A read's bytes, in its own arena, released on every way out.
 struct Game_Read {
   Arena scratch{};
-  File_Bytes bytes{};
+  std::string_view bytes;
 
   Game_Read() = default;
   Game_Read(const Game_Read &) = delete;
   Game_Read &operator=(const Game_Read &) = delete;
-  ~Game_Read() {
-    platform_free_file(&bytes);
-    arena_destroy(&scratch);
-  }
+  ~Game_Read() { arena_destroy(&scratch); }
 };
 
 // A name that is not valid UTF-16 (Windows allows lone surrogates) has no UTF-8 form; the
@@ -234,7 +232,7 @@ void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_
 Game_Pe check_game_read_pe(Game_Report *report, const fs::path &path, std::string_view fix) {
   Game_Pe pe;
   Game_Read read;
-  Result<File_Bytes> bytes = platform_read_file(&read.scratch, check_game_utf8(path), CHECK_GAME_MAX_FILE_BYTES);
+  Result<std::string_view> bytes = platform_read_file(&read.scratch, check_game_utf8(path), CHECK_GAME_MAX_FILE_BYTES);
   if (!bytes.ok() && bytes.status().os_error == OS_TOO_LARGE) {
     check_game_say_at(report, path, Game_Verdict::problem,
                       "larger than 256 MiB, far larger than any DLL: not the right file: " + std::string(fix));
@@ -247,8 +245,8 @@ Game_Pe check_game_read_pe(Game_Report *report, const fs::path &path, std::strin
     return pe;
   }
   read.bytes = bytes.value();
-  const auto *data = reinterpret_cast<const uint8_t *>(read.bytes.data);
-  Pe_Read table = pe_read(std::span<const uint8_t>(data, read.bytes.size), Pe_Layout::file);
+  const auto *data = reinterpret_cast<const uint8_t *>(read.bytes.data());
+  Pe_Read table = pe_read(std::span<const uint8_t>(data, read.bytes.size()), Pe_Layout::file);
   if (table.problem != Pe_Problem::none) {
     check_game_say_at(report, path, Game_Verdict::problem,
                       std::string("not a usable DLL: ") + pe_problem_text(table.problem) +

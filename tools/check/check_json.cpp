@@ -16,30 +16,37 @@ bool check_raw_less(std::string_view a, std::string_view b) {
   });
 }
 
-template <class Map>
-std::vector<const typename Map::value_type *> check_sorted_entries(const Map &map) {
-  std::vector<const typename Map::value_type *> entries;
-  entries.reserve(map.size());
-  for (const auto &entry : map) entries.push_back(&entry);
-  std::sort(entries.begin(), entries.end(), [](const auto *a, const auto *b) { return check_raw_less(a->first, b->first); });
-  return entries;
+// The sections of `map`, and the pairs of each, in byte order of their names and keys.
+std::vector<const Ini_Section *> check_sorted_sections(const Section_Map &map) {
+  std::vector<const Ini_Section *> sections;
+  for (const Ini_Section *section = map.first; section; section = section->next) sections.push_back(section);
+  std::sort(sections.begin(), sections.end(),
+            [](const Ini_Section *a, const Ini_Section *b) { return check_raw_less(a->name, b->name); });
+  return sections;
+}
+
+std::vector<const Ini_Pair *> check_sorted_pairs(const Ini_Section &section) {
+  std::vector<const Ini_Pair *> pairs;
+  for (const Ini_Pair *pair = section.first; pair; pair = pair->next) pairs.push_back(pair);
+  std::sort(pairs.begin(), pairs.end(), [](const Ini_Pair *a, const Ini_Pair *b) { return check_raw_less(a->key, b->key); });
+  return pairs;
 }
 
 void check_json_append_sections(std::string *out, const Section_Map &sections) {
   out->push_back('{');
   bool first_section = true;
-  for (const auto *section : check_sorted_entries(sections)) {
+  for (const Ini_Section *section : check_sorted_sections(sections)) {
     if (!first_section) out->push_back(',');
     first_section = false;
-    check_json_append_string(out, section->first);
+    check_json_append_string(out, section->name);
     out->append(":{");
     bool first_key = true;
-    for (const auto *pair : check_sorted_entries(section->second)) {
+    for (const Ini_Pair *pair : check_sorted_pairs(*section)) {
       if (!first_key) out->push_back(',');
       first_key = false;
-      check_json_append_string(out, pair->first);
+      check_json_append_string(out, pair->key);
       out->push_back(':');
-      check_json_append_string(out, pair->second);
+      check_json_append_string(out, pair->value);
     }
     out->push_back('}');
   }

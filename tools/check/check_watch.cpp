@@ -5,10 +5,9 @@
 #include <thread>
 
 #include "runtime/arena.h"
-#include "runtime/context.h"
-#include "runtime/names.h"
 #include "src/config/keys.h"
 #include "src/config/reload.h"
+#include "src/script/message.h"
 #include "tools/check/check.h"
 #include "tools/check/check_console.h"
 
@@ -45,8 +44,8 @@ std::string check_watch_summary(const Config &config) {
 }
 
 void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err) {
-  Reload_Result result = update_config_at(watch->path, &watch->config, &watch->state);
-  arena_release(frame_scratch());
+  Reload_Result result = update_config_at(&watch->scratch, watch->path, &watch->config, &watch->state);
+  arena_release(&watch->scratch);
   if (result.unchanged) return;
   watch->message = result.message;
   std::string report = result.message[0] == '\0'

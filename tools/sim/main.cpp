@@ -93,7 +93,7 @@ void pace_frame(const LARGE_INTEGER &frequency, const LARGE_INTEGER &real_start,
 
 void begin_frame(Session &s, int64_t frame, uint64_t game_time_us) {
   s.frame.number = frame;
-  game_clock_ticks = s.scenario.clock_start_ticks + game_time_us * TICKS_PER_MICROSECOND;
+  game_clock_ticks = s.scenario.clock_start_ticks + game_time_us * (TICKS_PER_SECOND / 1'000'000);
   s.frame.calls = 0;
   s.frame.changed_game = false;
   s.frame.steps.clear();

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/names.h"  // TICKS_PER_SECOND: clock values are the module's 100 ns ticks
+#include "platform/platform.h"  // TICKS_PER_SECOND: clock values are the module's 100 ns ticks
 
 // 2026-01-01T00:00:00Z in 100-nanosecond units since 1601-01-01.
 constexpr uint64_t DEFAULT_CLOCK_START_TICKS = 134'116'992'000'000'000;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/names.h"
+#include "src/config/settings_file.h"
 #include "tools/sim/clock_hook.h"
 #include "tools/sim/events.h"
 #include "tools/sim/text.h"

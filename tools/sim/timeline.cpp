@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "runtime/names.h"
+#include "platform/platform.h"
 #include "tools/sim/clock_hook.h"
 #include "tools/sim/events.h"
 #include "tools/sim/text.h"

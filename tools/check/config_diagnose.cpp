@@ -1,5 +1,5 @@
-// The validator's diagnosis; see diagnose.h.
-#include "src/config/diagnose.h"
+// The validator's diagnosis; see config_diagnose.h.
+#include "tools/check/config_diagnose.h"
 
 #include <algorithm>
 #include <string_view>
@@ -22,7 +22,7 @@ struct Config_Lines {
 
 // Throws std::bad_alloc.
 Status diagnose_scan(Arena *scratch, std::string_view text, Config_Lines *lines) {
-  Ini_Iterator it = ini_iterator(text, CONFIG_FILE_INI_OPTIONS);
+  Ini_Iterator it = ini_iterator(scratch, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
   std::string_view lowered_for;  // the section whose lowercase `lowered` holds
   std::string_view lowered;
@@ -45,7 +45,7 @@ Status diagnose_scan(Arena *scratch, std::string_view text, Config_Lines *lines)
     if (!full_key.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
     lines->pairs[full_key].push_back({line.number, std::string(line.section)});
   }
-  return STATUS_OK;
+  return it.status;
 }
 
 // For each section that wrote `places`, its last line; in file order.
@@ -74,13 +74,12 @@ void diagnose_duplicates(const Config_Lines &lines, Config_Diagnosis *out) {
             [](const Config_Duplicate &a, const Config_Duplicate &b) { return a.places[0].line < b.places[0].line; });
 }
 
-void diagnose_missing(const Config_Lines &lines, const Config_Key &key, Config_Diagnosis *out) {
+Status diagnose_missing(Arena *scratch, const Config_Lines &lines, const Config_Key &key, Config_Diagnosis *out) {
   std::vector<std::string_view> names;
-  std::string lowered;
-  for (const auto &[name, keys] : out->sections) {
-    lowered.clear();
-    lower_append(&lowered, name);
-    if (lowered == key.section()) names.push_back(name);
+  for (const Ini_Section *section = out->sections.map.first; section; section = section->next) {
+    std::string_view lowered = lower_from_utf8(scratch, section->name);
+    if (!lowered.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
+    if (lowered == key.section()) names.push_back(section->name);
   }
   std::sort(names.begin(), names.end());
   for (std::string_view name : names) {
@@ -92,46 +91,44 @@ void diagnose_missing(const Config_Lines &lines, const Config_Key &key, Config_D
     }
     out->block_sections.push_back({line, std::string(name)});
   }
-  if (!names.empty()) return;
+  if (!names.empty()) return STATUS_OK;
   for (size_t i = 0; i < lines.headers.size(); i++) {
     if (lines.header_blocks[i] != key.section()) continue;
     out->empty_block_headers.push_back(lines.headers[i]);
-    return;
+    break;
   }
+  return STATUS_OK;
 }
 
 }  // namespace
 
-void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *out) noexcept {
-  try {
-    out->status = load_map_from_string(&out->sections, text, CONFIG_FILE_INI_OPTIONS);
-    if (!out->status.ok()) return;
-    Result<Config> converted = config_from_map(scratch, out->sections);
-    out->status = converted.status();
-    if (converted.ok()) {
-      out->config = converted.value();
-      return;
-    }
-    if (out->status.failure == FAILURE_OUT_OF_MEMORY) return;
-    Config_Lines lines;
-    Status scanned = diagnose_scan(scratch, text, &lines);
-    if (!scanned.ok()) {
-      out->status = scanned;
-      return;
-    }
-    if (out->status.failure == FAILURE_DUPLICATE_KEY) {
-      diagnose_duplicates(lines, out);
-      return;
-    }
-    if (out->status.key < 0) return;
-    const Config_Key &key = CONFIG_KEYS[out->status.key];
-    if (out->status.failure == FAILURE_MISSING_KEY) {
-      diagnose_missing(lines, key, out);
-      return;
-    }
-    auto found = lines.pairs.find(key.full_key);
-    if (found != lines.pairs.end()) out->key_places = found->second;
-  } catch (...) {
-    out->status = status_fail(FAILURE_OUT_OF_MEMORY);
+void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *out) {
+  out->status = load_map_from_string(&out->sections.map, text, CONFIG_FILE_INI_OPTIONS);
+  if (!out->status.ok()) return;
+  Result<Config> converted = config_from_map(scratch, out->sections.map);
+  out->status = converted.status();
+  if (converted.ok()) {
+    out->config = converted.value();
+    return;
   }
+  if (out->status.failure == FAILURE_OUT_OF_MEMORY) return;
+  Config_Lines lines;
+  Status scanned = diagnose_scan(scratch, text, &lines);
+  if (!scanned.ok()) {
+    out->status = scanned;
+    return;
+  }
+  if (out->status.failure == FAILURE_DUPLICATE_KEY) {
+    diagnose_duplicates(lines, out);
+    return;
+  }
+  if (out->status.key_index < 0) return;
+  const Config_Key &key = CONFIG_KEYS[out->status.key_index];
+  if (out->status.failure == FAILURE_MISSING_KEY) {
+    Status found = diagnose_missing(scratch, lines, key, out);
+    if (!found.ok()) out->status = found;
+    return;
+  }
+  auto found = lines.pairs.find(key.full_key);
+  if (found != lines.pairs.end()) out->key_places = found->second;
 }

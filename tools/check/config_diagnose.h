@@ -12,6 +12,16 @@
 
 struct Arena;
 
+// A Section_Map that is released with its owner.
+struct Owned_Sections {
+  Section_Map map{};
+
+  Owned_Sections() = default;
+  Owned_Sections(const Owned_Sections &) = delete;
+  Owned_Sections &operator=(const Owned_Sections &) = delete;
+  ~Owned_Sections() { delete_map(&map); }
+};
+
 // A line of the file and the section in force there, exactly as written.
 struct Config_Place {
   uint32_t line;
@@ -28,7 +38,7 @@ struct Config_Duplicate {
 struct Config_Diagnosis {
   Status status;         // the module's verdict, as config_from_map gives it for `sections`
   Config config;         // what the module would install, when status is ok
-  Section_Map sections;  // what the reader read
+  Owned_Sections sections;  // what the reader read
   // FAILURE_DUPLICATE_KEY: every full key that two sections of one block hold, ordered by the first
   // line of each.
   std::vector<Config_Duplicate> duplicates;
@@ -42,6 +52,7 @@ struct Config_Diagnosis {
   std::vector<Config_Place> key_places;
 };
 
-// Diagnoses `text` into `*out`. When the reader or the diagnosis runs out of memory, out->status is
-// FAILURE_OUT_OF_MEMORY and the rest is incomplete. Work is linear in the size of the text.
-void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *out) noexcept;
+// Diagnoses `text` into `*out`, which must be fresh. When the reader or the diagnosis runs out of
+// memory, out->status is FAILURE_OUT_OF_MEMORY and the rest is incomplete; the standard containers
+// throw std::bad_alloc. Work is linear in the size of the text. Temporaries go to `scratch`.
+void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *out);
