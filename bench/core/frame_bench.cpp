@@ -2,8 +2,8 @@
 // five groups, all already wearing the configured tints, with the sample configuration loaded and
 // unchanged. Reports time, heap allocations and native calls per pass; the floor under it, the
 // same 51 native calls made straight through the host's function pointers into the same fake game,
-// and the ratio of the two (what the bridge and the frame's own work cost); and the time of one
-// reload of the sample file (read, parse, convert).
+// and the ratio of the two (what the bridge and the frame's own work cost). Reloads are timed in
+// reload_bench.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -114,25 +114,6 @@ void BM_SteadyFrameFloor(benchmark::State &bench) {
       static_cast<double>(game.call_count - calls) / static_cast<double>(bench.iterations());
 }
 BENCHMARK(BM_SteadyFrameFloor);
-
-// One reload of the sample file from memory: the INI reader, flattening, conversion.
-void BM_ReloadSampleFile(benchmark::State &bench) {
-  Fake_Platform platform;
-  platform.bytes = SAMPLE_CONFIG;
-  fake_platform_install(&platform);
-  Config config{};
-  Reload_State state{};
-  for (auto _ : bench) {
-    platform.write_ticks++;  // a new save every time
-    platform.now += RELOAD_INTERVAL_TICKS;
-    Reload_Result r = update_config(&config, &state);
-    benchmark::DoNotOptimize(r);
-    arena_release(frame_scratch());
-  }
-  fake_platform_remove();
-  bench.SetBytesProcessed(static_cast<int64_t>(bench.iterations() * SAMPLE_CONFIG.size()));
-}
-BENCHMARK(BM_ReloadSampleFile);
 
 // The console report, then the steady pass's time over its floor's.
 class Ratio_Reporter : public benchmark::ConsoleReporter {

@@ -1,10 +1,16 @@
-// Reading speed of the INI reader, side by side with inih on the same bytes: inih's C parser
-// filling an equivalent two-level hash map, and inih's INIReader class.
+// Reading speed of the INI reader, side by side with other readers on the same bytes: inih's C
+// parser filling an equivalent two-level hash map, inih's INIReader class, and SimpleIni. At the
+// end, the reader's time over inih's on the large text and over SimpleIni's on the small one.
+// Run with --benchmark_repetitions=N --benchmark_enable_random_interleaving=true to interleave the
+// readers' runs, so that the machine's drift weighs on all of them alike.
 #include <benchmark/benchmark.h>
 
 #include <INIReader.h>
+#include <SimpleIni.h>
 #include <ini.h>
 
+#include <cstdio>
+#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -55,13 +61,64 @@ void bm_inireader(benchmark::State &state, Bench_Text make_text) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+void bm_simpleini(benchmark::State &state, Bench_Text make_text) {
+  const std::string &text = make_text();
+  for (auto _ : state) {
+    CSimpleIniA ini(/*isUtf8=*/true);
+    SI_Error error = ini.LoadData(text.data(), text.size());
+    benchmark::DoNotOptimize(error);
+    benchmark::DoNotOptimize(ini.GetSectionSize(""));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+// The console report, then the reader's time over the others' (means over repetitions).
+class Ratio_Reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run> &runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run &run : runs) {
+      if (run.run_type != Run::RT_Iteration) continue;
+      Mean &mean = means_[run.run_name.function_name + "/" + run.run_name.args];
+      mean.total += run.GetAdjustedRealTime();
+      mean.count++;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    ratio("bm_maneshade/large", "bm_inih/large", "large text: time over inih's");
+    ratio("bm_maneshade/small", "bm_simpleini/small", "small text: time over SimpleIni's");
+  }
+
+ private:
+  struct Mean {
+    double total = 0;
+    int count = 0;
+  };
+  void ratio(const std::string &ours, const std::string &theirs, const char *what) {
+    auto a = means_.find(ours), b = means_.find(theirs);
+    if (a == means_.end() || b == means_.end() || b->second.total <= 0) return;
+    std::printf("%s: %.2f\n", what, (a->second.total / a->second.count) / (b->second.total / b->second.count));
+  }
+  std::map<std::string, Mean> means_;
+};
+
 }  // namespace
 
 BENCHMARK_CAPTURE(bm_maneshade, small, bench_small_text);
 BENCHMARK_CAPTURE(bm_inih, small, bench_small_text);
 BENCHMARK_CAPTURE(bm_inireader, small, bench_small_text);
+BENCHMARK_CAPTURE(bm_simpleini, small, bench_small_text);
 BENCHMARK_CAPTURE(bm_maneshade, large, bench_large_text)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(bm_inih, large, bench_large_text)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(bm_inireader, large, bench_large_text)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(bm_simpleini, large, bench_large_text)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Ratio_Reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
