@@ -6,15 +6,7 @@
 
 #include "runtime/log.h"
 
-struct Arena_Block {
-  Arena_Block *prev;  // the next older block; null for the oldest
-  size_t capacity;    // bytes after the header
-  size_t used;
-};
-
 namespace {
-
-constexpr size_t ARENA_HEADER_BYTES = (sizeof(Arena_Block) + 15) & ~size_t{15};
 
 void *arena_heap_alloc(size_t size) noexcept { return std::malloc(size); }
 void arena_heap_free(void *block) noexcept { std::free(block); }
@@ -23,9 +15,53 @@ constexpr Arena_Heap ARENA_C_HEAP = {arena_heap_alloc, arena_heap_free};
 
 const Arena_Heap *arena_heap = &ARENA_C_HEAP;
 
+// Blocks given back by arenas, kept for the next arena that needs one: memory the process has
+// touched already costs nothing to touch again, where fresh memory costs a page fault per page. A
+// reload takes the blocks that the last reload gave back. Singly linked through `prev`.
+Arena_Block *arena_kept;
+size_t arena_kept_bytes;
+
+size_t arena_block_total(const Arena_Block *block);
+
+// Keeps `block` for reuse, or gives it back to the heap when the kept blocks would pass the bound.
+void arena_give_back(Arena_Block *block) {
+  size_t bytes = arena_block_total(block);
+  if (bytes > ARENA_KEPT_MAX_BYTES - arena_kept_bytes) {
+    arena_heap->free(block);
+    return;
+  }
+  block->prev = arena_kept;
+  arena_kept = block;
+  arena_kept_bytes += bytes;
+}
+
+// The smallest kept block that holds `capacity`, taken off the list; null when none does.
+Arena_Block *arena_take_kept(size_t capacity) {
+  Arena_Block **best = nullptr;
+  for (Arena_Block **at = &arena_kept; *at; at = &(*at)->prev) {
+    if ((*at)->capacity >= capacity && (!best || (*at)->capacity < (*best)->capacity)) best = at;
+  }
+  if (!best) return nullptr;
+  Arena_Block *block = *best;
+  *best = block->prev;
+  arena_kept_bytes -= arena_block_total(block);
+  return block;
+}
+
+void arena_free_kept() {
+  while (arena_kept) {
+    Arena_Block *next = arena_kept->prev;
+    arena_heap->free(arena_kept);
+    arena_kept = next;
+  }
+  arena_kept_bytes = 0;
+}
+
 char *arena_block_base(Arena_Block *block) { return reinterpret_cast<char *>(block) + ARENA_HEADER_BYTES; }
 
 size_t arena_align_up(size_t value, size_t align) { return (value + align - 1) & ~(align - 1); }
+
+size_t arena_block_total(const Arena_Block *block) { return ARENA_HEADER_BYTES + block->capacity; }
 
 size_t arena_block_bytes(const Arena *arena) { return arena->block_bytes ? arena->block_bytes : ARENA_BLOCK_SIZE_BYTES; }
 
@@ -40,11 +76,14 @@ Arena_Block *arena_new_block(Arena *arena, size_t min_capacity) {
   }
   if (min_capacity > capacity) capacity = min_capacity;
   if (capacity > SIZE_MAX - ARENA_HEADER_BYTES) return nullptr;
-  auto *block = static_cast<Arena_Block *>(arena_heap->alloc(ARENA_HEADER_BYTES + capacity));
-  if (!block) return nullptr;
-  arena->heap_allocations++;
+  Arena_Block *block = arena_take_kept(capacity);
+  if (!block) {
+    block = static_cast<Arena_Block *>(arena_heap->alloc(ARENA_HEADER_BYTES + capacity));
+    if (!block) return nullptr;
+    block->capacity = capacity;
+    arena->heap_allocations++;
+  }
   block->prev = arena->newest;
-  block->capacity = capacity;
   block->used = 0;
   arena->newest = block;
   return block;
@@ -59,21 +98,26 @@ size_t arena_aligned_offset(Arena_Block *block, size_t align) {
 
 }  // namespace
 
-void *arena_push(Arena *arena, size_t size, size_t align) noexcept {
-  Arena_Block *block = arena->newest;
-  if (block) {
-    size_t start = arena_aligned_offset(block, align);
-    if (start <= block->capacity && size <= block->capacity - start) {
-      block->used = start + size;
-      return arena_block_base(block) + start;
-    }
-  }
+void *arena_push_in_new_block(Arena *arena, size_t size, size_t align) noexcept {
   if (size > SIZE_MAX - align) return nullptr;
-  block = arena_new_block(arena, size + align);
+  Arena_Block *block = arena_new_block(arena, size + align);
   if (!block) return nullptr;
   size_t start = arena_aligned_offset(block, align);
   block->used = start + size;
   return arena_block_base(block) + start;
+}
+
+Arena_Mark arena_mark(const Arena *arena) noexcept {
+  return {arena->newest, arena->newest ? arena->newest->used : 0};
+}
+
+void arena_pop_to(Arena *arena, Arena_Mark mark) noexcept {
+  while (arena->newest != mark.block) {
+    Arena_Block *block = arena->newest;
+    arena->newest = block->prev;
+    arena_give_back(block);
+  }
+  if (mark.block) mark.block->used = mark.used;
 }
 
 std::string_view arena_push_string(Arena *arena, std::string_view text) noexcept {
@@ -90,11 +134,11 @@ void arena_release(Arena *arena) noexcept {
   if (!block) return;
   while (block->prev) {
     Arena_Block *prev = block->prev;
-    arena_heap->free(block);
+    arena_give_back(block);
     block = prev;
   }
   if (block->capacity > arena_block_bytes(arena)) {
-    arena_heap->free(block);
+    arena_give_back(block);
     arena->newest = nullptr;
     return;
   }
@@ -104,7 +148,7 @@ void arena_release(Arena *arena) noexcept {
 
 void arena_destroy(Arena *arena) noexcept {
   arena_release(arena);
-  if (arena->newest) arena_heap->free(arena->newest);
+  if (arena->newest) arena_give_back(arena->newest);
   arena->newest = nullptr;
 }
 
@@ -114,7 +158,12 @@ size_t arena_block_count(const Arena *arena) noexcept {
   return n;
 }
 
+size_t arena_kept_block_bytes() noexcept { return arena_kept_bytes; }
+
+void arena_give_back_kept() noexcept { arena_free_kept(); }
+
 const Arena_Heap *arena_use_heap(const Arena_Heap *heap) noexcept {
+  arena_free_kept();  // they came from the heap in use until now
   const Arena_Heap *old = arena_heap;
   arena_heap = heap ? heap : &ARENA_C_HEAP;
   return old;
@@ -125,6 +174,7 @@ Runtime_Context runtime_context;
 void runtime_context_destroy() noexcept {
   arena_destroy(&runtime_context.frame_scratch);
   runtime_context.frame_scratch = {};
+  arena_free_kept();
   log_set_sink({});
 }
 

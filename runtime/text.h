@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 struct Arena;
@@ -14,6 +15,15 @@ bool is_white_space(uint32_t code_point) noexcept;
 
 // `text` without white space at either end (a view into `text`).
 std::string_view trim_white_space(std::string_view text) noexcept;
+
+// Whether trim_white_space would keep `text` whole for certain: it is empty, or starts and ends with
+// a printable ASCII byte. Lets the reader skip the call on most keys and values.
+inline bool is_trimmed_ascii(std::string_view text) noexcept {
+  if (text.empty()) return true;
+  auto first = static_cast<unsigned char>(text.front());
+  auto last = static_cast<unsigned char>(text.back());
+  return first > 0x20 && first < 0x7F && last > 0x20 && last < 0x7F;
+}
 
 // The lowercase of one code point by the case table; a code point not in the table is unchanged.
 uint32_t lower_code_point(uint32_t code_point) noexcept;
@@ -30,7 +40,30 @@ bool is_lower_ascii(std::string_view text) noexcept;
 
 // A 64-bit hash of `text` under `seed`. Tables seed it with something an author of the text cannot
 // know in advance, so that no file can be written to make every key collide.
-uint64_t text_hash(std::string_view text, uint64_t seed) noexcept;
+inline uint64_t text_hash(std::string_view text, uint64_t seed) noexcept {
+  // Eight bytes at a time, each folded in with a multiplication and a shift that carries its high
+  // bits down; the length goes in first, so that texts differing only in trailing NULs differ.
+  constexpr uint64_t MULTIPLIER = 0x9E3779B97F4A7C15;
+  const char *at = text.data();
+  size_t left = text.size();
+  uint64_t h = seed ^ (left * MULTIPLIER);
+  while (left >= 8) {
+    uint64_t word;
+    std::memcpy(&word, at, 8);
+    h = (h ^ word) * MULTIPLIER;
+    h ^= h >> 32;
+    at += 8;
+    left -= 8;
+  }
+  if (left) {
+    uint64_t word = 0;
+    std::memcpy(&word, at, left);
+    h = (h ^ word) * MULTIPLIER;
+    h ^= h >> 32;
+  }
+  h *= MULTIPLIER;
+  return h ^ (h >> 29);
+}
 
 // A seed for text_hash made from the address of a table's memory: heap addresses differ from run to
 // run, and the mixing gives nearby addresses unrelated seeds.

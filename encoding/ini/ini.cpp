@@ -14,8 +14,12 @@ constexpr std::string_view INI_UTF8_BOM = "\xEF\xBB\xBF";
 // U+FFFD, and every escape is shorter than what it writes.
 constexpr size_t INI_DECODE_MAX_GROWTH = 3;
 
-// The tables start at this many slots, and double when they would be more than three quarters full.
+// The tables start at this many slots, and double when they would be more than half full.
 constexpr uint32_t INI_TABLE_FIRST_SLOTS = 8;
+
+// A section's pairs get a table once it holds this many: below, its list is searched (most sections
+// of most files hold a handful of keys).
+constexpr uint32_t INI_TABLE_FROM_PAIRS = 6;
 
 // The map's arena starts with a block of about twice the text, within these bounds, and grows
 // from there: a settings file takes one small block, a large text few large ones.
@@ -146,32 +150,41 @@ bool ini_unquote_view(Arena *arena, std::string_view text, std::string_view *out
 
 // The position of the key/value separator in `line`, or npos when the line has none. The "=" of the
 // first " =" separates unless a double quote comes before it anywhere but at the line's start: that
-// lets a quoted key hold "=".
+// lets a quoted key hold "=". One pass, stopping at the first " =".
 size_t ini_find_separator(std::string_view line) {
-  const char *begin = line.data();
-  const char *end = begin + line.size();
-  const char *first = ini_find(begin, end, '=');
-  if (!first) return std::string_view::npos;
-  const char *spaced = first;
-  while (spaced && !(spaced > begin && spaced[-1] == ' ')) spaced = ini_find(spaced + 1, end, '=');
-  if (!spaced) return static_cast<size_t>(first - begin);
-  const char *space = spaced - 1;
-  if (begin[0] == '"' || !ini_find(begin, space, '"')) return static_cast<size_t>(spaced - begin);
-  return static_cast<size_t>(first - begin);
+  size_t first = std::string_view::npos;
+  bool quote_inside = false;  // a double quote after the line's first byte
+  for (size_t i = 0; i < line.size(); i++) {
+    char c = line[i];
+    if (c == '"') {
+      quote_inside |= i > 0;
+      continue;
+    }
+    if (c != '=') continue;
+    if (first == std::string_view::npos) first = i;
+    if (i > 0 && line[i - 1] == ' ') return quote_inside && line[0] != '"' ? first : i;
+  }
+  return first;
 }
+
+// Most keys and values start and end with a printable ASCII byte: nothing to trim.
+std::string_view ini_trim(std::string_view text) { return is_trimmed_ascii(text) ? text : trim_white_space(text); }
+
+bool ini_starts_with_quote(std::string_view text) { return !text.empty() && (text[0] == '"' || text[0] == '\''); }
 
 // The key and value of a pair line as the map stores them, in the iterator's arena when they had to
 // be decoded or lowercased. False when the arena has no room.
 bool ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Line *out) {
-  out->written_key = trim_white_space(line.substr(0, separator));
-  std::string_view key;
-  if (!ini_unquote_view(it->arena, out->written_key, &key)) return false;
+  out->written_key = ini_trim(line.substr(0, separator));
+  std::string_view key = out->written_key;
+  if (ini_starts_with_quote(key) && !ini_unquote_view(it->arena, out->written_key, &key)) return false;
   if (it->options.lowercase_keys && !is_lower_ascii(key)) {
     key = lower_from_utf8(it->arena, key);
     if (!key.data()) return false;
   }
   out->key = key;
-  return ini_unquote_view(it->arena, trim_white_space(line.substr(separator + 1)), &out->value);
+  out->value = ini_trim(line.substr(separator + 1));
+  return !ini_starts_with_quote(out->value) || ini_unquote_view(it->arena, out->value, &out->value);
 }
 
 // ---- The map's tables. ----
@@ -179,45 +192,75 @@ bool ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Lin
 // Where `hash` sits in `slots` (mask + 1 of them) when `found` tells the entry that holds it, or
 // where it would go.
 template <class Entry, class Found>
-uint32_t ini_probe(Entry *const *slots, uint32_t mask, uint64_t hash, Found found) {
+uint32_t ini_probe(const Ini_Slot<Entry> *slots, uint32_t mask, uint64_t hash, Found found) {
   auto i = static_cast<uint32_t>(hash) & mask;
-  while (slots[i] && !(slots[i]->hash == hash && found(slots[i]))) i = (i + 1) & mask;
+  while (slots[i].entry && !(slots[i].hash == hash && found(slots[i].entry))) i = (i + 1) & mask;
   return i;
 }
 
-// Slots for `count` + 1 entries: a new table of twice the size when the table is empty or would be
-// more than three quarters full, filled with the entries of the old one. False when out of memory.
+// `slot` into a table that has room for it and does not hold its entry yet.
 template <class Entry>
-bool ini_make_room(Arena *arena, Entry ***slots, uint32_t *mask, uint32_t count) {
+void ini_place(Ini_Slot<Entry> *slots, uint32_t mask, Ini_Slot<Entry> slot) {
+  auto i = static_cast<uint32_t>(slot.hash) & mask;
+  while (slots[i].entry) i = (i + 1) & mask;
+  slots[i] = slot;
+}
+
+// The table for `count` + 1 entries: grown when one more entry would fill it past half, to twice
+// the size, or made with INI_TABLE_FIRST_SLOTS from the list at `first` (linked by `next`) when
+// there is none yet. At most half full, a search for a key that is not there probes two or three
+// slots on average. The old table is read in order, so that its entries land in the new one in
+// order too (slot i goes to i or i + the old size): no random reads. False when out of memory.
+template <class Entry>
+bool ini_make_room(Arena *arena, Ini_Slot<Entry> **slots, uint32_t *mask, uint32_t count, Entry *first) {
   uint32_t size = *slots ? *mask + 1 : 0;
-  if (*slots && (uint64_t{count} + 1) * 4 <= uint64_t{size} * 3) return true;
+  if (*slots && (uint64_t{count} + 1) * 2 <= size) return true;
   if (size > UINT32_MAX / 2) return false;
   uint32_t grown = size ? size * 2 : INI_TABLE_FIRST_SLOTS;
-  Entry **fresh = arena_push_array<Entry *>(arena, grown);
+  while ((uint64_t{count} + 1) * 2 > grown) grown *= 2;
+  auto *fresh = arena_push_array<Ini_Slot<Entry>>(arena, grown);
   if (!fresh) return false;
-  std::memset(fresh, 0, sizeof(Entry *) * grown);
-  for (uint32_t i = 0; i < size; i++) {
-    Entry *entry = (*slots)[i];
-    if (!entry) continue;
-    auto j = static_cast<uint32_t>(entry->hash) & (grown - 1);
-    while (fresh[j]) j = (j + 1) & (grown - 1);
-    fresh[j] = entry;
+  std::memset(static_cast<void *>(fresh), 0, sizeof(Ini_Slot<Entry>) * grown);
+  if (!*slots) {
+    for (Entry *entry = first; entry; entry = entry->next) ini_place(fresh, grown - 1, {entry->hash, entry});
+  } else {
+    // A run of entries that wraps past the end starts at the end: read from the first free slot,
+    // so that every entry's home comes before it.
+    uint32_t start = 0;
+    while ((*slots)[start].entry) start++;
+    for (uint32_t n = 0; n < size; n++) {
+      const Ini_Slot<Entry> &old = (*slots)[(start + n) & (size - 1)];
+      if (old.entry) ini_place(fresh, grown - 1, old);
+    }
   }
   *slots = fresh;
   *mask = grown - 1;
   return true;
 }
 
+// The pair of `section` with `key` and its `hash`, or null. A section of few pairs has no table
+// yet: its list is short.
+Ini_Pair *ini_section_pair(const Ini_Section *section, std::string_view key, uint64_t hash) {
+  if (!section->slots) {
+    for (Ini_Pair *pair = section->first; pair; pair = pair->next) {
+      if (pair->hash == hash && pair->key == key) return pair;
+    }
+    return nullptr;
+  }
+  return section->slots[ini_probe(section->slots, section->mask, hash, [&](const Ini_Pair *p) { return p->key == key; })]
+      .entry;
+}
+
 // The section named `name`, made (empty) when the map has none yet; null when out of memory.
 Ini_Section *ini_section(Section_Map *map, std::string_view name) {
-  if (!ini_make_room(&map->arena, &map->slots, &map->mask, map->count)) return nullptr;
+  if (!ini_make_room(&map->arena, &map->slots, &map->mask, map->count, map->first)) return nullptr;
   uint64_t hash = text_hash(name, map->seed);
   uint32_t i = ini_probe(map->slots, map->mask, hash, [&](const Ini_Section *s) { return s->name == name; });
-  if (map->slots[i]) return map->slots[i];
+  if (map->slots[i].entry) return map->slots[i].entry;
   auto *section = arena_push_array<Ini_Section>(&map->arena, 1);
   if (!section) return nullptr;
   *section = Ini_Section{nullptr, name, hash, nullptr, nullptr, nullptr, 0, 0};
-  map->slots[i] = section;
+  map->slots[i] = {hash, section};
   map->count++;
   (map->last ? map->last->next : map->first) = section;
   map->last = section;
@@ -227,17 +270,28 @@ Ini_Section *ini_section(Section_Map *map, std::string_view name) {
 // Stores `value` under `key` in `section`: a key already there takes the new value. False when out
 // of memory.
 bool ini_store(Section_Map *map, Ini_Section *section, std::string_view key, std::string_view value) {
-  if (!ini_make_room(&map->arena, &section->slots, &section->mask, section->count)) return false;
   uint64_t hash = text_hash(key, map->seed);
-  uint32_t i = ini_probe(section->slots, section->mask, hash, [&](const Ini_Pair *p) { return p->key == key; });
-  if (section->slots[i]) {
-    section->slots[i]->value = value;
+  // One probe finds the key or the free slot it goes to: the table has room for one more first.
+  if (section->count + 1 >= INI_TABLE_FROM_PAIRS &&
+      !ini_make_room(&map->arena, &section->slots, &section->mask, section->count, section->first)) {
+    return false;
+  }
+  Ini_Pair *pair = nullptr;
+  uint32_t slot = 0;
+  if (section->slots) {
+    slot = ini_probe(section->slots, section->mask, hash, [&](const Ini_Pair *p) { return p->key == key; });
+    pair = section->slots[slot].entry;
+  } else {
+    pair = ini_section_pair(section, key, hash);
+  }
+  if (pair) {
+    pair->value = value;
     return true;
   }
-  auto *pair = arena_push_array<Ini_Pair>(&map->arena, 1);
+  pair = arena_push_array<Ini_Pair>(&map->arena, 1);
   if (!pair) return false;
   *pair = Ini_Pair{nullptr, key, value, hash};
-  section->slots[i] = pair;
+  if (section->slots) section->slots[slot] = {hash, pair};
   section->count++;
   (section->last ? section->last->next : section->first) = pair;
   section->last = pair;
@@ -256,12 +310,19 @@ Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &opti
   if (!copy) return status_fail(FAILURE_OUT_OF_MEMORY);
   if (!text.empty()) std::memcpy(copy, text.data(), text.size());
   out->seed = hash_seed_from_address(copy);
+  out->keys_lowercased = options.lowercase_keys;
   Ini_Iterator it = ini_iterator(&out->arena, std::string_view(copy, text.size()), options);
   Ini_Line line;
   // The current section, found once per header rather than once per pair; a header with no pairs
   // under it makes no section.
   Ini_Section *section = nullptr;
-  while (ini_next_line(&it, &line)) {
+  for (;;) {
+    // Runs of empty lines cost nothing but their count.
+    while (!it.rest.empty() && (it.rest[0] == '\n' || (it.rest[0] == '\r' && it.rest.size() > 1 && it.rest[1] == '\n'))) {
+      it.rest.remove_prefix(it.rest[0] == '\n' ? 1 : 2);
+      it.number++;
+    }
+    if (!ini_next_line(&it, &line)) break;
     if (line.kind == Ini_Line_Kind::header) section = nullptr;
     if (line.kind != Ini_Line_Kind::pair) continue;
     if (!section) section = ini_section(out, line.section);
@@ -275,13 +336,11 @@ Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &opti
 const Ini_Section *ini_find_section(const Section_Map *map, std::string_view name) noexcept {
   if (!map->slots) return nullptr;
   uint64_t hash = text_hash(name, map->seed);
-  return map->slots[ini_probe(map->slots, map->mask, hash, [&](const Ini_Section *s) { return s->name == name; })];
+  return map->slots[ini_probe(map->slots, map->mask, hash, [&](const Ini_Section *s) { return s->name == name; })].entry;
 }
 
 const Ini_Pair *ini_find_pair(const Section_Map *map, const Ini_Section *section, std::string_view key) noexcept {
-  if (!section->slots) return nullptr;
-  uint64_t hash = text_hash(key, map->seed);
-  return section->slots[ini_probe(section->slots, section->mask, hash, [&](const Ini_Pair *p) { return p->key == key; })];
+  return ini_section_pair(section, key, text_hash(key, map->seed));
 }
 
 Ini_Iterator ini_iterator(Arena *arena, std::string_view text, const Ini_Options &options) noexcept {
@@ -297,7 +356,7 @@ bool ini_next_line(Ini_Iterator *it, Ini_Line *out) noexcept {
   std::string_view piece(begin, length);
   it->rest.remove_prefix(newline ? length + 1 : length);
   if (piece.ends_with('\r')) piece.remove_suffix(1);
-  std::string_view line = trim_white_space(piece);
+  std::string_view line = ini_trim(piece);
   *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}, {}};
   if (line.empty()) return true;
   if (line[0] == '[') {
@@ -308,7 +367,7 @@ bool ini_next_line(Ini_Iterator *it, Ini_Line *out) noexcept {
     return true;
   }
   std::string_view prefix = it->options.comment_prefix;
-  if (!prefix.empty() && line.starts_with(prefix)) {
+  if (!prefix.empty() && line[0] == prefix[0] && line.starts_with(prefix)) {
     out->kind = Ini_Line_Kind::comment;
     return true;
   }

@@ -27,6 +27,14 @@ struct Ini_Options {
 
 // ---- The map. ----
 
+// A slot of a table: the hash beside the entry, so that a search compares hashes without following
+// the entry pointers. A slot whose entry is null is free.
+template <class Entry>
+struct Ini_Slot {
+  uint64_t hash;
+  Entry *entry;
+};
+
 // One key and its value. All strings are UTF-8 as written in the file (after unquoting) and live in
 // the map's arena.
 struct Ini_Pair {
@@ -42,7 +50,7 @@ struct Ini_Section {
   uint64_t hash;
   Ini_Pair *first;
   Ini_Pair *last;
-  Ini_Pair **slots;  // open addressing by key hash; null slots are free
+  Ini_Slot<Ini_Pair> *slots;  // open addressing by key hash; none while the section has few pairs
   uint32_t count;    // pairs
   uint32_t mask;     // slot count - 1; the slot count is a power of two
 };
@@ -55,10 +63,11 @@ struct Section_Map {
   Arena arena;
   Ini_Section *first = nullptr;
   Ini_Section *last = nullptr;
-  Ini_Section **slots = nullptr;
+  Ini_Slot<Ini_Section> *slots = nullptr;
   uint32_t count = 0;  // sections
   uint32_t mask = 0;
   uint64_t seed = 0;   // of the hashes of this map: chosen when the map is built
+  bool keys_lowercased = false;  // read with lowercase_keys: every key is its own lowercase
 };
 
 // The section named `name` (exactly), or null.

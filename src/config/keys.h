@@ -72,10 +72,26 @@ constexpr Config_Key CONFIG_KEYS[] = {
 constexpr size_t CONFIG_KEY_COUNT = std::size(CONFIG_KEYS);
 static_assert(CONFIG_KEY_COUNT == 32, "two blocks of sixteen keys");
 
-// Whether `lowered` (a section name in lower case) names one of the blocks, "corvin" or "mael".
-constexpr bool config_is_block_section(std::string_view lowered) {
-  for (const Config_Key &key : CONFIG_KEYS) {
-    if (key.section() == lowered) return true;
+// The blocks' section names, in lower case, in the order of CONFIG_KEYS.
+constexpr std::string_view CONFIG_BLOCKS[] = {"corvin", "mael"};
+constexpr size_t CONFIG_BLOCK_COUNT = std::size(CONFIG_BLOCKS);
+
+// The index in CONFIG_BLOCKS of the block named `lowered` (a section name in lower case), or
+// CONFIG_BLOCK_COUNT for a section that is none of them.
+constexpr size_t config_block_index(std::string_view lowered) {
+  for (size_t b = 0; b < CONFIG_BLOCK_COUNT; b++) {
+    if (CONFIG_BLOCKS[b] == lowered) return b;
   }
-  return false;
+  return CONFIG_BLOCK_COUNT;
 }
+
+constexpr bool config_is_block_section(std::string_view lowered) { return config_block_index(lowered) < CONFIG_BLOCK_COUNT; }
+
+// Every key's section is one of the blocks.
+constexpr bool config_keys_are_in_blocks() {
+  for (const Config_Key &key : CONFIG_KEYS) {
+    if (!config_is_block_section(key.section())) return false;
+  }
+  return true;
+}
+static_assert(config_keys_are_in_blocks(), "a key of a section that is no block");

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "runtime/arena.h"
-#include "runtime/format.h"
 #include "runtime/log.h"
 #include "runtime/text.h"
 
@@ -12,19 +11,28 @@ namespace {
 
 constexpr std::string_view CONFIG_COMMENT_CUT = ";";
 
-// One full key of the flat key table and its value. An entry whose full key has null data is free.
-struct Flat_Entry {
-  std::string_view full_key;  // "<section>.<key>", both lowercased, in the scratch
-  std::string_view value;     // cut and trimmed: a part of the Section_Map's value
-  uint64_t hash;
+constexpr size_t config_longest_block_name() {
+  size_t longest = 0;
+  for (std::string_view block : CONFIG_BLOCKS) longest = block.size() > longest ? block.size() : longest;
+  return longest;
+}
+
+// Lowercasing takes no code point to ASCII but the ASCII letters and U+0130 (two bytes, to "i"): a
+// name that lowercases to a block's name is at most twice as long as it, and a longer one need not
+// be lowercased at all.
+constexpr size_t CONFIG_BLOCK_NAME_MAX_BYTES = 2 * config_longest_block_name();
+
+// The sections of one block, in the map's order, linked in the scratch.
+struct Config_Block_Section {
+  const Ini_Section *section;
+  Config_Block_Section *next;
 };
 
-// Full key to value, by open addressing, sized once for every pair it can take: the table never
-// grows. Lives in the scratch and outlives neither the scratch nor the Section_Map.
-struct Flat_Key_Table {
-  Flat_Entry *entries;
-  size_t mask;  // entry count - 1, a power of two at least twice the pairs it can take
-  uint64_t seed;
+struct Config_Blocks {
+  Config_Block_Section *first[CONFIG_BLOCK_COUNT];
+  Config_Block_Section *last[CONFIG_BLOCK_COUNT];
+  size_t sections[CONFIG_BLOCK_COUNT];
+  size_t pairs[CONFIG_BLOCK_COUNT];
 };
 
 // The value as the flattening keeps it: only what comes before the first ";", trimmed.
@@ -32,74 +40,89 @@ std::string_view config_cut_value(std::string_view value) {
   return trim_white_space(value.substr(0, value.find(CONFIG_COMMENT_CUT)));
 }
 
-// The entry that holds `full_key`, or the free entry where it would go.
-Flat_Entry *config_flat_find(const Flat_Key_Table &table, std::string_view full_key, uint64_t hash) {
-  size_t i = hash & table.mask;
-  while (table.entries[i].full_key.data() && !(table.entries[i].hash == hash && table.entries[i].full_key == full_key)) {
-    i = (i + 1) & table.mask;
+// The block that the section named `name` belongs to (CONFIG_BLOCK_COUNT: none) into `*block`.
+Status config_block_of(Arena *scratch, std::string_view name, size_t *block) {
+  *block = CONFIG_BLOCK_COUNT;
+  if (name.size() > CONFIG_BLOCK_NAME_MAX_BYTES) return STATUS_OK;
+  if (is_lower_ascii(name)) {
+    *block = config_block_index(name);
+    return STATUS_OK;
   }
-  return &table.entries[i];
+  Arena_Mark mark = arena_mark(scratch);
+  std::string_view lowered = lower_from_utf8(scratch, name);
+  if (lowered.data()) *block = config_block_index(lowered);
+  arena_pop_to(scratch, mark);
+  return lowered.data() ? STATUS_OK : status_fail(FAILURE_OUT_OF_MEMORY);
 }
 
-// A table with room for `pairs` entries, or entries null when the scratch has none.
-Flat_Key_Table config_flat_table(Arena *scratch, size_t pairs) {
-  Flat_Key_Table table{};
-  size_t size = 4;
-  while (size < pairs * 2) size *= 2;
-  table.entries = arena_push_array<Flat_Entry>(scratch, size);
-  if (!table.entries) return table;
-  std::memset(static_cast<void *>(table.entries), 0, sizeof(Flat_Entry) * size);
-  table.mask = size - 1;
-  table.seed = hash_seed_from_address(table.entries);
-  return table;
-}
-
-// Builds the flat key table of the block sections' pairs into `*table`, in the scratch.
-Status config_flatten(Arena *scratch, const Section_Map &sections, Flat_Key_Table *table) {
-  // Each section's lowercased name, when it names a block; sized once, and read twice: to size the
-  // table, then to fill it.
-  auto *blocks = arena_push_array<std::string_view>(scratch, sections.count);
-  if (sections.count && !blocks) return status_fail(FAILURE_OUT_OF_MEMORY);
-  size_t pairs = 0;
-  size_t n = 0;
-  for (const Ini_Section *section = sections.first; section; section = section->next, n++) {
-    std::string_view lowered = is_lower_ascii(section->name) ? section->name : lower_from_utf8(scratch, section->name);
-    if (!lowered.data() && !section->name.empty()) return status_fail(FAILURE_OUT_OF_MEMORY);
-    blocks[n] = config_is_block_section(lowered) ? lowered : std::string_view();
-    if (!blocks[n].empty()) pairs += section->count;
-  }
-  *table = config_flat_table(scratch, pairs);
-  if (!table->entries) return status_fail(FAILURE_OUT_OF_MEMORY);
-  n = 0;
-  for (const Ini_Section *section = sections.first; section; section = section->next, n++) {
-    if (blocks[n].empty()) continue;
-    for (const Ini_Pair *pair = section->first; pair; pair = pair->next) {
-      std::string_view full_key = config_full_key(scratch, blocks[n], pair->key);
-      if (!full_key.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
-      uint64_t hash = text_hash(full_key, table->seed);
-      Flat_Entry *entry = config_flat_find(*table, full_key, hash);
-      if (entry->full_key.data()) {
-        log_error("Duplicate key: {}", pair->key);
-        return status_fail(FAILURE_DUPLICATE_KEY);
-      }
-      *entry = Flat_Entry{full_key, config_cut_value(pair->value), hash};
-    }
+// Sorts the map's sections into the blocks; the others are left out.
+Status config_find_blocks(Arena *scratch, const Section_Map &sections, Config_Blocks *blocks) {
+  *blocks = {};
+  for (const Ini_Section *section = sections.first; section; section = section->next) {
+    size_t b;
+    Status found = config_block_of(scratch, section->name, &b);
+    if (!found.ok()) return found;
+    if (b == CONFIG_BLOCK_COUNT) continue;
+    auto *link = arena_push_array<Config_Block_Section>(scratch, 1);
+    if (!link) return status_fail(FAILURE_OUT_OF_MEMORY);
+    *link = {section, nullptr};
+    (blocks->last[b] ? blocks->last[b]->next : blocks->first[b]) = link;
+    blocks->last[b] = link;
+    blocks->sections[b]++;
+    blocks->pairs[b] += section->count;
   }
   return STATUS_OK;
 }
 
+// FAILURE_DUPLICATE_KEY when two sections of one block hold the same key. Within a section the
+// reader keeps every key once, so only a block of several sections (names that differ in letter
+// case alone) can hold one twice: their pairs meet in one table in the scratch, by the hash the map
+// gave each key.
+Status config_check_duplicates(Arena *scratch, const Config_Block_Section *first, size_t pairs) {
+  size_t size = 4;
+  while (size < pairs * 2) size *= 2;
+  Arena_Mark mark = arena_mark(scratch);
+  auto **table = arena_push_array<const Ini_Pair *>(scratch, size);
+  if (!table) return status_fail(FAILURE_OUT_OF_MEMORY);
+  std::memset(static_cast<void *>(table), 0, sizeof(const Ini_Pair *) * size);
+  Status status = STATUS_OK;
+  for (const Config_Block_Section *s = first; s && status.ok(); s = s->next) {
+    for (const Ini_Pair *pair = s->section->first; pair; pair = pair->next) {
+      size_t i = pair->hash & (size - 1);
+      while (table[i] && !(table[i]->hash == pair->hash && table[i]->key == pair->key)) i = (i + 1) & (size - 1);
+      if (table[i]) {
+        log_error("Duplicate key: {}", pair->key);
+        status = status_fail(FAILURE_DUPLICATE_KEY);
+        break;
+      }
+      table[i] = pair;
+    }
+  }
+  arena_pop_to(scratch, mark);
+  return status;
+}
+
+// The value of the expected `key` in its block (a block without duplicates holds it at most once).
+const Ini_Pair *config_find(const Section_Map &sections, const Config_Blocks &blocks, const Config_Key &key) {
+  for (const Config_Block_Section *s = blocks.first[config_block_index(key.section())]; s; s = s->next) {
+    const Ini_Pair *pair = ini_find_pair(&sections, s->section, key.field_name());
+    if (pair) return pair;
+  }
+  return nullptr;
+}
+
 // Converts every expected key, in order, into a fresh Config, then normalises the tints.
-Result<Config> config_convert(Arena *scratch, const Flat_Key_Table &table) {
+Result<Config> config_convert(Arena *scratch, const Section_Map &sections, const Config_Blocks &blocks) {
   Config fresh{};
   for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
     const Config_Key &key = CONFIG_KEYS[i];
-    const Flat_Entry *found = config_flat_find(table, key.full_key, text_hash(key.full_key, table.seed));
+    const Ini_Pair *found = config_find(sections, blocks, key);
     auto index = static_cast<int16_t>(i);
-    if (!found->full_key.data()) {
+    if (!found) {
       log_error("Missing expected key: {}", key.full_key);
       return status_fail(FAILURE_MISSING_KEY, OS_OK, index);
     }
-    Status converted = key.convert(scratch, &((fresh.*key.block).*key.field), key.full_key, found->value);
+    Status converted = key.convert(scratch, &((fresh.*key.block).*key.field), key.full_key, config_cut_value(found->value));
     if (converted.failure == FAILURE_OUT_OF_MEMORY) return converted;
     if (!converted.ok()) return status_fail(converted.failure, OS_OK, index);
   }
@@ -112,27 +135,22 @@ Result<Config> config_convert(Arena *scratch, const Flat_Key_Table &table) {
 
 }  // namespace
 
-std::string_view config_full_key(Arena *scratch, std::string_view lowered_section, std::string_view key) noexcept {
-  std::string_view lowered = is_lower_ascii(key) ? key : lower_from_utf8(scratch, key);
-  if (!lowered.data() && !key.empty()) return {};
-  size_t size = lowered_section.size() + 1 + lowered.size();
-  char *full = static_cast<char *>(arena_push(scratch, size, 1));
-  if (!full) return {};
-  Format_Buffer buffer = format_buffer(full, size);
-  format_to(&buffer, "{}.{}", lowered_section, lowered);
-  return format_text(buffer);
-}
-
 int32_t normalise_tint(int32_t tint) noexcept {
   int64_t magnitude = tint < 0 ? -int64_t{tint} : int64_t{tint};
   return static_cast<int32_t>(magnitude % 256);
 }
 
 Result<Config> config_from_map(Arena *scratch, const Section_Map &sections) noexcept {
-  Flat_Key_Table table{};
-  Status flattened = config_flatten(scratch, sections, &table);
-  if (!flattened.ok()) return flattened;
-  return config_convert(scratch, table);
+  RUNTIME_ASSERT(sections.keys_lowercased, "config_from_map takes a map read with lowercase_keys");
+  Config_Blocks blocks;
+  Status found = config_find_blocks(scratch, sections, &blocks);
+  if (!found.ok()) return found;
+  for (size_t b = 0; b < CONFIG_BLOCK_COUNT; b++) {
+    if (blocks.sections[b] < 2) continue;
+    Status unique = config_check_duplicates(scratch, blocks.first[b], blocks.pairs[b]);
+    if (!unique.ok()) return unique;
+  }
+  return config_convert(scratch, sections, blocks);
 }
 
 Result<Config> config_from_text(Arena *scratch, std::string_view text) noexcept {

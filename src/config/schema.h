@@ -17,14 +17,16 @@ struct Arena;
 // lowercased.
 constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
 
-// The Config that `sections` describe: the pairs of the sections named "corvin" or "mael" (in any
-// letter case) become full keys "<section>.<key>" (both lowercased) with their values cut at the
-// first ";" and trimmed; every expected key is converted in the order of CONFIG_KEYS; then the
-// tints are normalised. The first failure ends it: FAILURE_DUPLICATE_KEY when two sections whose
-// names differ only in letter case hold the same key; FAILURE_MISSING_KEY, _NOT_A_TRUTH_VALUE or
-// _NOT_AN_INTEGER with the expected key's index in CONFIG_KEYS as the status's key_index;
-// FAILURE_OUT_OF_MEMORY. Logs each failure as the reloader's records name it. Temporaries, the flat
-// key table among them, go to `scratch`.
+// The Config that `sections` describe. `sections` must have been read with lowercase_keys, as
+// CONFIG_FILE_INI_OPTIONS reads it (lowercasing is idempotent, so its keys are their own lowercase).
+// The sections whose names lowercase to "corvin" or "mael" are the blocks; every expected key is
+// looked up in its block (the full key "<section>.<key>", both lowercased), its value cut at the
+// first ";" and trimmed, and converted, in the order of CONFIG_KEYS; then the tints are
+// normalised. The first failure ends it: FAILURE_DUPLICATE_KEY when two sections of one block (names
+// that differ only in letter case) hold the same key, whatever key; FAILURE_MISSING_KEY,
+// _NOT_A_TRUTH_VALUE or _NOT_AN_INTEGER with the expected key's index in CONFIG_KEYS as the
+// status's key_index; FAILURE_OUT_OF_MEMORY. Logs each failure as the reloader's records name it.
+// Temporaries go to `scratch`. Other sections and keys cost nothing beyond a look at their names.
 Result<Config> config_from_map(Arena *scratch, const Section_Map &sections) noexcept;
 
 // The same for the file's `text`, read as the reloader reads the file (CONFIG_FILE_INI_OPTIONS).
@@ -32,9 +34,3 @@ Result<Config> config_from_text(Arena *scratch, std::string_view text) noexcept;
 
 // The absolute value of `tint` modulo 256; the smallest 32-bit value gives 0.
 int32_t normalise_tint(int32_t tint) noexcept;
-
-// ---- The flattening's key rule, for the validator's diagnosis. ----
-
-// "<lowered_section>.<key lowercased>" in `scratch` (lowered_section is already lowercased, as
-// lower_from_utf8 gives it); data() is null when the scratch is exhausted.
-std::string_view config_full_key(Arena *scratch, std::string_view lowered_section, std::string_view key) noexcept;

@@ -245,12 +245,12 @@ TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
   EXPECT_EQ(ini_find_section(&loaded.map, "S1"), nullptr);
 
   // Iteration meets every pair once, and the probing above had collisions to get past: keys whose
-  // hashes share a home slot.
+  // hashes share a home slot. (A section of a few keys has no table yet.)
   size_t in_order = 0, displaced = 0;
   for (const Ini_Section *section = loaded.map.first; section; section = section->next) {
     for (const Ini_Pair *pair = section->first; pair; pair = pair->next) {
       in_order++;
-      displaced += section->slots[pair->hash & section->mask] != pair;
+      displaced += section->slots && section->slots[pair->hash & section->mask].entry != pair;
     }
   }
   EXPECT_EQ(in_order, pairs);

@@ -2,6 +2,8 @@
 #include "tools/check/config_diagnose.h"
 
 #include <algorithm>
+#include <new>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -11,8 +13,15 @@
 
 namespace {
 
+// "<lowered_section>.<key lowercased>", the full key a pair of a block section makes.
+std::string diagnose_full_key(Arena *scratch, std::string_view lowered_section, std::string_view key) {
+  std::string_view lowered = lower_from_utf8(scratch, key);
+  if (!lowered.data()) throw std::bad_alloc();
+  return std::string(lowered_section).append(".").append(lowered);
+}
+
 // The pair lines of the block sections, by full key (as the flattening makes it), in file order.
-using Config_Key_Lines = std::unordered_map<std::string_view, std::vector<Config_Place>>;
+using Config_Key_Lines = std::unordered_map<std::string, std::vector<Config_Place>>;
 
 struct Config_Lines {
   Config_Key_Lines pairs;
@@ -41,9 +50,7 @@ Status diagnose_scan(Arena *scratch, std::string_view text, Config_Lines *lines)
       continue;
     }
     if (!config_is_block_section(lowered)) continue;
-    std::string_view full_key = config_full_key(scratch, lowered, line.key);
-    if (!full_key.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
-    lines->pairs[full_key].push_back({line.number, std::string(line.section)});
+    lines->pairs[diagnose_full_key(scratch, lowered, line.key)].push_back({line.number, std::string(line.section)});
   }
   return it.status;
 }
@@ -129,6 +136,6 @@ void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *ou
     if (!found.ok()) out->status = found;
     return;
   }
-  auto found = lines.pairs.find(key.full_key);
+  auto found = lines.pairs.find(std::string(key.full_key));
   if (found != lines.pairs.end()) out->key_places = found->second;
 }
