@@ -1,7 +1,6 @@
 // The game functions the module calls, by 64-bit hash, each with what the module relies on.
 // The bridge (bridge.h) wraps each in a typed procedure of the same name.
 #pragma once
-#include <cstddef>
 #include <cstdint>
 
 // The player's ped for this frame, as a 64-bit entity handle.
@@ -28,39 +27,3 @@ constexpr uint64_t NATIVE_SET_TEXT_COLOR = 0x16FA5CE47F184F1E;
 constexpr uint64_t NATIVE_MAKE_TEXT_STRING = 0xFA925AC00EB830B9;
 // Draws a text made by make_text_string with the scale and colour set before it.
 constexpr uint64_t NATIVE_DISPLAY_TEXT = 0x16794E044C9EFB58;
-
-// What a native does to the game: only read its state, or change it (draw on the screen included).
-enum class Native_Effect { reads_only, changes_game };
-
-struct Native_Info {
-  uint64_t hash;
-  const char *name;  // the module's name for it
-  Native_Effect effect;
-};
-
-// Every native the module calls: its hash, the module's name for it, and what it does to the game
-// (the simulated game reports a frame in which a module made reads alone as quiet).
-constexpr Native_Info NATIVE_TABLE[] = {
-    {NATIVE_GET_PLAYER_PED, "get_player_ped", Native_Effect::reads_only},
-    {NATIVE_GET_ENTITY_MODEL, "get_entity_model", Native_Effect::reads_only},
-    {NATIVE_GET_NUM_COMPONENTS, "get_num_components", Native_Effect::reads_only},
-    {NATIVE_GET_COMPONENT_CATEGORY, "get_component_category", Native_Effect::reads_only},
-    {NATIVE_GET_COMPONENT_TINT, "get_component_tint", Native_Effect::reads_only},
-    {NATIVE_GET_COMPONENT_ASSETS, "get_component_assets", Native_Effect::reads_only},
-    {NATIVE_SET_COMPONENT_TINT, "set_component_tint", Native_Effect::changes_game},
-    {NATIVE_REFRESH_PED_VARIATION, "refresh_ped_variation", Native_Effect::changes_game},
-    {NATIVE_SET_TEXT_SCALE, "set_text_scale", Native_Effect::changes_game},
-    {NATIVE_SET_TEXT_COLOR, "set_text_color", Native_Effect::changes_game},
-    {NATIVE_MAKE_TEXT_STRING, "make_text_string", Native_Effect::changes_game},
-    {NATIVE_DISPLAY_TEXT, "display_text", Native_Effect::changes_game},
-};
-
-constexpr size_t NATIVE_COUNT = sizeof NATIVE_TABLE / sizeof NATIVE_TABLE[0];
-
-// The module's name for `hash`, or null for a hash the module never calls.
-constexpr const char *native_name(uint64_t hash) {
-  for (const Native_Info &info : NATIVE_TABLE) {
-    if (info.hash == hash) return info.name;
-  }
-  return nullptr;
-}

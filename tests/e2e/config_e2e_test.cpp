@@ -1,13 +1,14 @@
 // The real ManeShade.asi following ManeShade.ini in the simulated game, on the Windows file system:
 // when a save is picked up, what a failed save shows, what the module keeps, and the exact words of
-// the line it draws.
+// the line it draws; and a reload whose heap requests the game refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "host/natives.h"
 #include "tests/e2e/harness.h"
 
 namespace {
@@ -171,6 +172,85 @@ TEST(ConfigFile, SavesThatAreNeverLostNorTorn) {
        {{0, 11, PARSE_LINE, 1}}},
   };
   for (const File_Case &c : cases) run_file_case(c);
+}
+
+// The game clock set back an hour: the module looks at once (waiting for the clock to pass the last
+// look by a second would mean an hour without a look), then once a second from the new time.
+TEST(ConfigFile, ClockSetBack) {
+  run_file_case({"clock_back", 40,
+                 ini_write(0, "write", "-60s", GOOD_57) + "at 15 clock back 3600s\n" +
+                     ini_write(15, "replace", "now", GOOD_80) + ini_write(17, "replace", "now", GOOD_99),
+                 {},
+                 {{0, 14, "", 57},
+                  {15, 24, "", 80},    // looked at once; the save of frame 17 waits for the look a second on
+                  {25, 39, "", 99}}});
+}
+
+// Another program locked a part of the file: the module's read fails after a good open. Nothing
+// was read, so the same version is read again at the next look.
+TEST(ConfigFile, ReadFailsAfterTheOpen) {
+  run_file_case({"read_fails", 40,
+                 ini_write(0, "write", "-60s", GOOD_57) + ini_write(15, "replace", "now", GOOD_80) +
+                     "at 15 ini read fail\n",
+                 {},
+                 {{0, 19, "", 57}, {20, 29, PARSE_LINE, 57}, {30, 39, "", 80}}});
+}
+
+// The heap requests of the module in `frame`, and how many the game refused.
+std::pair<int64_t, int64_t> heap_in_frame(const Sim_Run &run, int64_t frame) {
+  for (const Json_Value *h : run.events_of("heap")) {
+    if (h->i64("frame") == frame) return {h->i64("requests"), h->i64("refused")};
+  }
+  return {0, 0};
+}
+
+// A reload that runs out of memory at each of its heap requests in turn. From frame 20, the look
+// that reads a changed save, the module's next K requests succeed and every later one fails; from
+// frame 21 the heap is back, and a save of frame 25 is read at the look in frame 30. K grows until a
+// reload completes within its K requests.
+TEST(HeapFailure, EachRequestOfAReloadRefusedInTurn) {
+  constexpr int MAX_REQUESTS = 64;
+  bool completed = false;
+  for (int k = 0; k <= MAX_REQUESTS && !completed; k++) {
+    Sim_Options options;
+    options.scenario = file_session(40, ini_write(0, "write", "-60s", GOOD_57) +
+                                            ini_write(15, "replace", "now", GOOD_80) + "at 20 heap fail after " +
+                                            std::to_string(k) + "\nat 21 heap ok\n" +
+                                            ini_write(25, "replace", "now", GOOD_99));
+    Sim_Run run = run_sim("heap_" + std::to_string(k), options);
+    ASSERT_TRUE(run.completed() && run.exit_code == 0)
+        << "K = " << k << ": the game did not survive the reload (exit code 0x" << std::hex << run.exit_code
+        << std::dec << ")\nthe timeline ends:\n"
+        << run.out.substr(run.out.size() - std::min<size_t>(run.out.size(), 300)) << "\n" << run.summary();
+    EXPECT_TRUE(run.events_of("problem").empty()) << "K = " << k << ": " << run.summary();
+    std::vector<const Json_Value *> imports = run.events_of("heap_imports");
+    ASSERT_EQ(imports.size(), 1u) << run.summary();
+    ASSERT_FALSE(imports[0]->get("functions")->items.empty()) << "the module's heap goes through the game";
+
+    auto [requests, refused] = heap_in_frame(run, 20);
+    completed = refused == 0;
+    std::vector<Frame_View> view = frames_of(run, 40);
+    auto expect = [&](int from, int to, const std::string &line, int hair) {
+      for (int f = from; f <= to; f++) {
+        EXPECT_EQ(view[static_cast<size_t>(f)].line, line) << "K = " << k << ", frame " << f;
+        EXPECT_EQ(view[static_cast<size_t>(f)].hair, hair) << "K = " << k << ", frame " << f;
+      }
+    };
+    expect(0, 19, "", 57);
+    if (completed) {
+      expect(20, 29, "", 80);  // the reload needed no more than K requests
+    } else {
+      // In the frame of the failure itself the line may find no memory to be drawn in.
+      EXPECT_TRUE(view[20].line.empty() || view[20].line == PARSE_LINE) << "K = " << k << ": " << view[20].line;
+      EXPECT_EQ(view[20].hair, 57) << "K = " << k;
+      expect(21, 29, PARSE_LINE, 57);
+    }
+    expect(30, 39, "", 99);  // the next save, with the heap back
+    if (testing::Test::HasFailure()) break;
+    std::printf("K = %d: %lld heap requests in the reload's frame, %lld refused\n", k, static_cast<long long>(requests),
+                static_cast<long long>(refused));
+  }
+  EXPECT_TRUE(completed) << "no reload completed within " << MAX_REQUESTS << " heap requests";
 }
 
 // The text of `ascii` with CRLF line ends, saved as Notepad saves "Unicode": UTF-16 with its mark.

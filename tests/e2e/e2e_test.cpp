@@ -7,8 +7,7 @@
 #include <set>
 #include <string>
 
-#include "host/natives.h"
-#include "src/script/tint.h"
+#include "tools/game/game_interface.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/probe.h"
 
@@ -81,11 +80,11 @@ void expect_reads_only(const Sim_Run &run, int frames, uint64_t (*ped_at)(int64_
     std::vector<Trace_Record> calls = run.calls_in_frame(f);
     ASSERT_EQ(calls.size(), 2u) << "frame " << f;
     EXPECT_EQ(calls[0].name, "get_player_ped");
-    EXPECT_EQ(calls[0].hash, NATIVE_GET_PLAYER_PED);
+    EXPECT_EQ(calls[0].hash, GAME_NATIVE_GET_PLAYER_PED);
     EXPECT_TRUE(calls[0].args.empty());
     EXPECT_EQ(calls[0].result, ped_at(f)) << "frame " << f;
     EXPECT_EQ(calls[1].name, "get_entity_model");
-    EXPECT_EQ(calls[1].hash, NATIVE_GET_ENTITY_MODEL);
+    EXPECT_EQ(calls[1].hash, GAME_NATIVE_GET_ENTITY_MODEL);
     // The handle goes back whole: a 32-bit truncation would lose the high half.
     ASSERT_EQ(calls[1].args.size(), 1u);
     EXPECT_EQ(calls[1].args[0], calls[0].result) << "frame " << f;
@@ -120,14 +119,14 @@ TEST_P(Module_With_Model, ReadsPedAndModelEveryFrameAndWritesNothing) {
 
 // Both characters and a model that is neither: with both blocks off each is left alone.
 INSTANTIATE_TEST_SUITE_P(Models, Module_With_Model,
-                         testing::Values(Model_Case{"corvin", CORVIN_MODEL}, Model_Case{"mael", MAEL_MODEL},
+                         testing::Values(Model_Case{"corvin", GAME_MODEL_CORVIN}, Model_Case{"mael", GAME_MODEL_MAEL},
                                          Model_Case{"0x12345678", 0x12345678}),
                          [](const testing::TestParamInfo<Model_Case> &param_info) {
                            return std::string(param_info.param.scenario_model).substr(0, 6);
                          });
 
 uint64_t ped_switching_at_5(int64_t frame) { return frame < 5 ? PED : OTHER_PED; }
-uint32_t model_switching_at_8(int64_t frame) { return frame < 8 ? CORVIN_MODEL : MAEL_MODEL; }
+uint32_t model_switching_at_8(int64_t frame) { return frame < 8 ? GAME_MODEL_CORVIN : GAME_MODEL_MAEL; }
 
 // A module that kept the first frame's handle would ask for the model of a ped that is gone.
 TEST(Module, AsksForTheModelOfThisFramesPed) {
@@ -167,7 +166,7 @@ TEST(Module, RegistersOneScriptWithItsOwnHandleAndUnregistersItOnUnload) {
 // With the character off the module must not fight the game: a tint the game sets stays.
 TEST(Module, LeavesTintsThatTheGameSets) {
   Sim_Run run = run_sim("game_tint", disabled_session(session(10, "corvin", "at 3 tint beard 90 91 92 palette 5\n")));
-  expect_reads_only(run, 10, always_ped, [](int64_t) { return CORVIN_MODEL; });
+  expect_reads_only(run, 10, always_ped, [](int64_t) { return GAME_MODEL_CORVIN; });
   const Final_Component *beard = run.component("beard");
   ASSERT_NE(beard, nullptr) << run.summary();
   EXPECT_EQ(beard->tints[0], 90);

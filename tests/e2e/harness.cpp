@@ -190,6 +190,8 @@ std::wstring test_program_folder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
+bool Sim_Run::completed() const { return started && !events_of("final").empty(); }
+
 std::vector<const Json_Value *> Sim_Run::events_of(const std::string &kind) const {
   std::vector<const Json_Value *> found;
   for (const Json_Value &e : events) {

@@ -45,6 +45,9 @@ struct Sim_Run {
   std::vector<Final_Component> components;  // from the "final" event
   std::vector<std::string> format_errors;   // trace or events lines not in the documented form
 
+  // The game ran to its end and wrote its final state. A game that dies (a module's stack overflow
+  // under Wine, say) may still report exit code 0.
+  bool completed() const;
   // The events of one kind ("register", "problem", ...), in file order.
   std::vector<const Json_Value *> events_of(const std::string &kind) const;
   // The trace records of one frame, in call order.

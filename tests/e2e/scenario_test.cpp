@@ -2,7 +2,7 @@
 // with the line of the fault.
 #include <gtest/gtest.h>
 
-#include "src/script/tint.h"
+#include "tools/game/game_interface.h"
 #include "tools/sim/scenario.h"
 
 namespace {
@@ -36,10 +36,10 @@ TEST(Scenario, ReadsTheSessionSettingsAndComponents) {
   // 2024-02-29T23:59:59Z: a leap day.
   EXPECT_EQ(s.clock_start_ticks, 133'537'247'990'000'000u);
   EXPECT_EQ(s.ped, 0xFFFFFFFF00000001u);
-  EXPECT_EQ(s.model, MAEL_MODEL);
+  EXPECT_EQ(s.model, GAME_MODEL_MAEL);
   ASSERT_EQ(s.components.size(), 2u);
   EXPECT_EQ(s.components[0].name, "locks");
-  EXPECT_EQ(s.components[0].category, CATEGORY_HAIR);
+  EXPECT_EQ(s.components[0].category, 0x864B03AEu) << "hair";
   EXPECT_EQ(s.components[0].palette, 16u);
   EXPECT_EQ(s.components[0].tints[0], -1);
   EXPECT_EQ(s.components[0].tints[2], 2147483647);
@@ -90,6 +90,25 @@ TEST(Scenario, IniContentIsTakenLiterally) {
   EXPECT_EQ(s.steps[4].mtime.offset_ticks, 15'000'000);
 }
 
+TEST(Scenario, ReadsTheClockHeapAndReadFailureSteps) {
+  Scenario s = parse_ok(
+      "at 1 clock back 3600s\n"
+      "at 2 clock back 0.25ms\n"
+      "at 3 heap fail after 0\n"
+      "at 4 heap fail after 12\n"
+      "at 5 heap ok\n"
+      "at 6 ini read fail\n");
+  ASSERT_EQ(s.steps.size(), 6u);
+  EXPECT_EQ(s.steps[0].kind, Step_Kind::clock_back);
+  EXPECT_EQ(s.steps[0].clock_back_ticks, 36'000'000'000u);
+  EXPECT_EQ(s.steps[1].clock_back_ticks, 2'500u);
+  EXPECT_EQ(s.steps[2].kind, Step_Kind::heap_fail);
+  EXPECT_EQ(s.steps[2].heap_allowed, 0) << "every request fails at once";
+  EXPECT_EQ(s.steps[3].heap_allowed, 12);
+  EXPECT_EQ(s.steps[4].kind, Step_Kind::heap_ok);
+  EXPECT_EQ(s.steps[5].kind, Step_Kind::ini_read_fail);
+}
+
 struct Bad_Case {
   const char *text;
   int line;
@@ -129,6 +148,15 @@ const Bad_Case BAD_CASES[] = {
     {"at 1 ini size 2GB\n", 1, "'2GB'"},
     {"at 1 ini size 10 mtime\n", 1, "ini size BYTES"},
     {"at 1 ini torn mtime now\n", 1, "expected the content"},
+    {"at 1 ini read\n", 1, "ini read fail"},
+    {"at 1 ini read fails\n", 1, "ini read fail"},
+    {"at 1 clock back 10\n", 1, "'10' is not a duration"},
+    {"at 1 clock forward 10s\n", 1, "clock back DURATION"},
+    // Before 1601-01-01, which the game clock (a FILETIME) cannot show: at frame 1 of 16.667 ms.
+    {"start 1601-01-01T00:00:00Z\nat 1 clock back 0.016667s\nat 1 clock back 1ms\n", 3, "before 1601"},
+    {"at 1 heap fail after -1\n", 1, "'-1' is not an integer"},
+    {"at 1 heap fail 3\n", 1, "heap fail after COUNT"},
+    {"at 1 heap ok now\n", 1, "heap fail after COUNT"},
     {"at -1 model mael\n", 1, "'-1' is not an integer"},
     {"colour red\n", 1, "unknown line 'colour'"},
     {"ped 0x1FFFFFFFFFFFFFFFF\n", 1, "not a 64-bit handle"},
@@ -151,7 +179,7 @@ TEST(Scenario, LinesAfterAContentBlockKeepTheirNumbers) {
 
 TEST(Scenario, FormatsTheClock) {
   EXPECT_EQ(format_clock(DEFAULT_CLOCK_START_TICKS), "2026-01-01T00:00:00Z");
-  EXPECT_EQ(format_clock(DEFAULT_CLOCK_START_TICKS + 86'399 * TICKS_PER_SECOND + 9'999'999), "2026-01-01T23:59:59Z");
+  EXPECT_EQ(format_clock(DEFAULT_CLOCK_START_TICKS + 86'399 * CLOCK_TICKS_PER_SECOND + 9'999'999), "2026-01-01T23:59:59Z");
   EXPECT_EQ(format_clock(133'537'247'990'000'000u), "2024-02-29T23:59:59Z");
 }
 

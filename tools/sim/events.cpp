@@ -1,21 +1,13 @@
-// The trace, the events file and the host observer; see events.h. Registrations are the loader's
-// to judge (loader.h); this file only hands them on.
+// The trace and the events file; see events.h.
 #include "tools/sim/events.h"
 
 #include <cstdio>
 
-#include "tools/sim/loader.h"
+#include "tools/game/game_interface.h"
 #include "tools/sim/text.h"
+#include "tools/sim/world.h"
 
 namespace {
-
-// The row of `hash` in NATIVE_TABLE, or null for a native the module does not call.
-const Native_Info *events_native_info(uint64_t hash) {
-  for (const Native_Info &info : NATIVE_TABLE) {
-    if (info.hash == hash) return &info;
-  }
-  return nullptr;
-}
 
 void events_write_trace(const Session &s, const Standin_Event &e, const char *name) {
   Json_Writer line;
@@ -31,23 +23,6 @@ void events_write_trace(const Session &s, const Standin_Event &e, const char *na
   json_end_object(&line);
   line.text.push_back('\n');
   std::fputs(line.text.c_str(), s.files.trace);
-}
-
-void events_on_native_call(Session &s, const Standin_Event &e) {
-  s.frame.calls++;
-  s.totals.calls++;
-  const Native_Info *info = events_native_info(e.hash);
-  // A call without nativeInit reads hash 0 whatever was meant: its name is unknown.
-  const char *name = ((e.flags & STANDIN_CALL_NOT_BEGUN) || !info) ? nullptr : info->name;
-  if (!name) s.totals.unknown++;
-  if (!info || info->effect != Native_Effect::reads_only) s.frame.changed_game = true;
-  if (info) s.totals.calls_by_native[info - NATIVE_TABLE]++;
-  if (s.files.trace) events_write_trace(s, e, name);
-}
-
-void events_on_script_returned(Session &s, const Standin_Event &e) {
-  events_report_problem(s, "the script " + text_address(reinterpret_cast<const void *>(e.entry)) + " of module " +
-                               text_address(e.module) + " returned");
 }
 
 }  // namespace
@@ -66,32 +41,32 @@ void events_write(const Session &s, Json_Writer *line) {
   std::fputs(line->text.c_str(), s.files.events);
 }
 
-void events_report_problem(Session &s, const std::string &text) {
-  s.totals.problems++;
-  if (s.frame.number >= 0) {
-    s.frame.host_problems.push_back(text);
+void events_report_problem(Session *s, const std::string &text) {
+  s->totals.problems++;
+  if (s->frame.number >= 0) {
+    s->frame.host_problems.push_back(text);
   } else {
     std::printf("  PROBLEM %s\n", text.c_str());
   }
   Json_Writer line = events_line("problem");
-  json_member_integer(&line, "frame", s.frame.number);
+  json_member_integer(&line, "frame", s->frame.number);
   json_member_string(&line, "text", text);
-  events_write(s, &line);
+  events_write(*s, &line);
 }
 
-void events_observe_host(void *context, const Standin_Event *event) {
-  Session &s = *static_cast<Session *>(context);
-  try {
-    switch (event->kind) {
-      case STANDIN_EVENT_NATIVE_CALL: events_on_native_call(s, *event); break;
-      case STANDIN_EVENT_SCRIPT_REGISTERED: loader_on_register(s, *event); break;
-      case STANDIN_EVENT_SCRIPT_UNREGISTERED: loader_on_unregister(s, *event); break;
-      case STANDIN_EVENT_PROBLEM: events_report_problem(s, std::string("host: ") + event->text); break;
-      case STANDIN_EVENT_SCRIPT_RETURNED: events_on_script_returned(s, *event); break;
-      default: break;
-    }
-  } catch (...) {
-    // Out of memory while recording: nothing may unwind into the host's fibers.
-    std::fputs("maneshade-sim: out of memory while recording an event\n", stderr);
-  }
+void events_on_native_call(Session *s, const Standin_Event &e) {
+  s->frame.calls++;
+  s->totals.calls++;
+  const Game_Native *native = game_native(e.hash);
+  // A call without nativeInit reads hash 0 whatever was meant: its name is unknown.
+  const char *name = ((e.flags & STANDIN_CALL_NOT_BEGUN) || !native) ? nullptr : native->name;
+  if (!name) s->totals.unknown++;
+  if (world_native_effect(e.hash) != Native_Effect::reads_only) s->frame.changed_game = true;
+  if (native) s->totals.calls_by_native[native - GAME_NATIVES]++;
+  if (s->files.trace) events_write_trace(*s, e, name);
+}
+
+void events_on_script_returned(Session *s, const Standin_Event &e) {
+  events_report_problem(s, "the script " + text_address(reinterpret_cast<const void *>(e.entry)) + " of module " +
+                               text_address(e.module) + " returned");
 }

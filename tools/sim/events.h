@@ -1,5 +1,5 @@
-// The simulated game's JSON Lines files, the trace of native calls and the events, and the observer
-// that hears the stand-in host (native calls, registrations, problems) and notes it in the session.
+// The simulated game's JSON Lines files, the trace of native calls and the events, and what the
+// stand-in host reports that is not the loader's: native calls and problems.
 #pragma once
 #include <string>
 #include <string_view>
@@ -16,7 +16,10 @@ void events_write(const Session &s, Json_Writer *line);
 
 // A problem that the timeline and the events report: counted, kept for the frame's report (or
 // printed at once outside the frames), and written as a problem event.
-void events_report_problem(Session &s, const std::string &text);
+void events_report_problem(Session *s, const std::string &text);
 
-// The observer for standin_set_observer, with the Session as `context`. Never throws.
-void events_observe_host(void *context, const Standin_Event *event);
+// A native call the host reports: counted, noted in the frame's record, and written to the trace.
+void events_on_native_call(Session *s, const Standin_Event &e);
+
+// A script whose entry point returned: reported as a problem.
+void events_on_script_returned(Session *s, const Standin_Event &e);

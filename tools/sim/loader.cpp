@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/sim/clock_hook.h"
 #include "tools/sim/events.h"
-#include "tools/sim/steps.h"
 #include "tools/sim/module_check.h"
+#include "tools/sim/rebind.h"
 #include "tools/sim/text.h"
 
 namespace {
@@ -61,8 +60,8 @@ bool loader_entry_in_module(Script_Entry_Point entry, HMODULE module) {
 
 // A module that Windows would not load, or that LoadLibrary refused: reported, and the session goes
 // on with the others (and ends with a failure status).
-void loader_refuse(Session &s, const std::string &shown, const Module_Check &check) {
-  s.totals.refused_modules++;
+void loader_refuse(Session *s, const std::string &shown, const Module_Check &check) {
+  s->totals.refused_modules++;
   std::printf("refused %s: %s\n", shown.c_str(), check.text.c_str());
   std::fprintf(stderr, "maneshade-sim: refused %s: %s\n", shown.c_str(), check.text.c_str());
   for (size_t i = 1; i < check.unresolved.size(); i++) {
@@ -86,13 +85,13 @@ void loader_refuse(Session &s, const std::string &shown, const Module_Check &che
     json_end_object(&line);
   }
   json_end_array(&line);
-  events_write(s, &line);
+  events_write(*s, &line);
 }
 
 // The scripts that `handle`'s module registered while it loaded, each judged: under the module's
 // own handle, and with an entry point inside the module?
-void loader_report_registrations(Session &s, const std::string &shown, HMODULE handle) {
-  for (const Registration &r : s.modules.registered_while_loading) {
+void loader_report_registrations(Session *s, const std::string &shown, HMODULE handle) {
+  for (const Registration &r : s->modules.registered_while_loading) {
     bool own = r.module == handle;
     bool inside = loader_entry_in_module(r.entry, handle);
     std::string entry = text_address(reinterpret_cast<const void *>(r.entry));
@@ -107,30 +106,13 @@ void loader_report_registrations(Session &s, const std::string &shown, HMODULE h
     json_member_boolean(&line, "own_module", own);
     json_member_string(&line, "entry", entry);
     json_member_boolean(&line, "entry_in_module", inside);
-    events_write(s, &line);
+    events_write(*s, &line);
   }
-  if (s.modules.registered_while_loading.empty()) std::printf("  registered no script\n");
+  if (s->modules.registered_while_loading.empty()) std::printf("  registered no script\n");
 }
 
-// Rebinds the module's GetSystemTimeAsFileTime to the game clock; false when that fails.
-bool loader_hand_game_clock(const Session &s, const std::string &shown, HMODULE handle) {
-  Rebind_Result rebound = rebind_import(handle, "GetSystemTimeAsFileTime", reinterpret_cast<const void *>(game_clock_as_filetime));
-  if (!rebound.ok) {
-    std::fprintf(stderr, "maneshade-sim: cannot hand %s the game clock (error %lu)\n", shown.c_str(),
-                 static_cast<unsigned long>(rebound.error));
-    return false;
-  }
-  std::printf("  clock: %s\n", rebound.slots ? "GetSystemTimeAsFileTime now reads the game clock"
-                                             : "GetSystemTimeAsFileTime is not imported: nothing to rebind");
-  Json_Writer line = events_line("clock");
-  json_member_string(&line, "file", shown);
-  json_member_integer(&line, "slots", rebound.slots);
-  events_write(s, &line);
-  return true;
-}
-
-// Loads the module file `name`; false only when it loaded but cannot be handed the game clock.
-bool loader_load_one(Session &s, const std::wstring &name) {
+// Loads the module file `name`; false only when it loaded but cannot be handed the game's functions.
+bool loader_load_one(Session *s, const std::wstring &name) {
   wchar_t full[MAX_PATH * 4];
   DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
   std::string shown = loader_utf8_from_wide(name.c_str());
@@ -144,96 +126,88 @@ bool loader_load_one(Session &s, const std::wstring &name) {
     loader_refuse(s, shown, check);
     return true;
   }
-  s.modules.registered_while_loading.clear();
+  s->modules.registered_while_loading.clear();
   HMODULE handle = LoadLibraryW(full);
   if (!handle) {
     DWORD error = GetLastError();
     loader_refuse(s, shown, Module_Check{false, error, "LoadLibrary failed with error " + std::to_string(error), {}});
     return true;
   }
-  s.modules.loaded.push_back(Loaded_Module{shown, handle});
+  s->modules.loaded.push_back(Loaded_Module{shown, handle});
   std::printf("loaded %s at %s\n", shown.c_str(), text_address(handle).c_str());
   Json_Writer line = events_line("load");
   json_member_string(&line, "file", shown);
   json_member_string(&line, "module", text_address(handle));
   json_member_boolean(&line, "ok", true);
-  events_write(s, &line);
+  events_write(*s, &line);
   loader_report_registrations(s, shown, handle);
-  // The module's reads go through the game, so that an ini torn step can change the file right
-  // after one. Nothing else changes: the reader passes every call on unchanged.
-  Rebind_Result reader = rebind_import(handle, "ReadFile", reinterpret_cast<const void *>(steps_module_read_file));
-  if (!reader.ok) {
-    std::fprintf(stderr, "maneshade-sim: cannot watch the reads of %s (error %lu)\n", shown.c_str(),
-                 static_cast<unsigned long>(reader.error));
-    return false;
-  }
-  return s.options.wall_clock || loader_hand_game_clock(s, shown, handle);
+  return rebind_module(s, shown, handle);
 }
 
 }  // namespace
 
-bool loader_load_modules(Session &s) {
+bool loader_load_modules(Session *s) {
   std::vector<std::wstring> names = loader_find_modules();
   if (names.empty()) std::printf("no *.asi module in the working folder: the game runs alone\n");
-  s.modules.loaded.reserve(names.size());
+  s->modules.loaded.reserve(names.size());
   for (const std::wstring &name : names) {
     if (!loader_load_one(s, name)) return false;
   }
   return true;
 }
 
-void loader_unload_modules(Session &s) {
-  for (size_t i = s.modules.loaded.size(); i-- > 0;) {
-    const Loaded_Module &m = s.modules.loaded[i];
+void loader_unload_modules(Session *s) {
+  for (size_t i = s->modules.loaded.size(); i-- > 0;) {
+    const Loaded_Module &m = s->modules.loaded[i];
     std::printf("unloading %s\n", m.name.c_str());
-    s.modules.unloading = &m;
+    s->modules.unloading = &m;
     bool ok = FreeLibrary(m.handle) != 0;
-    s.modules.unloading = nullptr;
+    s->modules.unloading = nullptr;
     std::printf("  %s\n", ok ? "unloaded" : "FreeLibrary FAILED");
     Json_Writer line = events_line("unload");
     json_member_string(&line, "file", m.name);
     json_member_string(&line, "module", text_address(m.handle));
     json_member_boolean(&line, "ok", ok);
-    events_write(s, &line);
+    events_write(*s, &line);
   }
 }
 
-void loader_on_register(Session &s, const Standin_Event &e) {
-  s.totals.registrations++;
-  if (s.frame.number < 0 && s.modules.unloading == nullptr) {
+void loader_on_register(Session *s, const Standin_Event &e) {
+  s->totals.registrations++;
+  if (s->frame.number < 0 && s->modules.unloading == nullptr) {
     // While a module loads its handle is not known yet: judged once LoadLibrary returns.
-    s.modules.registered_while_loading.push_back(Registration{e.module, e.entry});
+    s->modules.registered_while_loading.push_back(Registration{e.module, e.entry});
     return;
   }
-  const Loaded_Module *m = loader_module_by_handle(s, e.module);
+  const Loaded_Module *m = loader_module_by_handle(*s, e.module);
   std::string entry = text_address(reinterpret_cast<const void *>(e.entry));
   std::string text = "script " + entry + " registered for " + text_address(e.module) +
                      (m ? " (" + m->name + ")" : " (no loaded module has this handle)");
-  s.frame.steps.push_back(text);
+  s->frame.steps.push_back(text);
   Json_Writer line = events_line("register");
-  json_member_integer(&line, "frame", s.frame.number);
+  json_member_integer(&line, "frame", s->frame.number);
   json_member_string(&line, "module", text_address(e.module));
   json_member_string(&line, "entry", entry);
   json_member_boolean(&line, "own_module", m != nullptr);
-  events_write(s, &line);
+  events_write(*s, &line);
 }
 
-void loader_on_unregister(Session &s, const Standin_Event &e) {
-  s.totals.unregistrations++;
-  const Loaded_Module *unloading = s.modules.unloading;
+void loader_on_unregister(Session *s, const Standin_Event &e) {
+  s->totals.unregistrations++;
+  const Loaded_Module *unloading = s->modules.unloading;
   bool own = unloading && unloading->handle == e.module;
   std::string whose = own ? " (the handle of " + unloading->name + ", which is unloading)"
                           : unloading ? " (NOT the handle of " + unloading->name + ", which is unloading)"
                                       : " (outside an unload)";
-  if (s.frame.number >= 0) {
-    s.frame.steps.push_back("scripts of module " + text_address(e.module) + " unregistered" + whose);
+  if (s->frame.number >= 0) {
+    s->frame.steps.push_back("scripts of module " + text_address(e.module) + " unregistered" + whose);
   } else {
     std::printf("  scripts of module %s unregistered%s\n", text_address(e.module).c_str(), whose.c_str());
   }
   Json_Writer line = events_line("unregister");
-  json_member_integer(&line, "frame", s.frame.number);
+  json_member_integer(&line, "frame", s->frame.number);
   json_member_string(&line, "module", text_address(e.module));
   json_member_boolean(&line, "during_unload", unloading != nullptr);
   json_member_boolean(&line, "own_module", own);
-  events_write(s, &line);
+  events_write(*s, &line);
 }

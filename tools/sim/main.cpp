@@ -1,14 +1,15 @@
 // maneshade-sim: the simulated game. Loads every *.asi of its working folder the way an ASI loader
 // does, plays a scenario frame by frame through the stand-in host, and reports what the modules did.
-// This file holds the command line and the frame loop. Usage and formats: docs/simulated-game.md.
+// This file holds the command line, the frame loop and the host observer, which hands each of the
+// host's events to the part that keeps it. Usage and formats: docs/simulated-game.md.
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
 
 #include "demo_scenario.h"
-#include "tools/sim/clock_hook.h"
 #include "tools/sim/events.h"
+#include "tools/sim/hooks.h"
 #include "tools/sim/loader.h"
 #include "tools/sim/session.h"
 #include "tools/sim/steps.h"
@@ -91,46 +92,86 @@ void pace_frame(const LARGE_INTEGER &frequency, const LARGE_INTEGER &real_start,
   if (elapsed_us < game_time_us) Sleep(static_cast<DWORD>((game_time_us - elapsed_us) / MICROSECONDS_PER_MILLISECOND));
 }
 
-void begin_frame(Session &s, int64_t frame, uint64_t game_time_us) {
-  s.frame.number = frame;
-  game_clock_ticks = s.scenario.clock_start_ticks + game_time_us * (TICKS_PER_SECOND / 1'000'000);
-  s.frame.calls = 0;
-  s.frame.changed_game = false;
-  s.frame.steps.clear();
-  s.frame.host_problems.clear();
-  world_begin_frame(&s.world);
+void begin_frame(Session *s, int64_t frame, uint64_t game_time_us) {
+  s->frame.number = frame;
+  game_clock_ticks =
+      s->scenario.clock_start_ticks + game_time_us * CLOCK_TICKS_PER_MICROSECOND - s->clock_set_back_ticks;
+  s->frame.calls = 0;
+  s->frame.changed_game = false;
+  s->frame.steps.clear();
+  s->frame.host_problems.clear();
+  world_begin_frame(&s->world);
 }
 
-void run_frames(Session &s) {
+void flush_outputs(const Session &s) {
+  std::fflush(stdout);
+  if (s.files.trace) std::fflush(s.files.trace);
+  if (s.files.events) std::fflush(s.files.events);
+}
+
+// A stack overflow kills the game (a module's, on its script fiber, cannot be survived): it is named
+// on stderr first, with little stack and no C runtime, so that whoever ran the session reads why it
+// ended early. Any other exception is left to its handlers.
+LONG WINAPI report_fatal_exception(EXCEPTION_POINTERS *info) {
+  if (info->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW) return EXCEPTION_CONTINUE_SEARCH;
+  static const char TEXT[] = "maneshade-sim: a stack overflowed (exception 0xc00000fd): the game dies\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), TEXT, sizeof TEXT - 1, &written, nullptr);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The host's events, each to the part that keeps it. Never throws.
+void observe_host(void *context, const Standin_Event *event) {
+  auto *s = static_cast<Session *>(context);
+  try {
+    switch (event->kind) {
+      case STANDIN_EVENT_NATIVE_CALL: events_on_native_call(s, *event); break;
+      case STANDIN_EVENT_SCRIPT_REGISTERED: loader_on_register(s, *event); break;
+      case STANDIN_EVENT_SCRIPT_UNREGISTERED: loader_on_unregister(s, *event); break;
+      case STANDIN_EVENT_PROBLEM: events_report_problem(s, std::string("host: ") + event->text); break;
+      case STANDIN_EVENT_SCRIPT_RETURNED: events_on_script_returned(s, *event); break;
+      default: break;
+    }
+  } catch (...) {
+    // Out of memory while recording: nothing may unwind into the host's fibers.
+    std::fputs("maneshade-sim: out of memory while recording an event\n", stderr);
+  }
+}
+
+void run_frames(Session *s) {
   LARGE_INTEGER frequency{}, real_start{};
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&real_start);
   Timeline_Run run;
   size_t next_step = 0;
-  for (int64_t frame = 0; frame < s.scenario.frame_count; frame++) {
-    uint64_t game_time_us = static_cast<uint64_t>(frame) * s.scenario.frame_time_us;
-    if (s.options.realtime) pace_frame(frequency, real_start, game_time_us);
+  for (int64_t frame = 0; frame < s->scenario.frame_count; frame++) {
+    uint64_t game_time_us = static_cast<uint64_t>(frame) * s->scenario.frame_time_us;
+    if (s->options.realtime) pace_frame(frequency, real_start, game_time_us);
     begin_frame(s, frame, game_time_us);
-    while (next_step < s.scenario.steps.size() && s.scenario.steps[next_step].frame == frame) {
-      steps_apply(s, s.scenario.steps[next_step++]);
+    bool stepped = false;
+    while (next_step < s->scenario.steps.size() && s->scenario.steps[next_step].frame == frame) {
+      steps_apply(s, s->scenario.steps[next_step++]);
+      stepped = true;
     }
+    // Where a step may make a module fail: what the earlier frames did is kept if the game dies.
+    if (stepped) flush_outputs(*s);
     standin_run_frame(game_time_us);
     timeline_end_frame(s, &run);
   }
   timeline_end_frames(&run);
-  s.frame.number = -1;
+  s->frame.number = -1;
 }
 
 // The scenario's text from its file or the built-in demo, parsed into `s`; else the exit status.
-int load_scenario(Session &s, const char *source) {
+int load_scenario(Session *s, const char *source) {
   std::string text;
-  if (!s.options.scenario_path) {
+  if (!s->options.scenario_path) {
     text.assign(DEMO_SCENARIO);
-  } else if (!read_file(s.options.scenario_path, &text)) {
+  } else if (!read_file(s->options.scenario_path, &text)) {
     std::fprintf(stderr, "maneshade-sim: cannot read scenario %s\n", source);
     return EXIT_BAD_USAGE;
   }
-  if (s.options.print_scenario) {
+  if (s->options.print_scenario) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
   }
@@ -139,37 +180,38 @@ int load_scenario(Session &s, const char *source) {
     std::fprintf(stderr, "maneshade-sim: %s:%d: %s\n", source, parsed.error_line, parsed.error.c_str());
     return EXIT_BAD_USAGE;
   }
-  s.scenario = std::move(parsed.scenario);
+  s->scenario = std::move(parsed.scenario);
   return -1;
 }
 
 // Loads the modules, plays the frames and unloads the modules; the session's exit status.
-int play(Session &s) {
-  world_register_natives(&s.world);
-  standin_set_observer(events_observe_host, &s);
-  steps_attach(&s);
+int play(Session *s) {
+  world_register_natives(&s->world);
+  standin_set_observer(observe_host, s);
+  steps_attach(s);
   int exit_code = 0;
   if (loader_load_modules(s)) {
     run_frames(s);
   } else {
     exit_code = EXIT_LOAD_FAILED;
   }
-  if (s.totals.refused_modules > 0) exit_code = EXIT_LOAD_FAILED;
+  if (s->totals.refused_modules > 0) exit_code = EXIT_LOAD_FAILED;
   loader_unload_modules(s);
   standin_set_observer(nullptr, nullptr);
   steps_attach(nullptr);
   steps_release(s);
-  timeline_write_final_state(s);
-  timeline_write_totals(s);
+  timeline_write_final_state(*s);
+  timeline_write_totals(*s);
   return exit_code;
 }
 
 int run(int argc, char **argv) {
+  AddVectoredExceptionHandler(/*First=*/1, report_fatal_exception);
   Session s;
   int status = parse_options(argc, argv, &s.options);
   if (status >= 0) return status;
   const char *source = s.options.scenario_path ? s.options.scenario_path : "<built-in demo>";
-  status = load_scenario(s, source);
+  status = load_scenario(&s, source);
   if (status >= 0) return status;
   if (s.options.wall_clock) {
     FILETIME now{};
@@ -184,7 +226,7 @@ int run(int argc, char **argv) {
   if ((s.options.trace_path && !s.files.trace) || (s.options.events_path && !s.files.events)) return EXIT_IO_FAILED;
 
   timeline_write_start(s, source);
-  int exit_code = play(s);
+  int exit_code = play(&s);
   if (s.files.trace) std::fclose(s.files.trace);
   if (s.files.events) std::fclose(s.files.events);
   return exit_code;

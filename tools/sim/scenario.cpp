@@ -4,23 +4,19 @@
 #include <algorithm>
 #include <charconv>
 #include <initializer_list>
-#include <iterator>
 #include <cstdio>
 
-#include "src/script/tint.h"
+#include "tools/game/game_interface.h"
 
 namespace {
 
-struct Named_Value {
+struct Named_Model {
+  uint32_t hash;
   const char *name;
-  uint32_t value;
 };
 
-constexpr Named_Value CATEGORY_NAMES[] = {
-    {"hair", CATEGORY_HAIR},     {"chin", CATEGORY_CHIN},   {"chops", CATEGORY_CHOPS},
-    {"stache", CATEGORY_STACHE}, {"beard", CATEGORY_BEARD},
-};
-constexpr Named_Value MODEL_NAMES[] = {{"corvin", CORVIN_MODEL}, {"mael", MAEL_MODEL}};
+// The models by the names that scenarios give them (categories go by the game's names, GAME_CATEGORIES).
+constexpr Named_Model MODEL_NAMES[] = {{GAME_MODEL_CORVIN, "corvin"}, {GAME_MODEL_MAEL, "mael"}};
 
 constexpr int64_t SECONDS_1601_TO_1970 = 11'644'473'600;
 
@@ -251,17 +247,18 @@ bool scenario_clock(Parser &p, std::string_view word, uint64_t *out) {
     int64_t next_month = mo == 12 ? days_from_civil(y + 1, 1, 1) : days_from_civil(y, mo + 1, 1);
     ok = days < next_month;
     int64_t seconds = days * 86400 + h * 3600 + mi * 60 + s + SECONDS_1601_TO_1970;
-    *out = static_cast<uint64_t>(seconds) * TICKS_PER_SECOND;
+    *out = static_cast<uint64_t>(seconds) * CLOCK_TICKS_PER_SECOND;
   }
   if (!ok) return scenario_fail(p, {"clock start '", word, "' is not a UTC time like 2026-01-01T00:00:00Z"});
   return true;
 }
 
-bool scenario_named(Parser &p, std::string_view word, const Named_Value *names, size_t count, const char *what,
-                    uint32_t *out) {
-  for (size_t i = 0; i < count; i++) {
-    if (word == names[i].name) {
-      *out = names[i].value;
+// A name of `names` (rows with a name and a hash), or a 0x hash.
+template <typename Named, size_t count>
+bool scenario_named(Parser &p, std::string_view word, const Named (&names)[count], const char *what, uint32_t *out) {
+  for (const Named &named : names) {
+    if (word == named.name) {
+      *out = named.hash;
       return true;
     }
   }
@@ -297,7 +294,7 @@ bool parse_component(Parser &p, const std::vector<std::string_view> &w, Scenario
   if (find_component(*s, w[1])) return scenario_fail(p, {"component '", w[1], "' is defined twice"});
   Component_Spec c{};
   c.name = std::string(w[1]);
-  bool ok = scenario_named(p, w[2], CATEGORY_NAMES, std::size(CATEGORY_NAMES), "category", &c.category) &&
+  bool ok = scenario_named(p, w[2], GAME_CATEGORIES, "category", &c.category) &&
             scenario_u32(p, w[4], &c.palette);
   for (int i = 0; ok && i < 3; i++) ok = scenario_i32(p, w[6 + i], &c.tints[i]);
   for (int i = 0; ok && i < 4; i++) ok = scenario_u32(p, w[10 + i], &c.assets[i]);
@@ -324,6 +321,33 @@ bool parse_content(Parser &p, const std::vector<std::string_view> &w, size_t at,
   return scenario_fail(p, {"the content has no closing line '", marker, "'"});
 }
 
+// at FRAME clock back DURATION
+bool parse_clock_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s, Step *step) {
+  step->kind = Step_Kind::clock_back;
+  const char *usage = "at FRAME clock back DURATION (like 3600s or 250ms)";
+  if (w.size() != 5 || w[3] != "back") return scenario_fail(p, {"expected: ", usage});
+  uint64_t *ticks = &step->clock_back_ticks;
+  if (!scenario_duration(w[4], 7, ticks) || *ticks > static_cast<uint64_t>(INT64_MAX)) {
+    return scenario_fail(p, {"'", w[4], "' is not a duration like 3600s or 250ms"});
+  }
+  s->steps.push_back(std::move(*step));
+  return true;
+}
+
+// at FRAME heap fail after COUNT | at FRAME heap ok
+bool parse_heap_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s, Step *step) {
+  if (w.size() == 4 && w[3] == "ok") {
+    step->kind = Step_Kind::heap_ok;
+  } else if (w.size() == 6 && w[3] == "fail" && w[4] == "after") {
+    step->kind = Step_Kind::heap_fail;
+    if (!scenario_integer(p, w[5], 0, INT64_MAX, &step->heap_allowed)) return false;
+  } else {
+    return scenario_fail(p, {"expected: at FRAME heap fail after COUNT, or at FRAME heap ok"});
+  }
+  s->steps.push_back(std::move(*step));
+  return true;
+}
+
 // at FRAME ...
 bool parse_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s) {
   if (w.size() < 3) return scenario_fail(p, {"expected: at FRAME WHAT ..."});
@@ -335,7 +359,7 @@ bool parse_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s) 
   if (what == "model") {
     step.kind = Step_Kind::model;
     return expect_count(p, w, 4, "at FRAME model NAME|0xHASH") &&
-           scenario_named(p, w[3], MODEL_NAMES, std::size(MODEL_NAMES), "model", &step.model) &&
+           scenario_named(p, w[3], MODEL_NAMES, "model", &step.model) &&
            (s->steps.push_back(std::move(step)), true);
   }
   if (what == "ped") {
@@ -357,8 +381,12 @@ bool parse_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s) 
     s->steps.push_back(std::move(step));
     return true;
   }
-  if (what != "ini") return scenario_fail(p, {"unknown step '", what, "' (model, ped, tint or ini)"});
-  if (w.size() < 4) return scenario_fail(p, {"expected: at FRAME ini write|replace|torn|size|delete|touch|lock|unlock ..."});
+  if (what == "clock") return parse_clock_step(p, w, s, &step);
+  if (what == "heap") return parse_heap_step(p, w, s, &step);
+  if (what != "ini") return scenario_fail(p, {"unknown step '", what, "' (model, ped, tint, clock, heap or ini)"});
+  if (w.size() < 4) {
+    return scenario_fail(p, {"expected: at FRAME ini write|replace|torn|read|size|delete|touch|lock|unlock ..."});
+  }
   std::string_view action = w[3];
   size_t next = 4;
   if (action == "size") {
@@ -386,11 +414,17 @@ bool parse_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s) 
     } else if (!parse_content(p, w, next, &step)) {
       return false;
     }
+  } else if (action == "read") {
+    step.kind = Step_Kind::ini_read_fail;
+    if (!expect_count(p, w, 5, "at FRAME ini read fail") || w[4] != "fail") {
+      return scenario_fail(p, {"expected: at FRAME ini read fail"});
+    }
   } else if (action == "delete" || action == "lock" || action == "unlock") {
     step.kind = action == "delete" ? Step_Kind::ini_delete : action == "lock" ? Step_Kind::ini_lock : Step_Kind::ini_unlock;
     if (!expect_count(p, w, 4, "at FRAME ini delete|lock|unlock")) return false;
   } else {
-    return scenario_fail(p, {"unknown ini action '", action, "' (write, replace, torn, size, delete, touch, lock, unlock)"});
+    return scenario_fail(
+        p, {"unknown ini action '", action, "' (write, replace, torn, read, size, delete, touch, lock, unlock)"});
   }
   s->steps.push_back(std::move(step));
   return true;
@@ -423,11 +457,25 @@ bool parse_line(Parser &p, const std::vector<std::string_view> &w, Scenario *s) 
   }
   if (key == "model") {
     return once(p, &p.seen_model, "model") && expect_count(p, w, 2, "model NAME|0xHASH") &&
-           scenario_named(p, w[1], MODEL_NAMES, std::size(MODEL_NAMES), "model", &s->model);
+           scenario_named(p, w[1], MODEL_NAMES, "model", &s->model);
   }
   if (key == "component") return parse_component(p, w, s);
   if (key == "at") return parse_step(p, w, s);
   return scenario_fail(p, {"unknown line '", key, "'"});
+}
+
+// The clock steps may set the game clock back to 1601-01-01 at the earliest: FILETIME has no earlier time.
+void scenario_check_clock(Parser &p, const Scenario &scenario) {
+  uint64_t set_back = 0;
+  for (const Step &step : scenario.steps) {
+    if (step.kind != Step_Kind::clock_back) continue;
+    uint64_t frame_ticks = static_cast<uint64_t>(step.frame) * scenario.frame_time_us * CLOCK_TICKS_PER_MICROSECOND;
+    set_back += step.clock_back_ticks;  // each at most INT64_MAX, and the sum so far at most a clock
+    if (set_back <= scenario.clock_start_ticks + frame_ticks) continue;
+    p.line = step.line;
+    scenario_fail(p, {"the clock would be set back before 1601-01-01"});
+    return;
+  }
 }
 
 }  // namespace
@@ -443,35 +491,38 @@ Scenario_Result parse_scenario(std::string_view text) {
     if (words.empty()) continue;
     if (!parse_line(p, words, &result.scenario)) break;
   }
+  Scenario &scenario = result.scenario;
   if (p.error.empty()) {
-    for (const Step &step : result.scenario.steps) {
-      if (step.frame < result.scenario.frame_count) continue;
+    for (const Step &step : scenario.steps) {
+      if (step.frame < scenario.frame_count) continue;
       p.line = step.line;
-      scenario_fail(p, {"step at frame ", std::to_string(step.frame), " is after the last frame, ", std::to_string(result.scenario.frame_count - 1)});
+      scenario_fail(p, {"step at frame ", std::to_string(step.frame), " is after the last frame, ",
+                        std::to_string(scenario.frame_count - 1)});
       break;
     }
   }
+  std::stable_sort(scenario.steps.begin(), scenario.steps.end(),
+                   [](const Step &a, const Step &b) { return a.frame < b.frame; });
+  if (p.error.empty()) scenario_check_clock(p, scenario);
   if (!p.error.empty()) {
     result.ok = false;
     result.error_line = p.line;
     result.error = p.error;
     return result;
   }
-  std::stable_sort(result.scenario.steps.begin(), result.scenario.steps.end(),
-                   [](const Step &a, const Step &b) { return a.frame < b.frame; });
   result.ok = true;
   return result;
 }
 
 const char *category_name(uint32_t category) {
-  for (const Named_Value &n : CATEGORY_NAMES) {
-    if (n.value == category) return n.name;
+  for (const Game_Category &c : GAME_CATEGORIES) {
+    if (c.hash == category) return c.name;
   }
   return nullptr;
 }
 
 std::string format_clock(uint64_t ticks) {
-  int64_t seconds = static_cast<int64_t>(ticks / TICKS_PER_SECOND) - SECONDS_1601_TO_1970;
+  int64_t seconds = static_cast<int64_t>(ticks / CLOCK_TICKS_PER_SECOND) - SECONDS_1601_TO_1970;
   int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
   int64_t rem = seconds - days * 86400;
   // civil_from_days

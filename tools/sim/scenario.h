@@ -6,7 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"  // TICKS_PER_SECOND: clock values are the module's 100 ns ticks
+
+// Clock values and file times are Windows' FILETIME: 100-nanosecond ticks since 1601-01-01 UTC.
+constexpr uint64_t CLOCK_TICKS_PER_SECOND = 10'000'000;
+constexpr uint64_t CLOCK_TICKS_PER_MICROSECOND = CLOCK_TICKS_PER_SECOND / 1'000'000;
+
+// The file that the ini steps act on, in the game's working folder: the module's settings file.
+constexpr std::string_view SCENARIO_INI_FILE_NAME = "ManeShade.ini";
 
 // 2026-01-01T00:00:00Z in 100-nanosecond units since 1601-01-01.
 constexpr uint64_t DEFAULT_CLOCK_START_TICKS = 134'116'992'000'000'000;
@@ -37,6 +43,10 @@ enum class Step_Kind {
                 // file system allows), then its modification time
   ini_torn,     // the next time a module reads ManeShade.ini, writes `content` (and the time) right
                 // after that read: the module has read a save that its editor was still writing
+  ini_read_fail,  // the next time a module reads ManeShade.ini, the read fails (the open went well)
+  clock_back,     // the game clock is set back by `clock_back_ticks`, from this frame on
+  heap_fail,      // the modules' next `heap_allowed` heap requests succeed, then every one fails
+  heap_ok,        // every heap request of the modules succeeds again
 };
 
 // A modification time: the game clock when the step runs, or a fixed offset from the clock start.
@@ -58,6 +68,8 @@ struct Step {
   std::string content;
   Mtime mtime;
   uint64_t size;
+  uint64_t clock_back_ticks;
+  int64_t heap_allowed;
 };
 
 struct Scenario {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/natives.h"
 #include "host/script_hook.h"
+#include "tools/game/game_interface.h"
 #include "tools/sim/scenario.h"
 #include "tools/sim/world.h"
 
@@ -62,7 +62,7 @@ struct Frame_Record {
 // Counts over the session, written out at its end (timeline.cpp).
 struct Totals {
   int64_t calls = 0;
-  int64_t calls_by_native[NATIVE_COUNT] = {};
+  int64_t calls_by_native[GAME_NATIVE_COUNT] = {};  // in the order of GAME_NATIVES
   int64_t unknown = 0;
   int64_t retints = 0;
   int64_t drawn = 0;
@@ -70,6 +70,8 @@ struct Totals {
   int64_t registrations = 0;
   int64_t unregistrations = 0;
   int64_t refused_modules = 0;  // not loaded: Windows would refuse them, or LoadLibrary did
+  int64_t heap_requests = 0;
+  int64_t heap_refused = 0;
 };
 
 struct Session {
@@ -81,4 +83,5 @@ struct Session {
   Frame_Record frame;
   Totals totals;
   HANDLE ini_lock = INVALID_HANDLE_VALUE;  // the file that an ini lock step holds open (steps.cpp)
+  uint64_t clock_set_back_ticks = 0;       // how far clock steps have set the game clock back (steps.cpp)
 };

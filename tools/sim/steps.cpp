@@ -1,21 +1,25 @@
 // The scenario's steps; see steps.h.
 #include "tools/sim/steps.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "src/config/settings_file.h"
-#include "tools/sim/clock_hook.h"
 #include "tools/sim/events.h"
+#include "tools/sim/hooks.h"
 #include "tools/sim/text.h"
 
 namespace {
+
+// How a read of a file fails when another program has locked a range of it (LockFileEx), the
+// commonest way for a read to fail after a good open.
+constexpr DWORD STEPS_READ_FAIL_ERROR = ERROR_LOCK_VIOLATION;
 
 // The file's name as Windows takes it; the name is ASCII.
 std::wstring steps_wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 // A replace step writes this file first, then renames it over the configuration file.
-std::string steps_new_file_name() { return std::string(CONFIG_FILE_NAME) + ".new"; }
+std::string steps_new_file_name() { return std::string(SCENARIO_INI_FILE_NAME) + ".new"; }
 
 FILETIME steps_filetime(uint64_t ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
 
@@ -94,7 +98,8 @@ bool steps_replace_file(const std::wstring &path, const std::string &content, ui
   return false;
 }
 
-// An ini torn step waiting for a module's read, and the session it reports to.
+// An ini torn step waiting for a module's read, an ini read fail step waiting for one, and the
+// session they report to.
 struct Steps_Torn_Write {
   bool pending = false;
   std::string content;
@@ -102,13 +107,18 @@ struct Steps_Torn_Write {
   int line = 0;
 };
 Steps_Torn_Write steps_torn;
+struct Steps_Read_Failure {
+  bool pending = false;
+  int line = 0;
+};
+Steps_Read_Failure steps_read_failure;
 Session *steps_session;
 
 // Does a step on the configuration file and says what it did, for the timeline.
-std::string steps_apply_to_ini(Session &s, const Step &step, bool *ok, DWORD *error) {
-  std::wstring path = steps_wide(CONFIG_FILE_NAME);
-  std::string name(CONFIG_FILE_NAME);
-  uint64_t ticks = steps_mtime_ticks(s, step.mtime);
+std::string steps_apply_to_ini(Session *s, const Step &step, bool *ok, DWORD *error) {
+  std::wstring path = steps_wide(SCENARIO_INI_FILE_NAME);
+  std::string name(SCENARIO_INI_FILE_NAME);
+  uint64_t ticks = steps_mtime_ticks(*s, step.mtime);
   std::string bytes = " (" + std::to_string(step.content.size()) + " bytes)";
   switch (step.kind) {
     case Step_Kind::ini_write:
@@ -121,6 +131,10 @@ std::string steps_apply_to_ini(Session &s, const Step &step, bool *ok, DWORD *er
       steps_torn = Steps_Torn_Write{true, step.content, ticks, step.line};
       return name + ": the next read by a module will be followed at once by a write" + bytes +
              " (an editor still saving)";
+    case Step_Kind::ini_read_fail:
+      steps_read_failure = Steps_Read_Failure{true, step.line};
+      return name + ": the next read by a module will fail after its open, with error " +
+             std::to_string(STEPS_READ_FAIL_ERROR) + " (a range of the file locked by another program)";
     case Step_Kind::ini_size:
       *ok = steps_set_size(path, step.size, error) && steps_set_write_time(path, ticks, error);
       return name + " made " + std::to_string(step.size) + " bytes long" + steps_when(path, ticks);
@@ -133,12 +147,12 @@ std::string steps_apply_to_ini(Session &s, const Step &step, bool *ok, DWORD *er
       return name + " touched" + steps_when(path, ticks);
     case Step_Kind::ini_lock:
       steps_release(s);
-      s.ini_lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      *ok = s.ini_lock != INVALID_HANDLE_VALUE;
+      s->ini_lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      *ok = s->ini_lock != INVALID_HANDLE_VALUE;
       if (!*ok) *error = GetLastError();
       return name + " held open without sharing";
     case Step_Kind::ini_unlock:
-      *ok = s.ini_lock != INVALID_HANDLE_VALUE;
+      *ok = s->ini_lock != INVALID_HANDLE_VALUE;
       steps_release(s);
       return name + " closed (no longer held)";
     default: return {};
@@ -146,21 +160,21 @@ std::string steps_apply_to_ini(Session &s, const Step &step, bool *ok, DWORD *er
 }
 
 // Reports a step's outcome on the timeline and in the events.
-void steps_report(Session &s, int line_number, std::string text, bool ok, DWORD error) {
+void steps_report(Session *s, int line_number, std::string text, bool ok, DWORD error) {
   if (!ok) text += ": FAILED, error " + std::to_string(error);
-  s.frame.steps.push_back(text);
+  s->frame.steps.push_back(text);
   Json_Writer line = events_line("step");
-  json_member_integer(&line, "frame", s.frame.number);
+  json_member_integer(&line, "frame", s->frame.number);
   json_member_integer(&line, "line", line_number);
   json_member_string(&line, "text", text);
   json_member_boolean(&line, "ok", ok);
   json_member_integer(&line, "error", error);
-  events_write(s, &line);
-  if (!ok) s.totals.problems++;
+  events_write(*s, &line);
+  if (!ok) s->totals.problems++;
 }
 
-std::string steps_apply_tint(Session &s, const Step &step) {
-  Component_Spec *c = world_component(&s.world, step.component);
+std::string steps_apply_tint(Session *s, const Step &step) {
+  Component_Spec *c = world_component(&s->world, step.component);
   std::string text = c->name + " tints set by the game: " + text_tints(c->tints) + " -> " + text_tints(step.tints);
   std::memcpy(c->tints, step.tints, sizeof c->tints);
   if (step.set_palette) {
@@ -170,51 +184,106 @@ std::string steps_apply_tint(Session &s, const Step &step) {
   return text;
 }
 
-}  // namespace
+// Sets the game clock back, for this frame and every later one.
+std::string steps_set_clock_back(Session *s, const Step &step) {
+  s->clock_set_back_ticks += step.clock_back_ticks;
+  game_clock_ticks -= step.clock_back_ticks;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.10g", static_cast<double>(step.clock_back_ticks) / CLOCK_TICKS_PER_SECOND);
+  return std::string("the game clock set back by ") + seconds + " s, to " + format_clock(game_clock_ticks) + " (" +
+         std::to_string(game_clock_ticks) + ")";
+}
 
-void steps_apply(Session &s, const Step &step) {
-  bool ok = true;
-  DWORD error = 0;
-  std::string text;
-  switch (step.kind) {
-    case Step_Kind::model:
-      text = "the player's ped now wears model " + text_model(step.model);
-      s.world.model = step.model;
-      break;
-    case Step_Kind::ped:
-      text = "the player's ped is now " + text_hex64(step.ped);
-      s.world.ped = step.ped;
-      break;
-    case Step_Kind::tint: text = steps_apply_tint(s, step); break;
-    default: text = steps_apply_to_ini(s, step, &ok, &error); break;
+// Whether `file` is open on the configuration file (of any folder: the modules read only their own).
+bool steps_is_ini(HANDLE file) {
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = GetFinalPathNameByHandleW(file, path, MAX_PATH * 4, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= MAX_PATH * 4) return false;
+  std::wstring_view full(path, length);
+  std::wstring name = steps_wide(SCENARIO_INI_FILE_NAME);
+  size_t slash = full.find_last_of(L"\\/");
+  std::wstring_view last = slash == std::wstring_view::npos ? full : full.substr(slash + 1);
+  return CompareStringOrdinal(last.data(), static_cast<int>(last.size()), name.data(), static_cast<int>(name.size()),
+                              /*bIgnoreCase=*/TRUE) == CSTR_EQUAL;
+}
+
+// A pending ini read fail step, carried out in place of the module's read.
+BOOL steps_fail_read(LPDWORD read) {
+  steps_read_failure.pending = false;
+  if (read) *read = 0;
+  try {
+    steps_report(steps_session, steps_read_failure.line,
+                 std::string("a module's read of ") + std::string(SCENARIO_INI_FILE_NAME) + " failed with error " +
+                     std::to_string(STEPS_READ_FAIL_ERROR) + ", after its open",
+                 true, 0);
+  } catch (...) {
+    // Out of memory while reporting: nothing may unwind into the module that called ReadFile.
   }
-  steps_report(s, step.line, std::move(text), ok, error);
+  SetLastError(STEPS_READ_FAIL_ERROR);
+  return FALSE;
 }
 
-void steps_release(Session &s) {
-  if (s.ini_lock != INVALID_HANDLE_VALUE) CloseHandle(s.ini_lock);
-  s.ini_lock = INVALID_HANDLE_VALUE;
-}
-
-void steps_attach(Session *session) { steps_session = session; }
-
-BOOL WINAPI steps_module_read_file(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
-  BOOL ok = ReadFile(file, buffer, size, read, overlapped);
-  if (!steps_torn.pending || !steps_session) return ok;
+// A pending ini torn step, carried out right after the module's read.
+void steps_tear_save() {
   // The module's read has happened (its bytes are the old ones); the editor finishes its save now.
   DWORD saved = GetLastError();
   steps_torn.pending = false;
-  std::wstring path = steps_wide(CONFIG_FILE_NAME);
+  std::wstring path = steps_wide(SCENARIO_INI_FILE_NAME);
   DWORD error = 0;
   try {
     bool written = steps_write_file(path, steps_torn.content, steps_torn.ticks, &error);
-    steps_report(*steps_session, steps_torn.line,
-                 std::string(CONFIG_FILE_NAME) + " written while a module was reading it (" +
+    steps_report(steps_session, steps_torn.line,
+                 std::string(SCENARIO_INI_FILE_NAME) + " written while a module was reading it (" +
                      std::to_string(steps_torn.content.size()) + " bytes)" + steps_when(path, steps_torn.ticks),
                  written, error);
   } catch (...) {
     // Out of memory while reporting: nothing may unwind into the module that called ReadFile.
   }
   SetLastError(saved);
+}
+
+}  // namespace
+
+void steps_apply(Session *s, const Step &step) {
+  bool ok = true;
+  DWORD error = 0;
+  std::string text;
+  switch (step.kind) {
+    case Step_Kind::model:
+      text = "the player's ped now wears model " + text_model(step.model);
+      s->world.model = step.model;
+      break;
+    case Step_Kind::ped:
+      text = "the player's ped is now " + text_hex64(step.ped);
+      s->world.ped = step.ped;
+      break;
+    case Step_Kind::tint: text = steps_apply_tint(s, step); break;
+    case Step_Kind::clock_back: text = steps_set_clock_back(s, step); break;
+    case Step_Kind::heap_fail:
+      game_heap_fail_after(step.heap_allowed);
+      text = "the modules' heap: the next " + std::to_string(step.heap_allowed) +
+             " requests succeed, then every one fails";
+      break;
+    case Step_Kind::heap_ok:
+      game_heap_allow_all();
+      text = "the modules' heap: every request succeeds again";
+      break;
+    default: text = steps_apply_to_ini(s, step, &ok, &error); break;
+  }
+  steps_report(s, step.line, std::move(text), ok, error);
+}
+
+void steps_release(Session *s) {
+  if (s->ini_lock != INVALID_HANDLE_VALUE) CloseHandle(s->ini_lock);
+  s->ini_lock = INVALID_HANDLE_VALUE;
+}
+
+void steps_attach(Session *session) { steps_session = session; }
+
+BOOL WINAPI steps_module_read_file(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+  bool watched = steps_session && (steps_read_failure.pending || steps_torn.pending) && steps_is_ini(file);
+  if (watched && steps_read_failure.pending) return steps_fail_read(read);
+  BOOL ok = ReadFile(file, buffer, size, read, overlapped);
+  if (watched && steps_torn.pending) steps_tear_save();
   return ok;
 }

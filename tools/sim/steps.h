@@ -1,19 +1,22 @@
 // The scenario's steps, applied as their frame starts: what the game does (the ped's model and
-// handle, a component's tints) and what is done to ManeShade.ini from outside the game (write,
-// replace, torn, size, delete, touch, lock, unlock). Each is reported on the timeline and in the
-// events; a time set on the file is reported as the file system kept it.
+// handle, a component's tints, its clock set back, the modules' heap failing) and what is done to
+// ManeShade.ini from outside the game (write, replace, torn, read fail, size, delete, touch, lock,
+// unlock). Each is reported on the timeline and in the events; a time set on the file is reported
+// as the file system kept it.
 #pragma once
 #include "tools/sim/session.h"
 
 // Applies `step`; a step that fails (a file operation) is reported with the Windows error and
 // counted as a problem, and the session goes on.
-void steps_apply(Session &s, const Step &step);
+void steps_apply(Session *s, const Step &step);
 
 // Closes the file that an ini lock step still holds open, if any.
-void steps_release(Session &s);
+void steps_release(Session *s);
 
-// The ReadFile of the modules (the loader rebinds their import to it): reads as ReadFile does, then
-// carries out a pending ini torn step, if any, and reports it in the current frame of `session`.
+// The ReadFile of the modules (rebind.h puts it in place of their import): reads as ReadFile does.
+// A read of ManeShade.ini carries out a pending ini read fail step instead (failing as a read of a
+// file that another program has partly locked does), or a pending ini torn step right after it; it
+// reports that in the current frame of the attached session.
 BOOL WINAPI steps_module_read_file(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
 
 // The session that steps_module_read_file reports to (it takes no context of its own).

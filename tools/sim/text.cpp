@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "src/script/tint.h"
+#include "tools/game/game_interface.h"
 
 std::string text_hex64(uint64_t value) {
   char text[24];
@@ -18,7 +18,7 @@ std::string text_address(const void *address) {
 
 std::string text_model(uint32_t model) {
   char text[40];
-  const char *name = model == CORVIN_MODEL ? " (corvin)" : model == MAEL_MODEL ? " (mael)" : "";
+  const char *name = model == GAME_MODEL_CORVIN ? " (corvin)" : model == GAME_MODEL_MAEL ? " (mael)" : "";
   std::snprintf(text, sizeof text, "0x%08x%s", model, name);
   return text;
 }

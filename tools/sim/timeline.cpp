@@ -5,9 +5,8 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "platform/platform.h"
-#include "tools/sim/clock_hook.h"
 #include "tools/sim/events.h"
+#include "tools/sim/hooks.h"
 #include "tools/sim/text.h"
 
 namespace {
@@ -30,12 +29,25 @@ std::string timeline_drawn_line(const Drawn_Text &d) {
   return line;
 }
 
+// "1 request", "2 requests".
+std::string timeline_count(int64_t count, const char *noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string timeline_heap_line(const Heap_Counts &heap) {
+  return "heap: " + timeline_count(heap.requests, "request") + " (" + std::to_string(heap.refused) + " refused), " +
+         timeline_count(heap.frees, "free");
+}
+
+bool timeline_heap_used(const Heap_Counts &heap) { return heap.requests > 0 || heap.frees > 0; }
+
 // What the modules did in the frame, one line each.
-std::vector<std::string> timeline_module_activity(const Session &s) {
+std::vector<std::string> timeline_module_activity(const Session &s, const Heap_Counts &heap) {
   std::vector<std::string> lines;
   for (const Retint &r : s.world.retints) lines.push_back(timeline_retint_line(r));
   for (const Drawn_Text &d : s.world.drawn) lines.push_back(timeline_drawn_line(d));
   if (lines.empty() && s.frame.changed_game) lines.push_back("called natives other than reads");
+  if (timeline_heap_used(heap)) lines.push_back(timeline_heap_line(heap));
   return lines;
 }
 
@@ -61,7 +73,7 @@ void timeline_float_pair(Json_Writer *line, const char *key, const float pair[2]
   json_end_array(line);
 }
 
-void timeline_write_frame_events(const Session &s) {
+void timeline_write_frame_events(const Session &s, const Heap_Counts &heap) {
   for (const Retint &r : s.world.retints) {
     Json_Writer line = events_line("retint");
     json_member_integer(&line, "frame", s.frame.number);
@@ -87,13 +99,25 @@ void timeline_write_frame_events(const Session &s) {
     json_member_string(&line, "text", "game: " + p);
     events_write(s, &line);
   }
+  if (timeline_heap_used(heap)) {
+    Json_Writer line = events_line("heap");
+    json_member_integer(&line, "frame", s.frame.number);
+    json_member_integer(&line, "requests", heap.requests);
+    json_member_integer(&line, "refused", heap.refused);
+    json_member_integer(&line, "frees", heap.frees);
+    events_write(s, &line);
+  }
 }
 
 // A frame in which something happened besides the modules' activity: always reported on its own.
 void timeline_write_eventful_frame(const Session &s, const std::vector<std::string> &activity) {
   uint64_t ticks = game_clock_ticks;
-  std::printf("frame %" PRId64 " (%s +%.3f s):\n", s.frame.number, format_clock(ticks).c_str(),
-              static_cast<double>(ticks - s.scenario.clock_start_ticks) / TICKS_PER_SECOND);
+  // Before the clock start once a clock step set the clock back far enough.
+  double since_start = ticks >= s.scenario.clock_start_ticks
+                           ? static_cast<double>(ticks - s.scenario.clock_start_ticks)
+                           : -static_cast<double>(s.scenario.clock_start_ticks - ticks);
+  std::printf("frame %" PRId64 " (%s %+.3f s):\n", s.frame.number, format_clock(ticks).c_str(),
+              since_start / CLOCK_TICKS_PER_SECOND);
   for (const std::string &line : s.frame.steps) std::printf("  game    %s\n", line.c_str());
   for (const std::string &line : activity) std::printf("  module  %s\n", line.c_str());
   for (const std::string &line : s.frame.host_problems) std::printf("  PROBLEM %s\n", line.c_str());
@@ -138,25 +162,28 @@ void timeline_write_start(const Session &s, const char *source) {
   std::printf("player ped %s wears model %s\n", text_hex64(s.world.ped).c_str(), text_model(s.world.model).c_str());
 }
 
-void timeline_end_frame(Session &s, Timeline_Run *run) {
-  timeline_write_frame_events(s);
-  s.totals.retints += static_cast<int64_t>(s.world.retints.size());
-  s.totals.drawn += static_cast<int64_t>(s.world.drawn.size());
-  s.totals.problems += static_cast<int64_t>(s.world.problems.size());
+void timeline_end_frame(Session *s, Timeline_Run *run) {
+  Heap_Counts heap = game_heap_take_counts();
+  timeline_write_frame_events(*s, heap);
+  s->totals.retints += static_cast<int64_t>(s->world.retints.size());
+  s->totals.drawn += static_cast<int64_t>(s->world.drawn.size());
+  s->totals.problems += static_cast<int64_t>(s->world.problems.size());
+  s->totals.heap_requests += heap.requests;
+  s->totals.heap_refused += heap.refused;
 
-  std::vector<std::string> activity = timeline_module_activity(s);
-  bool eventful = !s.frame.steps.empty() || !s.frame.host_problems.empty() || !s.world.problems.empty();
+  std::vector<std::string> activity = timeline_module_activity(*s, heap);
+  bool eventful = !s->frame.steps.empty() || !s->frame.host_problems.empty() || !s->world.problems.empty();
   if (!eventful && run->first >= 0 && run->activity == activity) {
-    run->last = s.frame.number;
-    run->any_calls = run->any_calls || s.frame.calls > 0;
+    run->last = s->frame.number;
+    run->any_calls = run->any_calls || s->frame.calls > 0;
     return;
   }
   timeline_flush_run(run);
   if (eventful) {
-    timeline_write_eventful_frame(s, activity);
+    timeline_write_eventful_frame(*s, activity);
     return;
   }
-  *run = Timeline_Run{s.frame.number, s.frame.number, activity, s.frame.calls > 0};
+  *run = Timeline_Run{s->frame.number, s->frame.number, activity, s->frame.calls > 0};
 }
 
 void timeline_end_frames(Timeline_Run *run) { timeline_flush_run(run); }
@@ -180,7 +207,9 @@ void timeline_write_totals(const Session &s) {
               s.scenario.frame_count, t.calls, t.retints, t.drawn, t.unknown, t.problems, t.registrations,
               t.unregistrations);
   if (t.refused_modules) std::printf("  %" PRId64 " modules refused (not loaded)\n", t.refused_modules);
-  for (size_t i = 0; i < NATIVE_COUNT; i++) {
-    if (t.calls_by_native[i]) std::printf("  %-24s %" PRId64 "\n", NATIVE_TABLE[i].name, t.calls_by_native[i]);
+  // In the frames: a module's start-up and its unload use the heap unwatched, or outside the frames.
+  std::printf("  heap in the frames: %" PRId64 " requests, %" PRId64 " refused\n", t.heap_requests, t.heap_refused);
+  for (size_t i = 0; i < GAME_NATIVE_COUNT; i++) {
+    if (t.calls_by_native[i]) std::printf("  %-24s %" PRId64 "\n", GAME_NATIVES[i].name, t.calls_by_native[i]);
   }
 }

@@ -18,8 +18,9 @@ struct Timeline_Run {
 // What the scenario is and where the player's ped starts; `source` names the scenario.
 void timeline_write_start(const Session &s, const char *source);
 
-// Reports the frame that just ran: its events, and its timeline lines (or adds it to `run`).
-void timeline_end_frame(Session &s, Timeline_Run *run);
+// Reports the frame that just ran: its events, and its timeline lines (or adds it to `run`); takes
+// the modules' heap counts of the frame (hooks.h) into the totals.
+void timeline_end_frame(Session *s, Timeline_Run *run);
 
 // Writes the run still open after the last frame.
 void timeline_end_frames(Timeline_Run *run);

@@ -1,4 +1,4 @@
-// The natives of the simulated game (every one of host/natives.h); see world.h.
+// The natives of the simulated game (every one of its interface, tools/game); see world.h.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/natives.h"
+#include "tools/game/game_interface.h"
 #include "tools/sim/world.h"
 #include "tools/standin-host/standin.h"
 
@@ -101,8 +101,8 @@ struct Call_View {
 World *world_of(void *context) { return static_cast<World *>(context); }
 
 Call_View view(void *context, const Standin_Call *call) {
-  const char *name = native_name(call->hash);
-  return Call_View{world_of(context), call, name ? name : "unknown"};
+  const Game_Native *native = game_native(call->hash);
+  return Call_View{world_of(context), call, native ? native->name : "unknown"};
 }
 
 Component_Spec *component_at(World *world, uint64_t ped, int32_t index) {
@@ -233,26 +233,34 @@ void native_display_text(void *context, const Standin_Call *call) {
 
 struct Native_Entry {
   uint64_t hash;
+  Native_Effect effect;
   Standin_Native_Handler handler;
 };
 
 constexpr Native_Entry WORLD_NATIVES[] = {
-    {NATIVE_GET_PLAYER_PED, native_get_player_ped},
-    {NATIVE_GET_ENTITY_MODEL, native_get_entity_model},
-    {NATIVE_GET_NUM_COMPONENTS, native_get_num_components},
-    {NATIVE_GET_COMPONENT_CATEGORY, native_get_component_category},
-    {NATIVE_GET_COMPONENT_TINT, native_get_component_tint},
-    {NATIVE_GET_COMPONENT_ASSETS, native_get_component_assets},
-    {NATIVE_SET_COMPONENT_TINT, native_set_component_tint},
-    {NATIVE_REFRESH_PED_VARIATION, native_refresh_ped_variation},
-    {NATIVE_SET_TEXT_SCALE, native_set_text_scale},
-    {NATIVE_SET_TEXT_COLOR, native_set_text_color},
-    {NATIVE_MAKE_TEXT_STRING, native_make_text_string},
-    {NATIVE_DISPLAY_TEXT, native_display_text},
+    {GAME_NATIVE_GET_PLAYER_PED, Native_Effect::reads_only, native_get_player_ped},
+    {GAME_NATIVE_GET_ENTITY_MODEL, Native_Effect::reads_only, native_get_entity_model},
+    {GAME_NATIVE_GET_NUM_COMPONENTS, Native_Effect::reads_only, native_get_num_components},
+    {GAME_NATIVE_GET_COMPONENT_CATEGORY, Native_Effect::reads_only, native_get_component_category},
+    {GAME_NATIVE_GET_COMPONENT_TINT, Native_Effect::reads_only, native_get_component_tint},
+    {GAME_NATIVE_GET_COMPONENT_ASSETS, Native_Effect::reads_only, native_get_component_assets},
+    {GAME_NATIVE_SET_COMPONENT_TINT, Native_Effect::changes_game, native_set_component_tint},
+    {GAME_NATIVE_REFRESH_PED_VARIATION, Native_Effect::changes_game, native_refresh_ped_variation},
+    {GAME_NATIVE_SET_TEXT_SCALE, Native_Effect::changes_game, native_set_text_scale},
+    {GAME_NATIVE_SET_TEXT_COLOR, Native_Effect::changes_game, native_set_text_color},
+    {GAME_NATIVE_MAKE_TEXT_STRING, Native_Effect::changes_game, native_make_text_string},
+    {GAME_NATIVE_DISPLAY_TEXT, Native_Effect::changes_game, native_display_text},
 };
-static_assert(sizeof WORLD_NATIVES / sizeof WORLD_NATIVES[0] == NATIVE_COUNT, "every native the module calls");
+static_assert(sizeof WORLD_NATIVES / sizeof WORLD_NATIVES[0] == GAME_NATIVE_COUNT, "every native of the game");
 
 }  // namespace
+
+Native_Effect world_native_effect(uint64_t hash) {
+  for (const Native_Entry &entry : WORLD_NATIVES) {
+    if (entry.hash == hash) return entry.effect;
+  }
+  return Native_Effect::changes_game;
+}
 
 World world_from_scenario(const Scenario &scenario) {
   World world{};

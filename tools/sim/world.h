@@ -40,10 +40,17 @@ struct World {
   std::vector<std::string> problems;  // a native called in a way the game would not accept
 };
 
+// What a native does to the game: only read its state, or change it (drawing on the screen included).
+// The timeline calls a frame in which the modules made reads alone quiet.
+enum class Native_Effect { reads_only, changes_game };
+
+// What the native `hash` does; changes_game for a hash the game does not know.
+Native_Effect world_native_effect(uint64_t hash);
+
 // A world as the scenario starts it.
 World world_from_scenario(const Scenario &scenario);
 
-// Answers every native of host/natives.h from `world` from now on.
+// Answers every native of the game's interface (tools/game) from `world` from now on.
 void world_register_natives(World *world);
 
 // Clears the frame's record and the texts of the previous frame.
