@@ -267,10 +267,9 @@ Ini_Section *ini_section(Section_Map *map, std::string_view name) {
   return section;
 }
 
-// Stores `value` under `key` in `section`: a key already there takes the new value. False when out
-// of memory.
-bool ini_store(Section_Map *map, Ini_Section *section, std::string_view key, std::string_view value) {
-  uint64_t hash = text_hash(key, map->seed);
+// Stores `value` under `key` (of `hash`) in `section`: a key already there takes the new value.
+// False when out of memory.
+bool ini_store(Section_Map *map, Ini_Section *section, std::string_view key, std::string_view value, uint64_t hash) {
   // One probe finds the key or the free slot it goes to: the table has room for one more first.
   if (section->count + 1 >= INI_TABLE_FROM_PAIRS &&
       !ini_make_room(&map->arena, &section->slots, &section->mask, section->count, section->first)) {
@@ -316,6 +315,15 @@ Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &opti
   // The current section, found once per header rather than once per pair; a header with no pairs
   // under it makes no section.
   Ini_Section *section = nullptr;
+  // Each pair is stored one line late: its slot is asked of the memory system as soon as its hash is
+  // known, and is there by the time the next line has been read. A section of many keys has a table
+  // far larger than the processor's caches, and waiting on each slot in turn would cost most of the
+  // time of a file of nothing but keys.
+  struct {
+    Ini_Section *section;
+    std::string_view key, value;
+    uint64_t hash;
+  } pending{};
   for (;;) {
     // Runs of empty lines cost nothing but their count.
     while (!it.rest.empty() && (it.rest[0] == '\n' || (it.rest[0] == '\r' && it.rest.size() > 1 && it.rest[1] == '\n'))) {
@@ -326,7 +334,16 @@ Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &opti
     if (line.kind == Ini_Line_Kind::header) section = nullptr;
     if (line.kind != Ini_Line_Kind::pair) continue;
     if (!section) section = ini_section(out, line.section);
-    if (!section || !ini_store(out, section, line.key, line.value)) return status_fail(FAILURE_OUT_OF_MEMORY);
+    if (!section) return status_fail(FAILURE_OUT_OF_MEMORY);
+    uint64_t hash = text_hash(line.key, out->seed);
+    if (section->slots) prefetch_for_read(&section->slots[hash & section->mask]);
+    if (pending.section && !ini_store(out, pending.section, pending.key, pending.value, pending.hash)) {
+      return status_fail(FAILURE_OUT_OF_MEMORY);
+    }
+    pending = {section, line.key, line.value, hash};
+  }
+  if (pending.section && !ini_store(out, pending.section, pending.key, pending.value, pending.hash)) {
+    return status_fail(FAILURE_OUT_OF_MEMORY);
   }
   return it.status;
 }

@@ -3,8 +3,9 @@
 # and the host see them: its recorded name, exactly two exports, the host imported by name with only
 # the six functions the module calls (under the host's decorated names), no compiler runtime DLLs,
 # ASLR and DEP, and a version resource. And what it would do in the game's process besides: no TLS
-# directory (whose callbacks run on every thread of the game), no thread machinery, and, from the
-# link MAP when given, no winpthread and no static constructor of the module's own.
+# directory (whose callbacks run on every thread of the game), no thread machinery, no exception
+# machinery, no loading of other DLLs, at most 64 KiB, and, from the link MAP when given, no
+# winpthread and no static constructor.
 set -u
 objdump=$1
 module=$2
@@ -41,15 +42,25 @@ case $tls in
   "" | 000000000000000000000000) ;;
   *) fail "the module has a TLS directory ($tls): its callbacks would run on every thread the game starts and ends" ;;
 esac
-for name in SuspendThread ResumeThread SetThreadContext GetThreadContext CreateThread _beginthreadex _endthreadex; do
-  echo "$headers" | grep -q -E "^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+$name\$" &&
-    fail "imports $name: thread machinery the module never uses"
+imported() { echo "$headers" | grep -q -E "^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+$1\$"; }
+for name in SuspendThread ResumeThread SetThreadContext GetThreadContext CreateThread _beginthreadex _endthreadex \
+    TlsAlloc TlsFree TlsGetValue TlsSetValue CreateSemaphoreW CreateSemaphoreA ReleaseSemaphore; do
+  imported "$name" && fail "imports $name: thread machinery the module never uses"
 done
+# The module reports every failure as a value: nothing of C++ exceptions or the unwinder may be in it.
+for name in RaiseException RtlUnwindEx RtlUnwind RtlVirtualUnwind RtlCaptureContext RtlLookupFunctionEntry; do
+  imported "$name" && fail "imports $name: exception machinery in a module built without exceptions"
+done
+for name in LoadLibraryA LoadLibraryW LoadLibraryExA LoadLibraryExW GetProcAddress; do
+  imported "$name" && fail "imports $name: the module loads nothing and looks nothing up at run time"
+done
+size=$(wc -c < "$module")
+[ "$size" -le 65536 ] || fail "the module is $size bytes, more than 64 KiB"
 if [ -n "$map" ]; then
   # An archive member pulled in shows as "libpthread.a(member)"; the archive's name alone is only searched.
   grep -q 'libpthread\.a(' "$map" && fail "links winpthread (see $map)"
-  # Input sections of constructors: only libstdc++'s emergency pool has one, and it never runs.
-  ctors=$(grep -E '^ \.ctors[^ ]*[[:space:]]+0x[0-9a-f]+[[:space:]]+0x[0-9a-f]+ ' "$map" | grep -v 'libstdc++\.a(eh_alloc\.o)' | grep -v -E '0x0+ [^ ]*$')
+  # Input sections of constructors, which would never run: there must be none.
+  ctors=$(grep -E '^ \.ctors[^ ]*[[:space:]]+0x[0-9a-f]+[[:space:]]+0x[0-9a-f]+ ' "$map" | grep -v -E '0x0+ [^ ]*$')
   [ -z "$ctors" ] || fail "static constructors would never run (the module has no C runtime start-up): $ctors"
 fi
 
@@ -66,5 +77,5 @@ for pair in "ProductName|Mane Shade|" "OriginalFilename|ManeShade.asi|" "FileVer
   esac
 done
 
-[ "$failures" -eq 0 ] && echo "ManeShade.asi: name, exports, imports, DllCharacteristics, version resource, no TLS and no thread machinery, as required"
+[ "$failures" -eq 0 ] && echo "ManeShade.asi ($size bytes): name, exports, imports, DllCharacteristics, version resource, no TLS, no thread or exception machinery, as required"
 [ "$failures" -eq 0 ]

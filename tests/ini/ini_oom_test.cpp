@@ -37,7 +37,7 @@ std::string oom_text() {
   std::string text =
       "top=1\n[corvin]\nEnabled = 1\nHAIR_\xC3\x80 = \"a\\tb\"\nhair_primary = 12\n"
       "hair_primary = 300000000000000000000000000000\n[mael]\n\"K=1\" = '\\u00e9'\n[many]\n";
-  for (int i = 0; i < 4000; i++) text += "k" + std::to_string(i) + "=\n";
+  for (int i = 0; i < 4000; i++) text.append("k").append(std::to_string(i)).append("=\n");
   return text;
 }
 

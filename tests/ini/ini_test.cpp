@@ -223,8 +223,10 @@ TEST(IniRobustness, HostileInput) {
 TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
   std::string text;
   for (int s = 0; s < 300; s++) {
-    text += "[s" + std::to_string(s) + "]\n";
-    for (int k = 0; k <= s % 40; k++) text += "k" + std::to_string(k) + " = " + std::to_string(s * 100 + k) + "\n";
+    text.append("[s").append(std::to_string(s)).append("]\n");
+    for (int k = 0; k <= s % 40; k++) {
+      text.append("k").append(std::to_string(k)).append(" = ").append(std::to_string(s * 100 + k)).append("\n");
+    }
   }
   text += "[s7]\nk3 = again\n";  // a repeated header continues its section; the later value wins
   Test_Map loaded;
@@ -232,13 +234,13 @@ TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
   EXPECT_EQ(loaded.map.count, 300u);
   size_t pairs = 0;
   for (int s = 0; s < 300; s++) {
-    std::string name = "s" + std::to_string(s);
+    std::string name = std::string("s").append(std::to_string(s));
     const Ini_Section *section = ini_find_section(&loaded.map, name);
     ASSERT_NE(section, nullptr) << name;
     EXPECT_EQ(section->count, static_cast<uint32_t>(s % 40 + 1)) << name;
     for (int k = 0; k <= s % 40; k++, pairs++) {
       std::string want = s == 7 && k == 3 ? "again" : std::to_string(s * 100 + k);
-      EXPECT_EQ(map_value(loaded.map, name, "k" + std::to_string(k)), want) << name << " k" << k;
+      EXPECT_EQ(map_value(loaded.map, name, std::string("k").append(std::to_string(k))), want) << name << " k" << k;
     }
   }
   EXPECT_EQ(map_value(loaded.map, "s1", "k2"), "(none)");
