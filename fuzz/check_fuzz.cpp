@@ -24,7 +24,7 @@
 #include "src/config/reload.h"
 #include "src/config/schema.h"
 #include "tests/support/fake_platform.h"
-#include "tools/check/check.h"
+#include "tools/check/check_main.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "runtime/log.h"
 #include "tests/check/check_capture.h"
-#include "tools/check/check.h"
+#include "tools/check/check_main.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-// The validator; see check.h.
+// The check of one file; see check.h.
 #include "tools/check/check.h"
 
 #include <new>
@@ -16,33 +16,11 @@
 #include "src/config/messages.h"
 #include "src/config/reload.h"
 #include "src/config/schema.h"
-#include "tools/check/check_game.h"
 #include "tools/check/check_json.h"
-#include "tools/check/check_watch.h"
 
 namespace {
 
 constexpr std::string_view CHECK_PROGRAM = "maneshade-check";
-
-constexpr std::string_view CHECK_USAGE =
-    "usage: maneshade-check [--dump] [FILE]\n"
-    "       maneshade-check --watch [FILE]\n"
-    "       maneshade-check --game DIR\n"
-    "Checks FILE (by default ManeShade.ini in the current folder) exactly as Mane Shade reads it.\n"
-    "  --dump       also write what was read to standard output, as one line of JSON\n"
-    "  --watch      keep looking at FILE as the game does, and report every load until interrupted\n"
-    "  --game DIR   check the game folder DIR: the module, the host library and ManeShade.ini\n"
-    "Exit status: 0 the game would use the file, 1 it would refuse it, 2 the file cannot be read.\n";
-
-enum class Check_Mode { file, watch, game };
-
-struct Check_Args {
-  bool ok;
-  bool dump;
-  bool help;
-  Check_Mode mode;
-  std::string_view path;  // FILE, or DIR for --game
-};
 
 // What one run holds; released on every way out, the log sink put back.
 struct Check_Run {
@@ -64,7 +42,6 @@ struct Check_Run {
   }
 };
 
-
 // Every record the module logs, as "<level>: <text>"; the call site means nothing to users. The
 // records quote keys and values of the file.
 void check_log_sink(void *user, const Log_Record *record) {
@@ -73,55 +50,6 @@ void check_log_sink(void *user, const Log_Record *record) {
   check_write(err, ": ");
   check_write(err, check_visible(record->text));
   check_write(err, "\n");
-}
-
-Check_Args check_parse_args(int argc, const char *const *argv) {
-  Check_Args args{true, false, false, Check_Mode::file, CONFIG_FILE_NAME};
-  bool options_done = false;
-  bool have_path = false;
-  for (int i = 1; i < argc; i++) {
-    std::string_view arg = argv[i];
-    if (!options_done && arg == "--") {
-      options_done = true;
-    } else if (!options_done && arg == "--dump") {
-      args.dump = true;
-    } else if (!options_done && arg == "--watch" && args.mode == Check_Mode::file) {
-      args.mode = Check_Mode::watch;
-    } else if (!options_done && arg == "--game" && args.mode == Check_Mode::file && i + 1 < argc && !have_path) {
-      args.mode = Check_Mode::game;
-      args.path = argv[++i];
-      have_path = true;
-    } else if (!options_done && (arg == "--help" || arg == "-h")) {
-      args.help = true;
-    } else if ((!options_done && arg.size() > 1 && arg[0] == '-') || have_path) {
-      args.ok = false;
-    } else {
-      args.path = arg;
-      have_path = true;
-    }
-  }
-  // --dump writes the one file's JSON: it means nothing with the other modes.
-  if (args.dump && args.mode != Check_Mode::file) args.ok = false;
-  return args;
-}
-
-
-// "<path>:<line>: " or, without a line, "<path>: ".
-std::string check_where(std::string_view path, size_t line) {
-  std::string where = check_visible(path);
-  if (line > 0) {
-    where.push_back(':');
-    where.append(std::to_string(line));
-  }
-  where.append(": ");
-  return where;
-}
-
-std::string check_bracketed(std::string_view section) {
-  std::string text = "[";
-  text.append(check_visible(section));
-  text.push_back(']');
-  return text;
 }
 
 void check_explain_duplicates(FILE *err, std::string_view path, const Config_Diagnosis &d) {
@@ -266,46 +194,6 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
 
 }  // namespace
 
-const char *check_reason(Os_Error error) {
-  switch (error) {
-    case OS_FILE_NOT_FOUND: return "no such file";
-    case OS_PATH_NOT_FOUND: return "no such folder";
-    case OS_ACCESS_DENIED: return "access denied";
-    case OS_SHARING_VIOLATION: return "another program has it open and does not share it";
-    case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
-    case OS_IS_A_FOLDER: return "it is a folder, not a file";
-    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
-    case OS_OUT_OF_MEMORY: return "out of memory";
-    case OS_TOO_LARGE: return "too large to read";
-    case OS_INVALID_PATH: return "not a valid file name";
-    case OS_IO_ERROR: return "a read error";
-    case OS_OK:
-    case OS_OTHER: break;
-  }
-  return "the system would not read it";
-}
-
-void check_write(FILE *file, std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
-}
-
-std::string check_visible(std::string_view text) {
-  static constexpr char HEX[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      out.push_back(c);
-      continue;
-    }
-    out.append("\\x");
-    out.push_back(HEX[byte >> 4]);
-    out.push_back(HEX[byte & 0xF]);
-  }
-  return out;
-}
-
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Check_Run run;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
@@ -362,38 +250,4 @@ void check_explain_now(std::string_view path, FILE *err) {
   }
   if (diagnosis.status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   check_explain(err, path, diagnosis);
-}
-
-bool check_wants_dump(int argc, const char *const *argv) noexcept {
-  try {
-    Check_Args args = check_parse_args(argc, argv);
-    return args.ok && args.dump;
-  } catch (...) {
-    return false;
-  }
-}
-
-int check_main(int argc, const char *const *argv, FILE *out, FILE *err) noexcept {
-  try {
-    Check_Args args = check_parse_args(argc, argv);
-    if (!args.ok) {
-      check_write(err, CHECK_USAGE);
-      return CHECK_EXIT_NOT_CHECKED;
-    }
-    if (args.help) {
-      check_write(out, CHECK_USAGE);
-      return CHECK_EXIT_INSTALLED;
-    }
-    switch (args.mode) {
-      case Check_Mode::watch: return check_watch(args.path, err);
-      case Check_Mode::game: return check_game(args.path, err);
-      case Check_Mode::file: break;
-    }
-    return check_file(args.path, args.dump, out, err);
-  } catch (const std::bad_alloc &) {
-    check_write(err, std::string_view("maneshade-check: out of memory\n"));
-  } catch (...) {
-    check_write(err, std::string_view("maneshade-check: unexpected failure\n"));
-  }
-  return CHECK_EXIT_NOT_CHECKED;
 }

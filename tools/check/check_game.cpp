@@ -16,6 +16,7 @@
 #include "runtime/names.h"
 #include "src/config/messages.h"
 #include "tools/check/check.h"
+#include "tools/check/check_report.h"
 #include "tools/pe/pe.h"
 
 namespace fs = std::filesystem;

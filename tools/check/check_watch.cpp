@@ -11,6 +11,7 @@
 #include "src/config/reload.h"
 #include "tools/check/check.h"
 #include "tools/check/check_console.h"
+#include "tools/check/check_report.h"
 
 namespace {
 

@@ -1,0 +1,71 @@
+// What the validator's reports share; see check_report.h.
+#include "tools/check/check_report.h"
+
+namespace {
+
+constexpr char CHECK_HEX_DIGITS[] = "0123456789abcdef";
+
+void check_append_byte_escape(std::string *out, unsigned char byte) {
+  out->append("\\x");
+  out->push_back(CHECK_HEX_DIGITS[byte >> 4]);
+  out->push_back(CHECK_HEX_DIGITS[byte & 0xF]);
+}
+
+// A C0 control or DEL: a terminal acts on it (moves, clears, rings) instead of showing it.
+bool check_is_control_byte(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
+
+}  // namespace
+
+void check_write(FILE *file, std::string_view text) {
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
+}
+
+std::string check_visible(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (check_is_control_byte(byte)) {
+      check_append_byte_escape(&out, byte);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string check_where(std::string_view path, size_t line) {
+  std::string where = check_visible(path);
+  if (line > 0) {
+    where.push_back(':');
+    where.append(std::to_string(line));
+  }
+  where.append(": ");
+  return where;
+}
+
+std::string check_bracketed(std::string_view section) {
+  std::string text = "[";
+  text.append(check_visible(section));
+  text.push_back(']');
+  return text;
+}
+
+const char *check_reason(Os_Error error) {
+  switch (error) {
+    case OS_FILE_NOT_FOUND: return "no such file";
+    case OS_PATH_NOT_FOUND: return "no such folder";
+    case OS_ACCESS_DENIED: return "access denied";
+    case OS_SHARING_VIOLATION: return "another program has it open and does not share it";
+    case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
+    case OS_IS_A_FOLDER: return "it is a folder, not a file";
+    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
+    case OS_OUT_OF_MEMORY: return "out of memory";
+    case OS_TOO_LARGE: return "too large to read";
+    case OS_INVALID_PATH: return "not a valid file name";
+    case OS_IO_ERROR: return "a read error";
+    case OS_OK:
+    case OS_OTHER: break;
+  }
+  return "the system would not read it";
+}
