@@ -104,6 +104,18 @@ TEST(CheckWatch, AMissingFileIsShownOnceNotEverySecond) {
   fake_platform_remove();
 }
 
+TEST(CheckWatch, TheWatchedPathReachesTheTerminalEscaped) {
+  FILE *err = std::tmpfile();
+  ASSERT_NE(err, nullptr);
+  Check_Watch watch;
+  check_watch_begin(&watch, "a\x1b]0;owned\x07\xC2\x9B.ini", err);
+  std::string written = check_capture_read(err);
+  std::fclose(err);
+  EXPECT_EQ(written.rfind("watching a\\x1b]0;owned\\x07\\xc2\\x9b.ini as the game does", 0), 0u) << written;
+  EXPECT_EQ(check_first_unsafe_byte(written), std::string::npos) << written;
+  EXPECT_EQ(watch.path, "a\x1b]0;owned\x07\xC2\x9B.ini") << "the watch must follow the file, not its shown name";
+}
+
 TEST(CheckConsole, WaitsForEnterOnlyInAWindowOfItsOwn) {
   struct Row {
     const char *fault;  // what waiting, or not waiting, would do wrong

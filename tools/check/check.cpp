@@ -185,7 +185,7 @@ void check_explain_size(FILE *err, std::string_view path, uint64_t size_bytes) {
 // Why the file cannot be read, and the line the game would show for it.
 int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   Os_Error why = status.os_error;
-  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(path) + ": " + check_reason(why) + " (" +
+  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(why) + " (" +
                        os_error_name(why) + ")\n");
   check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
                        reload_message(status.failure) + "\n");

@@ -1,6 +1,8 @@
 // What the validator's reports share; see check_report.h.
 #include "tools/check/check_report.h"
 
+#include "runtime/utf8.h"
+
 namespace {
 
 constexpr char CHECK_HEX_DIGITS[] = "0123456789abcdef";
@@ -23,13 +25,29 @@ void check_write(FILE *file, std::string_view text) {
 std::string check_visible(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (check_is_control_byte(byte)) {
-      check_append_byte_escape(&out, byte);
-    } else {
-      out.push_back(c);
+  const char *at = text.data();
+  const char *end = at + text.size();
+  while (at < end) {
+    auto byte = static_cast<unsigned char>(*at);
+    if (byte < 0x80) {
+      if (check_is_control_byte(byte)) {
+        check_append_byte_escape(&out, byte);
+      } else {
+        out.push_back(*at);
+      }
+      at++;
+      continue;
     }
+    // utf8_decode takes one byte for anything that does not start a valid sequence: a terminal
+    // that is not in UTF-8 mode would read 0x9B on its own as the escape introducer.
+    Utf8_Decoded decoded = utf8_decode(at, end);
+    bool c1_control = decoded.size == 2 && decoded.code_point >= 0x80 && decoded.code_point <= 0x9F;
+    if (decoded.size == 1 || c1_control) {
+      for (uint32_t i = 0; i < decoded.size; i++) check_append_byte_escape(&out, static_cast<unsigned char>(at[i]));
+    } else {
+      out.append(at, decoded.size);
+    }
+    at += decoded.size;
   }
   return out;
 }

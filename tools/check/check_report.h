@@ -19,8 +19,11 @@ enum Check_Exit : int {
 // Writes `text` as it is.
 void check_write(FILE *file, std::string_view text);
 
-// Text from a file or a path as it may reach a terminal: every byte below 0x20 and 0x7F written as
-// "\xNN".
+// Text from a file or a path as it may reach a terminal, the one escaping every report line uses:
+// every byte below 0x20 and 0x7F, the two bytes of a C1 control (U+0080..U+009F, C2 80..C2 9F in
+// UTF-8), and every byte that is not part of a valid UTF-8 sequence are written "\xNN" (lowercase
+// hex); all else is copied. The result holds no byte below 0x20, no 0x7F and no C1 control, and is
+// valid UTF-8.
 std::string check_visible(std::string_view text);
 
 // "<path>:<line>: " or, without a line (0), "<path>: ", the path made visible.

@@ -45,6 +45,12 @@ std::string check_watch_summary(const Config &config) {
   return out;
 }
 
+void check_watch_begin(Check_Watch *watch, std::string_view path, FILE *err) {
+  watch->path = std::string(path);
+  check_write(err, "watching " + check_visible(path) + " as the game does (once a second); press Ctrl+C to stop\n");
+  std::fflush(err);
+}
+
 void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err) {
   Reload_Result result = update_config_at(watch->path, &watch->config, &watch->state);
   arena_release(frame_scratch());
@@ -65,9 +71,7 @@ void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err
 
 int check_watch(std::string_view path, FILE *err) {
   Check_Watch watch;
-  watch.path = std::string(path);
-  check_write(err, "watching " + watch.path + " as the game does (once a second); press Ctrl+C to stop\n");
-  std::fflush(err);
+  check_watch_begin(&watch, path, err);
   for (;;) {
     check_watch_frame(&watch, check_console_local_time(), err);
     std::this_thread::sleep_for(CHECK_WATCH_FRAME);

@@ -16,6 +16,9 @@ struct Check_Watch {
   std::string last_report;    // the last attempt's line, so that a failure that repeats every second is shown once
 };
 
+// Starts watching `path`: the first line, "watching PATH as the game does ...", to `err`.
+void check_watch_begin(Check_Watch *watch, std::string_view path, FILE *err);
+
 // One frame of the game's loop for `watch`: the reloader's look (update_config_at) and, when it
 // attempted a load, one line "[TIME] ..." to `err`, TIME being `time_text`: on success a summary of
 // both blocks ("corvin: on, hair 57 57 57, ..., mael: off"), on failure the game's line and the
@@ -25,6 +28,6 @@ void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err
 // "corvin: on, hair 57 57 57, chin 1 2 3, ..., mael: off": a Config as a player reads it.
 std::string check_watch_summary(const Config &config);
 
-// Runs check_watch_frame ten times a second with the local time until the process is interrupted.
-// Never returns but for running out of memory.
+// check_watch_begin, then check_watch_frame ten times a second with the local time until the
+// process is interrupted. Never returns but for running out of memory.
 int check_watch(std::string_view path, FILE *err);
