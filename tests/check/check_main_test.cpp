@@ -307,6 +307,14 @@ TEST_F(CheckMain, ControlBytesNeverReachTheTerminalRaw) {
   }
 }
 
+// Every verdict on a file, refusals unread included, comes with its JSON; only a file that cannot
+// be read (exit status 2) gives none (AnUnreadableFileIsNotChecked).
+TEST_F(CheckMain, AFileTooLargeToReadIsDumpedLikeEveryRefusal) {
+  Check_Outcome outcome = run({"--dump", write("huge.ini", joined(valid_lines()) + std::string(1 << 20, ';'))});
+  EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED) << outcome.err;
+  EXPECT_EQ(outcome.out, "{\"config\":null,\"message\":\"failed to parse config file\",\"sections\":null}\n");
+}
+
 std::string utf16(std::string_view ascii, bool little, bool mark) {
   std::string out = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
   for (char c : ascii) {

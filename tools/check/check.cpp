@@ -202,6 +202,8 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     check_explain_size(err, path, run.size_bytes);
     check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" +
                          std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
+    // Refused unread: the JSON still gives the game's line, and no sections.
+    if (dump) check_write(out, check_dump_json(nullptr, reload_message(FAILURE_TOO_LARGE), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
   if (!read.ok()) return check_unreadable(err, path, read);
@@ -224,7 +226,7 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) +
                          " " + message + "\n");
   }
-  if (dump) check_write(out, check_dump_json(diagnosis.sections, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
+  if (dump) check_write(out, check_dump_json(&diagnosis.sections, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
   return exit_status;
 }
 

@@ -9,8 +9,9 @@
 #include "tools/check/check_report.h"
 
 // One file as the module reads it, the report to `err` and, with `dump`, the JSON to `out`: the
-// exit status of `maneshade-check [--dump] FILE`. Installs a log sink while it runs. Throws
-// std::bad_alloc.
+// exit status of `maneshade-check [--dump] FILE`. The JSON is written exactly when the status is 0
+// or 1 (the game's verdict on the file); a file too large to be read gives no sections. Installs a
+// log sink while it runs. Throws std::bad_alloc.
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err);
 
 // Why the module refuses the file at `path` as it is now, as `maneshade-check FILE` explains it
