@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "platform/platform.h"
 #include "sample_config.h"
 #include "tests/support/fake_platform.h"
 #include "tests/check/check_capture.h"
@@ -18,6 +24,16 @@ namespace {
 std::string sample_with_hair(int hair) {
   std::string text(SAMPLE_CONFIG);
   text.insert(text.find("[mael]"), "hair_primary = " + std::to_string(hair) + "\n");
+  return text;
+}
+
+// The sample with corvin's `key` given `value` instead; `line` is set to the key's line.
+std::string sample_with(std::string text, std::string_view key, std::string_view value, size_t *line) {
+  size_t at = text.find(std::string(key) + " = ");
+  size_t end = text.find('\n', at);
+  text.replace(at, end - at, std::string(key) + " = " + std::string(value));
+  *line = 1;
+  for (size_t i = 0; i < at; i++) *line += text[i] == '\n';
   return text;
 }
 
@@ -44,6 +60,9 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
     std::vector<std::string> want;
   };
   const std::string broken = sample_with_hair(10) + "[corvin]\nchin_primary = blue\n";
+  size_t chin_line = 0, beard_line = 0;
+  const std::string broken_at_chin = sample_with(sample_with_hair(30), "chin_primary", "red", &chin_line);
+  const std::string broken_at_beard = sample_with(sample_with_hair(30), "beard_tertiary", "red", &beard_line);
   const Step steps[] = {
       {"first look loads it", 1, "", false, {"[T] the game loads it: " + good_summary}},
       {"nothing changes for a second", 10, "", false, {}},
@@ -54,7 +73,13 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
        {"[T] Mane Shade: missing key, or failed to parse value (the game keeps corvin: on, hair 30 57 57",
         "watched.ini:", "corvin.chin_primary is written here, in [corvin]"}},
       {"the broken version is not read again", 20, "", false, {}},
+      {"broken at another line", 10, broken_at_chin, true,
+       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(chin_line) + ": corvin.chin_primary is written"}},
+      {"fixed there but broken further down: the same game's line, so it was never shown", 10, broken_at_beard, true,
+       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(beard_line) + ": corvin.beard_tertiary is written"}},
       {"fixed", 10, sample_with_hair(40), true, {"[T] the game loads it: corvin: on, hair 40 57 57"}},
+      {"saved again with the same values: a load all the same, and it was not shown", 10, sample_with_hair(40), true,
+       {"[T] the game loads it: corvin: on, hair 40 57 57"}},
   };
   long at = 0;
   for (const Step &step : steps) {
@@ -76,6 +101,8 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
     }
     if (step.want.empty()) {
       EXPECT_EQ(written, "") << step.what;
+    } else {
+      EXPECT_EQ(written.find("[T]", 1), std::string::npos) << step.what << ": more than one report:\n" << written;
     }
     EXPECT_EQ(written.find("hair 20"), std::string::npos) << step.what << ": the earlier save was loaded";
   }
@@ -102,6 +129,67 @@ TEST(CheckWatch, AMissingFileIsShownOnceNotEverySecond) {
   EXPECT_NE(written.find("cannot read it: no such file"), std::string::npos) << written;
   std::fclose(err);
   fake_platform_remove();
+}
+
+uint64_t test_clock_ticks = 0x01DC'0000'0000'0000;
+uint64_t test_clock() noexcept { return test_clock_ticks; }
+
+// The file keeps failing the look, once a second, for a reason that changes: each new reason is a
+// report of its own, and each is shown once. The real file system, with a clock the test moves.
+TEST(CheckWatch, AFailureWhoseCauseChangesIsShownAgain) {
+  namespace fs = std::filesystem;
+  fs::path folder = fs::temp_directory_path() / "maneshade_check_watch_causes";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  fs::path file = folder / "ManeShade.ini";
+  Platform_Services services = PLATFORM_NATIVE_SERVICES;
+  services.now_ticks = test_clock;
+  const Platform_Services *previous = platform_use_services(&services);
+  FILE *err = std::tmpfile();
+  ASSERT_NE(err, nullptr);
+  std::u8string utf8 = file.u8string();
+  Check_Watch watch;
+  watch.path = std::string(utf8.begin(), utf8.end());
+
+  struct Row {
+    const char *fault;   // what the watch showed instead
+    void (*make)(const fs::path &);
+    const char *cause;
+  } rows[] = {
+      {"the first cause", [](const fs::path &f) { fs::create_directory(f); }, "it is a folder, not a file (Is_A_Folder)"},
+#ifndef _WIN32
+      {"a FIFO kept the folder's explanation",
+       [](const fs::path &f) {
+         fs::remove(f);
+         ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0);
+       },
+       "not a file (a device or a pipe) (Not_A_File)"},
+      {"a link loop kept the first explanation",
+       [](const fs::path &f) {
+         fs::remove(f);
+         fs::create_symlink(f.filename(), f);
+       },
+       "a symbolic link that leads back to itself (Symlink_Loop)"},
+#endif
+  };
+  long at = 0;
+  for (const Row &row : rows) {
+    row.make(file);
+    for (int i = 0; i < 30; i++) {
+      check_watch_frame(&watch, "T", err);
+      test_clock_ticks += FRAME_TICKS;
+    }
+    std::string all = check_capture_read(err);
+    std::string written = all.substr(static_cast<size_t>(at));
+    at = static_cast<long>(all.size());
+    std::fseek(err, 0, SEEK_END);
+    EXPECT_EQ(written.find("[T] Mane Shade: failed to open config file"), 0u) << row.fault << ":\n" << written;
+    EXPECT_EQ(written.find("[T]", 1), std::string::npos) << row.fault << ": shown every second:\n" << written;
+    EXPECT_NE(written.find(std::string("cannot read it: ") + row.cause), std::string::npos) << row.fault << ":\n" << written;
+  }
+  std::fclose(err);
+  platform_use_services(previous);
+  fs::remove_all(folder);
 }
 
 TEST(CheckWatch, TheWatchedPathReachesTheTerminalEscaped) {

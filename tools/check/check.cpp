@@ -52,55 +52,55 @@ void check_log_sink(void *user, const Log_Record *record) {
   check_write(err, "\n");
 }
 
-void check_explain_duplicates(FILE *err, std::string_view path, const Config_Diagnosis &d) {
+void check_explain_duplicates(std::string *report, std::string_view path, const Config_Diagnosis &d) {
   for (const Config_Duplicate &duplicate : d.duplicates) {
     for (const Config_Place &place : duplicate.places) {
-      check_write(err, check_where(path, place.line) + "duplicate key " + check_visible(duplicate.full_key) + ", in " +
-                           check_bracketed(place.section) + "\n");
+      check_write(report, check_where(path, place.line) + "duplicate key " + check_visible(duplicate.full_key) + ", in " +
+                              check_bracketed(place.section) + "\n");
     }
   }
 }
 
-void check_explain_missing(FILE *err, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
+void check_explain_missing(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
   for (const Config_Place &header : d.empty_block_headers) {
     // A header with nothing under it makes no section.
-    check_write(err, check_where(path, header.line) + "section " + check_bracketed(header.section) + " holds no keys\n");
+    check_write(report, check_where(path, header.line) + "section " + check_bracketed(header.section) + " holds no keys\n");
   }
   if (d.block_sections.empty() && d.empty_block_headers.empty()) {
-    check_write(err, check_where(path, 0) + "the file has no section " + check_bracketed(key.section()) + "\n");
+    check_write(report, check_where(path, 0) + "the file has no section " + check_bracketed(key.section()) + "\n");
   }
   for (const Config_Place &section : d.block_sections) {
-    check_write(err, check_where(path, section.line) + "section " + check_bracketed(section.section) + " has no key " +
-                         std::string(key.field_name()) + "\n");
+    check_write(report, check_where(path, section.line) + "section " + check_bracketed(section.section) + " has no key " +
+                            std::string(key.field_name()) + "\n");
   }
 }
 
-void check_explain_value(FILE *err, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
+void check_explain_value(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
   if (d.key_places.empty()) return;
   const Config_Place &taken = d.key_places.back();
   for (const Config_Place &place : d.key_places) {
     if (place.section != taken.section) return;  // two sections would have been a duplicate key: unsure, say nothing
   }
-  check_write(err, check_where(path, taken.line) + std::string(key.full_key) + " is written here, in " +
-                       check_bracketed(taken.section) + "\n");
+  check_write(report, check_where(path, taken.line) + std::string(key.full_key) + " is written here, in " +
+                          check_bracketed(taken.section) + "\n");
   for (size_t i = 0; i + 1 < d.key_places.size(); i++) {
-    check_write(err, check_where(path, d.key_places[i].line) + "an earlier " + std::string(key.field_name()) +
-                         ", replaced by line " + std::to_string(taken.line) + "\n");
+    check_write(report, check_where(path, d.key_places[i].line) + "an earlier " + std::string(key.field_name()) +
+                            ", replaced by line " + std::to_string(taken.line) + "\n");
   }
 }
 
-void check_explain(FILE *err, std::string_view path, const Config_Diagnosis &d) {
+void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d) {
   if (d.status.failure == FAILURE_DUPLICATE_KEY) {
-    check_explain_duplicates(err, path, d);
+    check_explain_duplicates(report, path, d);
     return;
   }
   if (d.status.key < 0) return;
   const Config_Key &key = CONFIG_KEYS[d.status.key];
   if (d.status.failure == FAILURE_MISSING_KEY) {
-    check_explain_missing(err, path, d, key);
+    check_explain_missing(report, path, d, key);
     return;
   }
-  check_explain_value(err, path, d, key);
+  check_explain_value(report, path, d, key);
 }
 
 std::string check_enabled_summary(const Config &config) {
@@ -123,7 +123,7 @@ size_t check_line_of(std::string_view text, size_t offset) {
 
 // Plain words about an encoding that the game does not read as the player meant; the module reads
 // such files all the same (and refuses them, or takes keys it does not know).
-void check_explain_encoding(FILE *err, std::string_view path, std::string_view bytes, std::string_view text) {
+void check_explain_encoding(std::string *report, std::string_view path, std::string_view bytes, std::string_view text) {
   if (text.data() != bytes.data()) return;  // UTF-16 with its mark: read as the player meant
   size_t nul_even = 0, nul_odd = 0;
   for (size_t i = 0; i < bytes.size(); i++) {
@@ -133,14 +133,14 @@ void check_explain_encoding(FILE *err, std::string_view path, std::string_view b
   // ASCII text saved as UTF-16 has a NUL in every other byte.
   size_t odd_bytes = bytes.size() / 2, even_bytes = bytes.size() - odd_bytes;
   if (bytes.size() >= 4 && (nul_odd * 2 > odd_bytes || nul_even * 2 > even_bytes)) {
-    check_write(err, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
-                                            "(in Notepad: Save as, Encoding UTF-8)\n");
+    check_write(report, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
+                                               "(in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
   if (nul_even + nul_odd > 0) {
-    check_write(err, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
-                         "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
-                         "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
+    check_write(report, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
+                            "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
+                            "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
   Ini_Iterator it = ini_iterator(text, CONFIG_FILE_INI_OPTIONS);
@@ -151,10 +151,10 @@ void check_explain_encoding(FILE *err, std::string_view path, std::string_view b
                             : line.kind == Ini_Line_Kind::pair ? line.written_key
                                                                : std::string_view("");
     if (utf8_is_valid(name)) continue;
-    check_write(err, check_where(path, line.number) + "this " +
-                         (line.kind == Ini_Line_Kind::header ? "section name" : "key") +
-                         " is not valid UTF-8, so it cannot be one of the game's: the file may be saved in another "
-                         "encoding (ANSI); save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
+    check_write(report, check_where(path, line.number) + "this " +
+                            (line.kind == Ini_Line_Kind::header ? "section name" : "key") +
+                            " is not valid UTF-8, so it cannot be one of the game's: the file may be saved in another "
+                            "encoding (ANSI); save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
 }
@@ -176,10 +176,10 @@ Status check_read_as_the_game(Check_Run *run, std::string_view path) {
   return STATUS_OK;
 }
 
-void check_explain_size(FILE *err, std::string_view path, uint64_t size_bytes) {
-  check_write(err, check_where(path, 0) + "the file is " + std::to_string(size_bytes) +
-                       " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
-                       std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
+void check_explain_size(std::string *report, std::string_view path, uint64_t size_bytes) {
+  check_write(report, check_where(path, 0) + "the file is " + std::to_string(size_bytes) +
+                          " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
+                          std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
 }
 
 // Why the file cannot be read, and the line the game would show for it.
@@ -199,16 +199,20 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
   Status read = check_read_as_the_game(&run, path);
   if (read.failure == FAILURE_TOO_LARGE) {
-    check_explain_size(err, path, run.size_bytes);
-    check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" +
-                         std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
+    std::string report;
+    check_explain_size(&report, path, run.size_bytes);
+    check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" +
+                             std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
+    check_write(err, report);
     // Refused unread: the JSON still gives the game's line, and no sections.
     if (dump) check_write(out, check_dump_json(nullptr, reload_message(FAILURE_TOO_LARGE), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
   if (!read.ok()) return check_unreadable(err, path, read);
   std::string_view bytes(run.bytes.data, run.bytes.size), text = run.text;
-  check_explain_encoding(err, path, bytes, text);
+  std::string hint;
+  check_explain_encoding(&hint, path, bytes, text);
+  check_write(err, hint);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
   run.sink_installed = true;
@@ -218,32 +222,35 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
 
   int exit_status = CHECK_EXIT_INSTALLED;
   const char *message = reload_message(diagnosis.status.failure);
+  std::string report;
   if (diagnosis.status.ok()) {
-    check_write(err, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
+    check_write(&report, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
   } else {
     exit_status = CHECK_EXIT_REFUSED;
-    check_explain(err, path, diagnosis);
-    check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) +
-                         " " + message + "\n");
+    check_explain(&report, path, diagnosis);
+    check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" +
+                             std::string(MESSAGE_LINE_PREFIX) + " " + message + "\n");
   }
+  check_write(err, report);
   if (dump) check_write(out, check_dump_json(&diagnosis.sections, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
   return exit_status;
 }
 
-void check_explain_now(std::string_view path, FILE *err) {
+std::string check_explain_now(std::string_view path) {
   Check_Run run;
+  std::string report;
   Status read = check_read_as_the_game(&run, path);
   if (read.failure == FAILURE_TOO_LARGE) {
-    check_explain_size(err, path, run.size_bytes);
-    return;
+    check_explain_size(&report, path, run.size_bytes);
+    return report;
   }
   if (!read.ok()) {
     Os_Error why = read.os_error;
-    check_write(err, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
-    return;
+    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
+    return report;
   }
   std::string_view bytes(run.bytes.data, run.bytes.size), text = run.text;
-  check_explain_encoding(err, path, bytes, text);
+  check_explain_encoding(&report, path, bytes, text);
   Config_Diagnosis diagnosis{};
   {
     Log_Sink quiet = log_set_sink({});
@@ -251,5 +258,6 @@ void check_explain_now(std::string_view path, FILE *err) {
     log_set_sink(quiet);
   }
   if (diagnosis.status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-  check_explain(err, path, diagnosis);
+  check_explain(&report, path, diagnosis);
+  return report;
 }

@@ -16,5 +16,6 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err);
 
 // Why the module refuses the file at `path` as it is now, as `maneshade-check FILE` explains it
 // (the reason it cannot be read, or the lines of the keys concerned), without the module's log
-// records and without the verdict. Throws std::bad_alloc.
-void check_explain_now(std::string_view path, FILE *err);
+// records and without the verdict: whole lines, "" when there is nothing to say. Throws
+// std::bad_alloc.
+std::string check_explain_now(std::string_view path);

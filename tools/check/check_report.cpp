@@ -22,6 +22,8 @@ void check_write(FILE *file, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
 }
 
+void check_write(std::string *report, std::string_view text) { report->append(text); }
+
 std::string check_visible(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -18,6 +18,8 @@ enum Check_Exit : int {
 
 // Writes `text` as it is.
 void check_write(FILE *file, std::string_view text);
+// Appends `text` to a report being put together, to be written as a whole later.
+void check_write(std::string *report, std::string_view text);
 
 // Text from a file or a path as it may reach a terminal, the one escaping every report line uses:
 // every byte below 0x20 and 0x7F, the two bytes of a C1 control (U+0080..U+009F, C2 80..C2 9F in
