@@ -1,9 +1,11 @@
 // Fuzzes the validator against the module, on files up to past the 1 MiB bound: config_diagnose
 // must reach the module's verdict (config_from_text) on any bytes, and every place it reports must
 // be true of the file: lines that exist, of the kind and section it says, that wrote the key it
-// names, and all of them. Then maneshade-check itself (check_main, in-process on the in-memory
-// platform) must exit 0 for a file the module installs and 1 for one it refuses, naming the line
-// the game would show.
+// names, and all of them. The --dump JSON of every name and value must give its bytes back. Then
+// maneshade-check --dump itself (check_main, in-process on the in-memory platform) must exit 0 for a
+// file the module installs and 1 for one it refuses, naming the line the game would show, write one
+// line of JSON for either, and write nothing to the terminal that the terminal would act on.
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +25,9 @@
 #include "src/config/messages.h"
 #include "src/config/reload.h"
 #include "src/config/schema.h"
+#include "tests/check/check_capture.h"
 #include "tests/support/fake_platform.h"
+#include "tools/check/check_json.h"
 #include "tools/check/check_main.h"
 
 namespace {
@@ -166,23 +170,67 @@ void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_L
   fuzz_check(map.at(last.section).at(last.key) == last.value);
 }
 
-// maneshade-check on a file holding `bytes`: its exit status, and its report.
-int fuzz_run_check(std::string_view bytes, std::string *report) {
+// The bytes that check_json_append_string wrote as `json`, read back by its documented rules: a
+// lone low surrogate \udcnn is the byte nn, any other escape the character it names.
+std::string fuzz_bytes_of_json_string(std::string_view json) {
+  fuzz_check(json.size() >= 2 && json.front() == '"' && json.back() == '"');
+  std::string bytes;
+  for (size_t i = 1; i + 1 < json.size(); i++) {
+    fuzz_check(json[i] != '"');
+    if (json[i] != '\\') {
+      bytes.push_back(json[i]);
+      continue;
+    }
+    char kind = json[++i];
+    if (kind == '"' || kind == '\\') {
+      bytes.push_back(kind);
+      continue;
+    }
+    fuzz_check(kind == 'u' && i + 5 < json.size());
+    uint32_t unit = 0;
+    auto [end, error] = std::from_chars(json.data() + i + 1, json.data() + i + 5, unit, 16);
+    fuzz_check(error == std::errc{} && end == json.data() + i + 5);
+    i += 4;
+    fuzz_check((unit >= 0xDC80 && unit <= 0xDCFF) || unit < 0x20 || (unit >= 0x7F && unit <= 0x9F));
+    if (unit >= 0xDC80) {
+      bytes.push_back(static_cast<char>(unit - 0xDC00));
+    } else if (unit < 0x80) {
+      bytes.push_back(static_cast<char>(unit));
+    } else {
+      bytes.push_back(static_cast<char>(0xC2));  // U+0080..U+009F in UTF-8
+      bytes.push_back(static_cast<char>(unit));
+    }
+  }
+  return bytes;
+}
+
+// Two names that differ in their bytes must differ in the JSON: each gives its own bytes back.
+void fuzz_check_json_round_trip(std::string_view bytes) {
+  std::string json;
+  check_json_append_string(&json, bytes);
+  fuzz_check(check_first_unsafe_byte(json) == std::string::npos);
+  fuzz_check(fuzz_bytes_of_json_string(json) == bytes);
+}
+
+// maneshade-check --dump on a file holding `bytes`: its exit status, its report and its JSON.
+int fuzz_run_check(std::string_view bytes, std::string *report, std::string *json) {
   Fake_Platform fake;
   fake.bytes = std::string(bytes);
   fake_platform_install(&fake);
-  char *buffer = nullptr;
-  size_t size = 0;
-  FILE *err = open_memstream(&buffer, &size);
-  FILE *out = std::fopen("/dev/null", "w");
+  char *report_buffer = nullptr, *json_buffer = nullptr;
+  size_t report_size = 0, json_size = 0;
+  FILE *err = open_memstream(&report_buffer, &report_size);
+  FILE *out = open_memstream(&json_buffer, &json_size);
   fuzz_check(err && out);
   std::string path(CONFIG_FILE_NAME);
-  const char *argv[] = {"maneshade-check", path.c_str(), nullptr};
-  int status = check_main(2, argv, out, err);
+  const char *argv[] = {"maneshade-check", "--dump", path.c_str(), nullptr};
+  int status = check_main(3, argv, out, err);
   std::fclose(out);
   std::fclose(err);
-  report->assign(buffer, size);
-  std::free(buffer);
+  report->assign(report_buffer, report_size);
+  json->assign(json_buffer, json_size);
+  std::free(report_buffer);
+  std::free(json_buffer);
   fake_platform_remove();
   return status;
 }
@@ -200,6 +248,13 @@ void fuzz_check_file(std::string_view bytes) {
   Section_Map map;
   fuzz_check(load_map_from_string(&map, bytes, CONFIG_FILE_INI_OPTIONS).ok());
   fuzz_check(diagnosis->sections == map);
+  for (const auto &[name, keys] : map) {
+    fuzz_check_json_round_trip(name);
+    for (const auto &[key, value] : keys) {
+      fuzz_check_json_round_trip(key);
+      fuzz_check_json_round_trip(value);
+    }
+  }
   std::vector<Fuzz_Line> lines = fuzz_lines_of(bytes);
   fuzz_check_duplicates(*diagnosis, lines, map);
   fuzz_check_missing(*diagnosis, lines, map);
@@ -217,14 +272,20 @@ void fuzz_check_file(std::string_view bytes) {
     verdict = config_from_text(frame_scratch(), text).status();
     arena_release(frame_scratch());
   }
-  std::string report;
-  int exit_status = fuzz_run_check(bytes, &report);
+  std::string report, json;
+  int exit_status = fuzz_run_check(bytes, &report, &json);
   arena_release(frame_scratch());
   fuzz_check(exit_status == (verdict.ok() ? CHECK_EXIT_INSTALLED : CHECK_EXIT_REFUSED));
   if (!verdict.ok()) {
     std::string line = std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(verdict.failure) + "\n";
     fuzz_check(report.find("\n" + line) != std::string::npos);
   }
+  fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_unsafe_byte(json) == std::string::npos);
+  // Every verdict has its JSON, one line; a file refused unread has no sections.
+  std::string message = "\"message\":\"" + std::string(reload_message(verdict.failure)) + "\"";
+  fuzz_check(json.starts_with(verdict.ok() ? "{\"config\":{" : "{\"config\":null,") && json.ends_with("}\n"));
+  fuzz_check(json.find('\n') == json.size() - 1 && json.find(message) != std::string::npos);
+  fuzz_check(json.ends_with(",\"sections\":null}\n") == (verdict.failure == FAILURE_TOO_LARGE));
 }
 
 }  // namespace
