@@ -1,11 +1,10 @@
 // Fuzzes the validator against the module, on files up to past the 1 MiB bound: config_diagnose
 // must reach the module's verdict (config_from_text) on any bytes, and every place it reports must
 // be true of the file: lines that exist, of the kind and section it says, that wrote the key it
-// names, and all of them. The --dump JSON of every name and value must give its bytes back. Then
-// maneshade-check --dump itself (check_main, in-process on the in-memory platform) must exit 0 for a
-// file the module installs and 1 for one it refuses, naming the line the game would show, write one
-// line of JSON for either, and write nothing to the terminal that the terminal would act on.
-#include <charconv>
+// names, and all of them. Then maneshade-check --dump itself (check_main, in-process on the
+// in-memory platform) must exit 0 for a file the module installs and 1 for one it refuses, naming
+// the line the game would show, write one line of JSON for either, and write nothing that a
+// terminal would act on.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +26,6 @@
 #include "src/config/schema.h"
 #include "tests/check/check_capture.h"
 #include "tests/support/fake_platform.h"
-#include "tools/check/check_json.h"
 #include "tools/check/check_main.h"
 
 namespace {
@@ -170,48 +168,6 @@ void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_L
   fuzz_check(map.at(last.section).at(last.key) == last.value);
 }
 
-// The bytes that check_json_append_string wrote as `json`, read back by its documented rules: a
-// lone low surrogate \udcnn is the byte nn, any other escape the character it names.
-std::string fuzz_bytes_of_json_string(std::string_view json) {
-  fuzz_check(json.size() >= 2 && json.front() == '"' && json.back() == '"');
-  std::string bytes;
-  for (size_t i = 1; i + 1 < json.size(); i++) {
-    fuzz_check(json[i] != '"');
-    if (json[i] != '\\') {
-      bytes.push_back(json[i]);
-      continue;
-    }
-    char kind = json[++i];
-    if (kind == '"' || kind == '\\') {
-      bytes.push_back(kind);
-      continue;
-    }
-    fuzz_check(kind == 'u' && i + 5 < json.size());
-    uint32_t unit = 0;
-    auto [end, error] = std::from_chars(json.data() + i + 1, json.data() + i + 5, unit, 16);
-    fuzz_check(error == std::errc{} && end == json.data() + i + 5);
-    i += 4;
-    fuzz_check((unit >= 0xDC80 && unit <= 0xDCFF) || unit < 0x20 || (unit >= 0x7F && unit <= 0x9F));
-    if (unit >= 0xDC80) {
-      bytes.push_back(static_cast<char>(unit - 0xDC00));
-    } else if (unit < 0x80) {
-      bytes.push_back(static_cast<char>(unit));
-    } else {
-      bytes.push_back(static_cast<char>(0xC2));  // U+0080..U+009F in UTF-8
-      bytes.push_back(static_cast<char>(unit));
-    }
-  }
-  return bytes;
-}
-
-// Two names that differ in their bytes must differ in the JSON: each gives its own bytes back.
-void fuzz_check_json_round_trip(std::string_view bytes) {
-  std::string json;
-  check_json_append_string(&json, bytes);
-  fuzz_check(check_first_unsafe_byte(json) == std::string::npos);
-  fuzz_check(fuzz_bytes_of_json_string(json) == bytes);
-}
-
 // maneshade-check --dump on a file holding `bytes`: its exit status, its report and its JSON.
 int fuzz_run_check(std::string_view bytes, std::string *report, std::string *json) {
   Fake_Platform fake;
@@ -248,13 +204,6 @@ void fuzz_check_file(std::string_view bytes) {
   Section_Map map;
   fuzz_check(load_map_from_string(&map, bytes, CONFIG_FILE_INI_OPTIONS).ok());
   fuzz_check(diagnosis->sections == map);
-  for (const auto &[name, keys] : map) {
-    fuzz_check_json_round_trip(name);
-    for (const auto &[key, value] : keys) {
-      fuzz_check_json_round_trip(key);
-      fuzz_check_json_round_trip(value);
-    }
-  }
   std::vector<Fuzz_Line> lines = fuzz_lines_of(bytes);
   fuzz_check_duplicates(*diagnosis, lines, map);
   fuzz_check_missing(*diagnosis, lines, map);

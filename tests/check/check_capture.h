@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/utf8.h"
+
 // The whole of `file` from its start.
 inline std::string check_capture_read(FILE *file) {
   std::string text;
@@ -17,21 +19,14 @@ inline std::string check_capture_read(FILE *file) {
 }
 
 // Where `text` holds the first byte that a terminal would act on rather than show: one below 0x20
-// but the line end, 0x7F, a C1 control (U+0080..U+009F), or a byte that is not valid UTF-8 (which
-// a terminal not in UTF-8 mode takes for a C1 control); npos when there is none.
+// but the line end, 0x7F, or the start of a C1 control (U+0080..U+009F, C2 80..C2 9F); or, when
+// there is none, the end of its valid UTF-8 (a terminal not in UTF-8 mode takes a lone 0x9B for a
+// C1 control). npos when `text` is all safe.
 inline size_t check_first_unsafe_byte(std::string_view text) {
   for (size_t i = 0; i < text.size(); i++) {
     auto byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\n' || (byte >= 0x20 && byte < 0x7F)) continue;
-    if (byte < 0x80) return i;
-    // The length a lead byte announces; the bytes after it must be continuations.
-    size_t length = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 && byte <= 0xDF ? 2 : 0;
-    if (length == 0 || i + length > text.size()) return i;
-    for (size_t k = 1; k < length; k++) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return i;
-    }
-    if (byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) return i;  // C1
-    i += length - 1;
+    bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+    if ((byte < 0x20 && byte != '\n') || byte == 0x7F || c1) return i;
   }
-  return std::string_view::npos;
+  return utf8_is_valid(text) ? std::string_view::npos : text.size();
 }

@@ -3,15 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
-#include "platform/platform.h"
 #include "sample_config.h"
 #include "tests/support/fake_platform.h"
 #include "tests/check/check_capture.h"
@@ -38,6 +32,18 @@ std::string sample_with(std::string text, std::string_view key, std::string_view
 }
 
 constexpr uint64_t FRAME_TICKS = TICKS_PER_SECOND / 10;
+
+// Runs `frames` frames of 0.1 s of `fs`'s clock; what they wrote to `err`.
+std::string frames_written(Check_Watch *watch, Fake_Platform *fs, int frames, FILE *err) {
+  auto at = static_cast<size_t>(std::ftell(err));
+  for (int i = 0; i < frames; i++) {
+    check_watch_frame(watch, "T", err);
+    fs->now += FRAME_TICKS;
+  }
+  std::string written = check_capture_read(err).substr(at);
+  std::fseek(err, 0, SEEK_END);
+  return written;
+}
 
 // Each frame of the table is 0.1 s of the game, as the watch runs; the reloader looks once a second.
 TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
@@ -81,18 +87,10 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
       {"saved again with the same values: a load all the same, and it was not shown", 10, sample_with_hair(40), true,
        {"[T] the game loads it: corvin: on, hair 40 57 57"}},
   };
-  long at = 0;
   for (const Step &step : steps) {
     if (!step.change_bytes.empty()) fs.bytes = step.change_bytes;
     if (step.save) fs.write_ticks += FRAME_TICKS;
-    for (int i = 0; i < step.frames; i++) {
-      check_watch_frame(&watch, "T", err);
-      fs.now += FRAME_TICKS;
-    }
-    std::string all = check_capture_read(err);
-    std::string written = all.substr(static_cast<size_t>(at));
-    at = static_cast<long>(all.size());
-    std::fseek(err, 0, SEEK_END);
+    std::string written = frames_written(&watch, &fs, step.frames, err);
     size_t from = 0;
     for (const std::string &want : step.want) {
       size_t found = written.find(want, from);
@@ -110,86 +108,37 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
   fake_platform_remove();
 }
 
-TEST(CheckWatch, AMissingFileIsShownOnceNotEverySecond) {
+// A look or an open that fails comes back every second, with no new version of the file: shown
+// once, and again whenever the reason changes.
+TEST(CheckWatch, ARepeatingFailureIsShownOnceAndAgainWhenItsCauseChanges) {
   Fake_Platform fs;
   fs.path = "watched.ini";
-  fs.exists = false;
   fake_platform_install(&fs);
   FILE *err = std::tmpfile();
   ASSERT_NE(err, nullptr);
   Check_Watch watch;
   watch.path = "watched.ini";
-  for (int i = 0; i < 35; i++) {
-    check_watch_frame(&watch, "T", err);
-    fs.now += FRAME_TICKS;
-  }
-  std::string written = check_capture_read(err);
-  EXPECT_EQ(written.find("[T] Mane Shade: failed to open config file"), 0u) << written;
-  EXPECT_EQ(written.find("[T]", 1), std::string::npos) << "repeated:\n" << written;
-  EXPECT_NE(written.find("cannot read it: no such file"), std::string::npos) << written;
-  std::fclose(err);
-  fake_platform_remove();
-}
-
-uint64_t test_clock_ticks = 0x01DC'0000'0000'0000;
-uint64_t test_clock() noexcept { return test_clock_ticks; }
-
-// The file keeps failing the look, once a second, for a reason that changes: each new reason is a
-// report of its own, and each is shown once. The real file system, with a clock the test moves.
-TEST(CheckWatch, AFailureWhoseCauseChangesIsShownAgain) {
-  namespace fs = std::filesystem;
-  fs::path folder = fs::temp_directory_path() / "maneshade_check_watch_causes";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  fs::path file = folder / "ManeShade.ini";
-  Platform_Services services = PLATFORM_NATIVE_SERVICES;
-  services.now_ticks = test_clock;
-  const Platform_Services *previous = platform_use_services(&services);
-  FILE *err = std::tmpfile();
-  ASSERT_NE(err, nullptr);
-  std::u8string utf8 = file.u8string();
-  Check_Watch watch;
-  watch.path = std::string(utf8.begin(), utf8.end());
-
   struct Row {
-    const char *fault;   // what the watch showed instead
-    void (*make)(const fs::path &);
+    const char *fault;  // what the watch showed instead
+    bool exists;
+    Os_Error open_error;
     const char *cause;
   } rows[] = {
-      {"the first cause", [](const fs::path &f) { fs::create_directory(f); }, "it is a folder, not a file (Is_A_Folder)"},
-#ifndef _WIN32
-      {"a FIFO kept the folder's explanation",
-       [](const fs::path &f) {
-         fs::remove(f);
-         ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0);
-       },
-       "not a file (a device or a pipe) (Not_A_File)"},
-      {"a link loop kept the first explanation",
-       [](const fs::path &f) {
-         fs::remove(f);
-         fs::create_symlink(f.filename(), f);
-       },
-       "a symbolic link that leads back to itself (Symlink_Loop)"},
-#endif
+      {"a missing file shown every second", false, OS_OK, "no such file"},
+      {"a folder kept the missing file's explanation", true, OS_IS_A_FOLDER, "it is a folder, not a file"},
+      {"a pipe kept the first explanation", true, OS_NOT_A_FILE, "not a file (a device or a pipe)"},
+      {"a link loop kept the first explanation", true, OS_SYMLINK_LOOP, "a symbolic link that leads back to itself"},
   };
-  long at = 0;
   for (const Row &row : rows) {
-    row.make(file);
-    for (int i = 0; i < 30; i++) {
-      check_watch_frame(&watch, "T", err);
-      test_clock_ticks += FRAME_TICKS;
-    }
-    std::string all = check_capture_read(err);
-    std::string written = all.substr(static_cast<size_t>(at));
-    at = static_cast<long>(all.size());
-    std::fseek(err, 0, SEEK_END);
+    fs.exists = row.exists;
+    fs.open_error = row.open_error;
+    std::string written = frames_written(&watch, &fs, 35, err);
     EXPECT_EQ(written.find("[T] Mane Shade: failed to open config file"), 0u) << row.fault << ":\n" << written;
-    EXPECT_EQ(written.find("[T]", 1), std::string::npos) << row.fault << ": shown every second:\n" << written;
+    EXPECT_EQ(written.find("[T]", 1), std::string::npos) << row.fault << ": repeated:\n" << written;
     EXPECT_NE(written.find(std::string("cannot read it: ") + row.cause), std::string::npos) << row.fault << ":\n" << written;
   }
   std::fclose(err);
-  platform_use_services(previous);
-  fs::remove_all(folder);
+  fake_platform_remove();
 }
 
 TEST(CheckWatch, TheWatchedPathReachesTheTerminalEscaped) {
