@@ -1,9 +1,10 @@
 // Fuzzes the validator against the module, on files up to past the 1 MiB bound: config_diagnose
 // must reach the module's verdict (config_from_text) on any bytes, and every place it reports must
 // be true of the file: lines that exist, of the kind and section it says, that wrote the key it
-// names, and all of them. Then maneshade-check itself (check_main, in-process on the in-memory
-// platform) must exit 0 for a file the module installs and 1 for one it refuses, naming the line
-// the game would show.
+// names, and all of them. Then maneshade-check --dump itself (check_main, in-process on the
+// in-memory platform) must exit 0 for a file the module installs and 1 for one it refuses, naming
+// the line the game would show, write one line of JSON for either, and write nothing that a
+// terminal would act on.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,9 +23,10 @@
 #include "src/config/schema.h"
 #include "src/config/settings_file.h"
 #include "src/script/message.h"
+#include "tests/check/check_capture.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/std_sections.h"
-#include "tools/check/check.h"
+#include "tools/check/check_main.h"
 #include "tools/check/config_diagnose.h"
 
 namespace {
@@ -171,23 +173,25 @@ void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_L
   fuzz_check(map.at(last.section).at(last.key) == last.value);
 }
 
-// maneshade-check on a file holding `bytes`: its exit status, and its report.
-int fuzz_run_check(std::string_view bytes, std::string *report) {
+// maneshade-check --dump on a file holding `bytes`: its exit status, its report and its JSON.
+int fuzz_run_check(std::string_view bytes, std::string *report, std::string *json) {
   Fake_Platform fake;
   fake.bytes = std::string(bytes);
   fake_platform_install(&fake);
-  char *buffer = nullptr;
-  size_t size = 0;
-  FILE *err = open_memstream(&buffer, &size);
-  FILE *out = std::fopen("/dev/null", "w");
+  char *report_buffer = nullptr, *json_buffer = nullptr;
+  size_t report_size = 0, json_size = 0;
+  FILE *err = open_memstream(&report_buffer, &report_size);
+  FILE *out = open_memstream(&json_buffer, &json_size);
   fuzz_check(err && out);
   std::string path(CONFIG_FILE_NAME);
-  const char *argv[] = {"maneshade-check", path.c_str(), nullptr};
-  int status = check_main(2, argv, out, err);
+  const char *argv[] = {"maneshade-check", "--dump", path.c_str(), nullptr};
+  int status = check_main(3, argv, out, err);
   std::fclose(out);
   std::fclose(err);
-  report->assign(buffer, size);
-  std::free(buffer);
+  report->assign(report_buffer, report_size);
+  json->assign(json_buffer, json_size);
+  std::free(report_buffer);
+  std::free(json_buffer);
   fake_platform_remove();
   return status;
 }
@@ -221,14 +225,20 @@ void fuzz_check_file(std::string_view bytes) {
     verdict = config_from_text(frame_scratch(), text.value()).status();
     arena_release(frame_scratch());
   }
-  std::string report;
-  int exit_status = fuzz_run_check(bytes, &report);
+  std::string report, json;
+  int exit_status = fuzz_run_check(bytes, &report, &json);
   arena_release(frame_scratch());
   fuzz_check(exit_status == (verdict.ok() ? CHECK_EXIT_INSTALLED : CHECK_EXIT_REFUSED));
   if (!verdict.ok()) {
     std::string line = std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(verdict.failure) + "\n";
     fuzz_check(report.find("\n" + line) != std::string::npos);
   }
+  fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_unsafe_byte(json) == std::string::npos);
+  // Every verdict has its JSON, one line; a file refused unread has no sections.
+  std::string message = "\"message\":\"" + std::string(reload_message(verdict.failure)) + "\"";
+  fuzz_check(json.starts_with(verdict.ok() ? "{\"config\":{" : "{\"config\":null,") && json.ends_with("}\n"));
+  fuzz_check(json.find('\n') == json.size() - 1 && json.find(message) != std::string::npos);
+  fuzz_check(json.ends_with(",\"sections\":null}\n") == (verdict.failure == FAILURE_TOO_LARGE));
 }
 
 }  // namespace

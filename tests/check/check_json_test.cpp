@@ -27,15 +27,17 @@ TEST(CheckJson, StringsAreWrittenByTheFixedRules) {
       {"\x1F\x20\x7E\x7F", R"("\u001f ~\u007f")", "0x1F and 0x7F escaped, lowercase hex; 0x20 and 0x7E not"},
       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"", "valid 2-, 3- and 4-byte sequences as themselves"},
       {"\xEF\xBF\xBD", "\"\xEF\xBF\xBD\"", "a real U+FFFD is valid UTF-8"},
-      {"\xC2\x85", "\"\xC2\x85\"", "U+0085 is valid UTF-8, not a control byte"},
-      {"\xFF", R"("\u00ff")", "a byte that never starts UTF-8"},
-      {"\x80", R"("\u0080")", "a lone continuation byte"},
-      {"a\xC3", R"("a\u00c3")", "a sequence cut short by the end of the text"},
-      {"\xE2\x82" "a", R"("\u00e2\u0082a")", "a sequence cut short by an ASCII byte: each byte on its own"},
-      {"\xC0\x80", R"("\u00c0\u0080")", "an overlong form"},
-      {"\xED\xA0\x80", R"("\u00ed\u00a0\u0080")", "an encoded surrogate"},
-      {"\xF4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")", "above U+10FFFF"},
-      {"\xFF\xC3\xA9", "\"\\u00ff\xC3\xA9\"", "a valid sequence right after an invalid byte"},
+      {"\xC2\x85\xC2\x9B\xC2\x9F\xC2\xA0", R"("\u0085\u009b\u009f)" "\xC2\xA0\"",
+       "C1 controls (U+009B opens a terminal's escape) escaped as the characters they are; U+00A0 is not one"},
+      {"\xFF", R"("\udcff")", "a byte that never starts UTF-8"},
+      {"\x80", R"("\udc80")", "a lone continuation byte, not the character U+0080"},
+      {"\xE9", R"("\udce9")", "the byte E9 written as U+00E9: one JSON name for an ANSI and a UTF-8 section"},
+      {"a\xC3", R"("a\udcc3")", "a sequence cut short by the end of the text"},
+      {"\xE2\x82" "a", R"("\udce2\udc82a")", "a sequence cut short by an ASCII byte: each byte on its own"},
+      {"\xC0\x80", R"("\udcc0\udc80")", "an overlong form"},
+      {"\xED\xA0\x80", R"("\udced\udca0\udc80")", "an encoded surrogate"},
+      {"\xF4\x90\x80\x80", R"("\udcf4\udc90\udc80\udc80")", "above U+10FFFF"},
+      {"\xFF\xC3\xA9", "\"\\udcff\xC3\xA9\"", "a valid sequence right after an invalid byte"},
   };
   for (const Json_String_Row &row : rows) {
     std::string out;
@@ -51,20 +53,21 @@ TEST(CheckJson, KeysAreSortedByRawBytesAtEveryLevel) {
   text += "[a]\nz=1\n\xC3\xA9=2\nB=3\nb=4\n=5\n";
   Section_Map sections{};
   ASSERT_TRUE(load_map_from_string(&sections, text, {"", /*lowercase_keys=*/false}).ok());
-  EXPECT_EQ(check_dump_json(sections, "", nullptr),
+  EXPECT_EQ(check_dump_json(&sections, "", nullptr),
             "{\"config\":null,\"message\":\"\",\"sections\":{\"\":{\"k\":\"0\"},\"Z\":{\"k\":\"0\"},"
             "\"a\":{\"\":\"5\",\"B\":\"3\",\"b\":\"4\",\"k\":\"0\",\"z\":\"1\",\"\xC3\xA9\":\"2\"},"
-            "\"ab\":{\"k\":\"0\"},\"b\":{\"k\":\"0\"},\"\xC3\xA9\":{\"k\":\"0\"},\"\\u00ff\":{\"k\":\"0\"}}}");
+            "\"ab\":{\"k\":\"0\"},\"b\":{\"k\":\"0\"},\"\xC3\xA9\":{\"k\":\"0\"},\"\\udcff\":{\"k\":\"0\"}}}");
   delete_map(&sections);
 }
 
 TEST(CheckJson, ConfigHoldsEveryFieldByNameInOrder) {
   Config config{};
+  Section_Map empty;
   config.corvin.enabled = 1;
   config.corvin.beard_tertiary = 255;
   config.mael.hair_primary = 44;
   config.mael.stache_secondary = 7;
-  EXPECT_EQ(check_dump_json({}, "", &config),
+  EXPECT_EQ(check_dump_json(&empty, "", &config),
             "{\"config\":{"
             "\"corvin\":{\"beard_primary\":0,\"beard_secondary\":0,\"beard_tertiary\":255,\"chin_primary\":0,"
             "\"chin_secondary\":0,\"chin_tertiary\":0,\"chops_primary\":0,\"chops_secondary\":0,\"chops_tertiary\":0,"

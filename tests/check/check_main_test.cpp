@@ -18,7 +18,7 @@
 
 #include "runtime/log.h"
 #include "tests/check/check_capture.h"
-#include "tools/check/check.h"
+#include "tools/check/check_main.h"
 
 namespace fs = std::filesystem;
 
@@ -266,25 +266,53 @@ TEST_F(CheckMain, StrangeFilesGetTheGamesLineAndPlainWords) {
   }
 }
 
-TEST_F(CheckMain, ControlBytesOfTheFileNeverReachTheTerminalRaw) {
-  std::vector<std::string> bad_value = valid_lines();
-  bad_value[5] = "chin_primary = \x1b[2J\x1b]0owned\x07";  // clear the screen, retitle the window, ring
+// Each row puts bytes that a terminal acts on into the file's text or into FILE; the report must
+// show them escaped, and hold none of them raw.
+TEST_F(CheckMain, ControlBytesNeverReachTheTerminalRaw) {
+  auto with_line = [](size_t at, const std::string &line) {
+    std::vector<std::string> lines = valid_lines();
+    lines.insert(lines.begin() + static_cast<long>(at), line);
+    return joined(lines);
+  };
   std::vector<std::string> duplicate = valid_lines();
   duplicate.insert(duplicate.begin() + 1, "\x1b[31mkey\x7f = 1");
   duplicate.push_back("[CORVIN]");
   duplicate.push_back("\x1b[31mkey\x7f = 2");
-  for (const std::vector<std::string> &lines : {bad_value, duplicate}) {
-    std::string path = write("ManeShade.ini", joined(lines));
+  std::vector<std::string> bad_value = valid_lines();
+  bad_value[5] = "chin_primary = \x1b[2J\x1b]0owned\x07";  // clear the screen, retitle the window, ring
+  struct Row {
+    const char *fault;
+    std::string file_name;  // in the test's folder, as bytes
+    std::string bytes;      // the file's bytes; none: FILE does not exist
+    std::string_view shown;
+  } rows[] = {
+      {"a value's escape sequence in a log record", "ManeShade.ini", joined(bad_value), "\\x1b[2J\\x1b]0owned\\x07"},
+      {"a key's escape sequence in a duplicate", "ManeShade.ini", joined(duplicate), "\\x1b[31mkey\\x7f"},
+      {"a C1 control (U+009B opens an escape like ESC [) passed as valid UTF-8", "ManeShade.ini",
+       with_line(6, "chin_primary = \xC2\x9B" "2J"), "\\xc2\\x9b2J"},
+      {"a byte 0x9B on its own, an escape to a terminal that is not in UTF-8 mode", "ManeShade.ini",
+       with_line(6, "chin_primary = \x9B" "2J"), "\\x9b2J"},
+      {"the path in \"cannot read PATH\" written raw", "gone\x1b]0;owned\x07\xC2\x9B\x9B.ini", "",
+       "gone\\x1b]0;owned\\x07\\xc2\\x9b\\x9b.ini: "},
+  };
+  for (const Row &row : rows) {
+    // The name's bytes as they are: not every one of them is a name the system takes.
+    std::string path = utf8_from_path(folder) + "/" + row.file_name;
+    if (!row.bytes.empty()) write(row.file_name, row.bytes);
     Check_Outcome outcome = run({path});
-    EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED);
-    for (char c : outcome.err) {
-      auto byte = static_cast<unsigned char>(c);
-      ASSERT_TRUE(byte == '\n' || (byte >= 0x20 && byte != 0x7F)) << "raw byte " << int(byte) << " in:\n" << outcome.err;
-    }
-    EXPECT_TRUE(outcome.err.find("\\x1b[31mkey\\x7f") != std::string::npos ||
-                outcome.err.find("\\x1b[2J\\x1b]0owned\\x07") != std::string::npos)
-        << outcome.err;
+    EXPECT_NE(outcome.status, CHECK_EXIT_INSTALLED) << row.fault;
+    size_t unsafe = check_first_unsafe_byte(outcome.err);
+    EXPECT_EQ(unsafe, std::string::npos) << row.fault << ": raw byte at " << unsafe << " of:\n" << outcome.err;
+    EXPECT_NE(outcome.err.find(row.shown), std::string::npos) << row.fault << "\n" << outcome.err;
   }
+}
+
+// Every verdict on a file, refusals unread included, comes with its JSON; only a file that cannot
+// be read (exit status 2) gives none (AnUnreadableFileIsNotChecked).
+TEST_F(CheckMain, AFileTooLargeToReadIsDumpedLikeEveryRefusal) {
+  Check_Outcome outcome = run({"--dump", write("huge.ini", joined(valid_lines()) + std::string(1 << 20, ';'))});
+  EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED) << outcome.err;
+  EXPECT_EQ(outcome.out, "{\"config\":null,\"message\":\"failed to parse config file\",\"sections\":null}\n");
 }
 
 std::string utf16(std::string_view ascii, bool little, bool mark) {

@@ -21,7 +21,29 @@ std::string sample_with_hair(int hair) {
   return text;
 }
 
+// The sample with corvin's `key` given `value` instead; `line` is set to the key's line.
+std::string sample_with(std::string text, std::string_view key, std::string_view value, size_t *line) {
+  size_t at = text.find(std::string(key) + " = ");
+  size_t end = text.find('\n', at);
+  text.replace(at, end - at, std::string(key) + " = " + std::string(value));
+  *line = 1;
+  for (size_t i = 0; i < at; i++) *line += text[i] == '\n';
+  return text;
+}
+
 constexpr uint64_t FRAME_TICKS = TICKS_PER_SECOND / 10;
+
+// Runs `frames` frames of 0.1 s of `fs`'s clock; what they wrote to `err`.
+std::string frames_written(Check_Watch *watch, Fake_Platform *fs, int frames, FILE *err) {
+  auto at = static_cast<size_t>(std::ftell(err));
+  for (int i = 0; i < frames; i++) {
+    check_watch_frame(watch, "T", err);
+    fs->now += FRAME_TICKS;
+  }
+  std::string written = check_capture_read(err).substr(at);
+  std::fseek(err, 0, SEEK_END);
+  return written;
+}
 
 // Each frame of the table is 0.1 s of the game, as the watch runs; the reloader looks once a second.
 TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
@@ -44,6 +66,9 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
     std::vector<std::string> want;
   };
   const std::string broken = sample_with_hair(10) + "[corvin]\nchin_primary = blue\n";
+  size_t chin_line = 0, beard_line = 0;
+  const std::string broken_at_chin = sample_with(sample_with_hair(30), "chin_primary", "red", &chin_line);
+  const std::string broken_at_beard = sample_with(sample_with_hair(30), "beard_tertiary", "red", &beard_line);
   const Step steps[] = {
       {"first look loads it", 1, "", false, {"[T] the game loads it: " + good_summary}},
       {"nothing changes for a second", 10, "", false, {}},
@@ -54,20 +79,18 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
        {"[T] Mane Shade: missing key, or failed to parse value (the game keeps corvin: on, hair 30 57 57",
         "watched.ini:", "corvin.chin_primary is written here, in [corvin]"}},
       {"the broken version is not read again", 20, "", false, {}},
+      {"broken at another line", 10, broken_at_chin, true,
+       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(chin_line) + ": corvin.chin_primary is written"}},
+      {"fixed there but broken further down: the same game's line, so it was never shown", 10, broken_at_beard, true,
+       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(beard_line) + ": corvin.beard_tertiary is written"}},
       {"fixed", 10, sample_with_hair(40), true, {"[T] the game loads it: corvin: on, hair 40 57 57"}},
+      {"saved again with the same values: a load all the same, and it was not shown", 10, sample_with_hair(40), true,
+       {"[T] the game loads it: corvin: on, hair 40 57 57"}},
   };
-  long at = 0;
   for (const Step &step : steps) {
     if (!step.change_bytes.empty()) fs.bytes = step.change_bytes;
     if (step.save) fs.write_ticks += FRAME_TICKS;
-    for (int i = 0; i < step.frames; i++) {
-      check_watch_frame(&watch, "T", err);
-      fs.now += FRAME_TICKS;
-    }
-    std::string all = check_capture_read(err);
-    std::string written = all.substr(static_cast<size_t>(at));
-    at = static_cast<long>(all.size());
-    std::fseek(err, 0, SEEK_END);
+    std::string written = frames_written(&watch, &fs, step.frames, err);
     size_t from = 0;
     for (const std::string &want : step.want) {
       size_t found = written.find(want, from);
@@ -76,6 +99,8 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
     }
     if (step.want.empty()) {
       EXPECT_EQ(written, "") << step.what;
+    } else {
+      EXPECT_EQ(written.find("[T]", 1), std::string::npos) << step.what << ": more than one report:\n" << written;
     }
     EXPECT_EQ(written.find("hair 20"), std::string::npos) << step.what << ": the earlier save was loaded";
   }
@@ -83,25 +108,49 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
   fake_platform_remove();
 }
 
-TEST(CheckWatch, AMissingFileIsShownOnceNotEverySecond) {
+// A look or an open that fails comes back every second, with no new version of the file: shown
+// once, and again whenever the reason changes.
+TEST(CheckWatch, ARepeatingFailureIsShownOnceAndAgainWhenItsCauseChanges) {
   Fake_Platform fs;
   fs.path = "watched.ini";
-  fs.exists = false;
   fake_platform_install(&fs);
   FILE *err = std::tmpfile();
   ASSERT_NE(err, nullptr);
   Check_Watch watch;
   watch.path = "watched.ini";
-  for (int i = 0; i < 35; i++) {
-    check_watch_frame(&watch, "T", err);
-    fs.now += FRAME_TICKS;
+  struct Row {
+    const char *fault;  // what the watch showed instead
+    bool exists;
+    Os_Error open_error;
+    const char *cause;
+  } rows[] = {
+      {"a missing file shown every second", false, OS_OK, "no such file"},
+      {"a folder kept the missing file's explanation", true, OS_IS_A_FOLDER, "it is a folder, not a file"},
+      {"a pipe kept the first explanation", true, OS_NOT_A_FILE, "not a file (a device or a pipe)"},
+      {"a link loop kept the first explanation", true, OS_SYMLINK_LOOP, "a symbolic link that leads back to itself"},
+  };
+  for (const Row &row : rows) {
+    fs.exists = row.exists;
+    fs.open_error = row.open_error;
+    std::string written = frames_written(&watch, &fs, 35, err);
+    EXPECT_EQ(written.find("[T] Mane Shade: failed to open config file"), 0u) << row.fault << ":\n" << written;
+    EXPECT_EQ(written.find("[T]", 1), std::string::npos) << row.fault << ": repeated:\n" << written;
+    EXPECT_NE(written.find(std::string("cannot read it: ") + row.cause), std::string::npos) << row.fault << ":\n" << written;
   }
-  std::string written = check_capture_read(err);
-  EXPECT_EQ(written.find("[T] Mane Shade: failed to open config file"), 0u) << written;
-  EXPECT_EQ(written.find("[T]", 1), std::string::npos) << "repeated:\n" << written;
-  EXPECT_NE(written.find("cannot read it: no such file"), std::string::npos) << written;
   std::fclose(err);
   fake_platform_remove();
+}
+
+TEST(CheckWatch, TheWatchedPathReachesTheTerminalEscaped) {
+  FILE *err = std::tmpfile();
+  ASSERT_NE(err, nullptr);
+  Check_Watch watch;
+  check_watch_begin(&watch, "a\x1b]0;owned\x07\xC2\x9B.ini", err);
+  std::string written = check_capture_read(err);
+  std::fclose(err);
+  EXPECT_EQ(written.rfind("watching a\\x1b]0;owned\\x07\\xc2\\x9b.ini as the game does", 0), 0u) << written;
+  EXPECT_EQ(check_first_unsafe_byte(written), std::string::npos) << written;
+  EXPECT_EQ(watch.path, "a\x1b]0;owned\x07\xC2\x9B.ini") << "the watch must follow the file, not its shown name";
 }
 
 TEST(CheckConsole, WaitsForEnterOnlyInAWindowOfItsOwn) {

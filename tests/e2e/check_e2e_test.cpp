@@ -1,10 +1,12 @@
 // maneshade-check.exe as a player runs it: --game in a game folder holding the real built
-// ManeShade.asi, the stand-in ScriptHookVanta.dll and the shipped kind of ManeShade.ini; and a file
-// dropped onto it.
+// ManeShade.asi, the stand-in ScriptHookVanta.dll and the shipped kind of ManeShade.ini; a file
+// dropped onto it; and --dump and the report as a script and a console receive them.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "tests/check/check_capture.h"
 #include "tests/e2e/harness.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -18,9 +20,11 @@ struct Check_Run {
   bool ended = false;
   DWORD exit_code = 0;
   std::string err;
+  std::string out;
 };
 
-// Runs `maneshade-check.exe ARGUMENTS` in `folder`, its report (standard error) to a file beside it.
+// Runs `maneshade-check.exe ARGUMENTS` in `folder`, its report (standard error) to a file beside it
+// and its standard output to that name with ".out" added.
 Check_Run run_check(const std::wstring &folder, const std::wstring &arguments, const std::wstring &report) {
   Check_Run run;
   std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" " + arguments;
@@ -28,6 +32,7 @@ Check_Run run_check(const std::wstring &folder, const std::wstring &arguments, c
   run.ended = program.ended;
   run.exit_code = program.exit_code;
   read_whole(report, &run.err);
+  read_whole(report + L".out", &run.out);
   return run;
 }
 
@@ -80,6 +85,48 @@ TEST(CheckFileE2e, ADroppedFileArrivesAsItsFullPath) {
   EXPECT_EQ(run.exit_code, 0u) << run.err;
   EXPECT_NE(run.err.find("Mane Shade \xC3\xA9" "dit\xC3\xA9.ini: ok: the game would use this file"), std::string::npos)
       << run.err;
+}
+
+// What a script reads from --dump, and what a console shows, as the .exe writes them: binary
+// standard output, arguments in UTF-8.
+TEST(CheckFileE2e, DumpAndReportAsAScriptAndAConsoleGetThem) {
+  wchar_t current[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, current);
+  std::wstring runs = std::wstring(current) + L"\\e2e-runs\\";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  ASSERT_TRUE(write_whole(runs + L"check_names.ini", "[\xC3\xA9]\nk = 1\n[\xE9]\nk = 2\n[corvin]\nenabled = \xC2\x9B" "2J\n"));
+  ASSERT_TRUE(write_whole(runs + L"check_huge.ini", full_ini("yes", 57, "no", 12) + std::string(1 << 20, ';')));
+  struct Row {
+    const char *fault;
+    std::wstring arguments;
+    DWORD exit_code;
+    std::vector<std::string> in_out;  // parts of standard output
+    std::string in_err;
+  } rows[] = {
+      {"a name in UTF-8 and the same in ANSI came out as one JSON name; U+009B passed raw", L"--dump check_names.ini", 1,
+       {"\"\xC3\xA9\":{\"k\":\"1\"}", "\"\\udce9\":{\"k\":\"2\"}", "\"enabled\":\"\\u009b2J\""},
+       "expected yes/no: \\xc2\\x9b2J"},
+      {"a file over 1 MiB exited 1 without JSON", L"--dump check_huge.ini", 1,
+       {"{\"config\":null,\"message\":\"failed to parse config file\",\"sections\":null}\n"},
+       "the game would refuse this file and show:\nMane Shade: failed to parse config file\n"},
+      {"\"cannot read PATH\" wrote the name's controls raw", L"\"gone\x1b]0;owned\x07\x9b.ini\"", 2, {},
+       "maneshade-check: cannot read gone\\x1b]0;owned\\x07\\xc2\\x9b.ini: "},
+  };
+  int n = 0;
+  for (const Row &row : rows) {
+    Check_Run run = run_check(runs, row.arguments, runs + L"check_bytes_" + std::to_wstring(n++) + L".txt");
+    ASSERT_TRUE(run.ended) << row.fault << ": maneshade-check.exe did not start, or did not end";
+    // The report is text: its line ends are the console's "\r\n".
+    for (size_t at = run.err.find("\r\n"); at != std::string::npos; at = run.err.find("\r\n", at)) run.err.erase(at, 1);
+    EXPECT_EQ(run.exit_code, row.exit_code) << row.fault << "\n" << run.err;
+    if (row.in_out.empty()) {
+      EXPECT_EQ(run.out, "") << row.fault;
+    }
+    for (const std::string &part : row.in_out) EXPECT_NE(run.out.find(part), std::string::npos) << row.fault << "\n" << run.out;
+    EXPECT_NE(run.err.find(row.in_err), std::string::npos) << row.fault << "\n" << run.err;
+    EXPECT_EQ(check_first_unsafe_byte(run.err), std::string::npos) << row.fault << "\n" << run.err;
+    EXPECT_EQ(check_first_unsafe_byte(run.out), std::string::npos) << row.fault << "\n" << run.out;
+  }
 }
 
 }  // namespace

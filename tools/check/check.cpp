@@ -1,4 +1,4 @@
-// The validator; see check.h.
+// The check of one file; see check.h.
 #include "tools/check/check.h"
 
 #include <new>
@@ -16,33 +16,11 @@
 #include "src/config/settings_file.h"
 #include "src/script/message.h"
 #include "tools/check/config_diagnose.h"
-#include "tools/check/check_game.h"
 #include "tools/check/check_json.h"
-#include "tools/check/check_watch.h"
 
 namespace {
 
 constexpr std::string_view CHECK_PROGRAM = "maneshade-check";
-
-constexpr std::string_view CHECK_USAGE =
-    "usage: maneshade-check [--dump] [FILE]\n"
-    "       maneshade-check --watch [FILE]\n"
-    "       maneshade-check --game DIR\n"
-    "Checks FILE (by default ManeShade.ini in the current folder) exactly as Mane Shade reads it.\n"
-    "  --dump       also write what was read to standard output, as one line of JSON\n"
-    "  --watch      keep looking at FILE as the game does, and report every load until interrupted\n"
-    "  --game DIR   check the game folder DIR: the module, the host library and ManeShade.ini\n"
-    "Exit status: 0 the game would use the file, 1 it would refuse it, 2 the file cannot be read.\n";
-
-enum class Check_Mode { file, watch, game };
-
-struct Check_Args {
-  bool ok;
-  bool dump;
-  bool help;
-  Check_Mode mode;
-  std::string_view path;  // FILE, or DIR for --game
-};
 
 // What one run holds; released on every way out, the log sink put back.
 struct Check_Run {
@@ -61,7 +39,6 @@ struct Check_Run {
   }
 };
 
-
 // Every record the module logs, as "<level>: <text>"; the call site means nothing to users. The
 // records quote keys and values of the file.
 void check_log_sink(void *user, const Log_Record *record) {
@@ -72,104 +49,55 @@ void check_log_sink(void *user, const Log_Record *record) {
   check_write(err, "\n");
 }
 
-Check_Args check_parse_args(int argc, const char *const *argv) {
-  Check_Args args{true, false, false, Check_Mode::file, CONFIG_FILE_NAME};
-  bool options_done = false;
-  bool have_path = false;
-  for (int i = 1; i < argc; i++) {
-    std::string_view arg = argv[i];
-    if (!options_done && arg == "--") {
-      options_done = true;
-    } else if (!options_done && arg == "--dump") {
-      args.dump = true;
-    } else if (!options_done && arg == "--watch" && args.mode == Check_Mode::file) {
-      args.mode = Check_Mode::watch;
-    } else if (!options_done && arg == "--game" && args.mode == Check_Mode::file && i + 1 < argc && !have_path) {
-      args.mode = Check_Mode::game;
-      args.path = argv[++i];
-      have_path = true;
-    } else if (!options_done && (arg == "--help" || arg == "-h")) {
-      args.help = true;
-    } else if ((!options_done && arg.size() > 1 && arg[0] == '-') || have_path) {
-      args.ok = false;
-    } else {
-      args.path = arg;
-      have_path = true;
-    }
-  }
-  // --dump writes the one file's JSON: it means nothing with the other modes.
-  if (args.dump && args.mode != Check_Mode::file) args.ok = false;
-  return args;
-}
-
-
-// "<path>:<line>: " or, without a line, "<path>: ".
-std::string check_where(std::string_view path, size_t line) {
-  std::string where = check_visible(path);
-  if (line > 0) {
-    where.push_back(':');
-    where.append(std::to_string(line));
-  }
-  where.append(": ");
-  return where;
-}
-
-std::string check_bracketed(std::string_view section) {
-  std::string text = "[";
-  text.append(check_visible(section));
-  text.push_back(']');
-  return text;
-}
-
-void check_explain_duplicates(FILE *err, std::string_view path, const Config_Diagnosis &d) {
+void check_explain_duplicates(std::string *report, std::string_view path, const Config_Diagnosis &d) {
   for (const Config_Duplicate &duplicate : d.duplicates) {
     for (const Config_Place &place : duplicate.places) {
-      check_write(err, check_where(path, place.line) + "duplicate key " + check_visible(duplicate.full_key) + ", in " +
-                           check_bracketed(place.section) + "\n");
+      check_write(report, check_where(path, place.line) + "duplicate key " + check_visible(duplicate.full_key) + ", in " +
+                              check_bracketed(place.section) + "\n");
     }
   }
 }
 
-void check_explain_missing(FILE *err, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
+void check_explain_missing(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
   for (const Config_Place &header : d.empty_block_headers) {
     // A header with nothing under it makes no section.
-    check_write(err, check_where(path, header.line) + "section " + check_bracketed(header.section) + " holds no keys\n");
+    check_write(report, check_where(path, header.line) + "section " + check_bracketed(header.section) + " holds no keys\n");
   }
   if (d.block_sections.empty() && d.empty_block_headers.empty()) {
-    check_write(err, check_where(path, 0) + "the file has no section " + check_bracketed(key.section()) + "\n");
+    check_write(report, check_where(path, 0) + "the file has no section " + check_bracketed(key.section()) + "\n");
   }
   for (const Config_Place &section : d.block_sections) {
-    check_write(err, check_where(path, section.line) + "section " + check_bracketed(section.section) + " has no key " +
-                         std::string(key.field_name()) + "\n");
+    check_write(report, check_where(path, section.line) + "section " + check_bracketed(section.section) + " has no key " +
+                            std::string(key.field_name()) + "\n");
   }
 }
 
-void check_explain_value(FILE *err, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
+void check_explain_value(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
   if (d.key_places.empty()) return;
   const Config_Place &taken = d.key_places.back();
   for (const Config_Place &place : d.key_places) {
     if (place.section != taken.section) return;  // two sections would have been a duplicate key: unsure, say nothing
   }
-  check_write(err, check_where(path, taken.line) + std::string(key.full_key) + " is written here, in " +
-                       check_bracketed(taken.section) + "\n");
+  check_write(report, check_where(path, taken.line) + std::string(key.full_key) + " is written here, in " +
+                          check_bracketed(taken.section) + "\n");
   for (size_t i = 0; i + 1 < d.key_places.size(); i++) {
-    check_write(err, check_where(path, d.key_places[i].line) + "an earlier " + std::string(key.field_name()) +
-                         ", replaced by line " + std::to_string(taken.line) + "\n");
+    check_write(report, check_where(path, d.key_places[i].line) + "an earlier " + std::string(key.field_name()) +
+                            ", replaced by line " + std::to_string(taken.line) + "\n");
   }
 }
 
-void check_explain(FILE *err, std::string_view path, const Config_Diagnosis &d) {
+void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d) {
   if (d.status.failure == FAILURE_DUPLICATE_KEY) {
-    check_explain_duplicates(err, path, d);
+    check_explain_duplicates(report, path, d);
     return;
   }
   if (d.status.key_index < 0) return;
   const Config_Key &key = CONFIG_KEYS[d.status.key_index];
   if (d.status.failure == FAILURE_MISSING_KEY) {
-    check_explain_missing(err, path, d, key);
+    check_explain_missing(report, path, d, key);
     return;
   }
-  check_explain_value(err, path, d, key);
+  check_explain_value(report, path, d, key);
 }
 
 std::string check_enabled_summary(const Config &config) {
@@ -192,7 +120,7 @@ size_t check_line_of(std::string_view text, size_t offset) {
 
 // Plain words about an encoding that the game does not read as the player meant; the module reads
 // such files all the same (and refuses them, or takes keys it does not know).
-void check_explain_encoding(FILE *err, std::string_view path, std::string_view bytes, std::string_view text) {
+void check_explain_encoding(std::string *report, std::string_view path, std::string_view bytes, std::string_view text) {
   if (text.data() != bytes.data()) return;  // UTF-16 with its mark: read as the player meant
   size_t nul_even = 0, nul_odd = 0;
   for (size_t i = 0; i < bytes.size(); i++) {
@@ -202,14 +130,14 @@ void check_explain_encoding(FILE *err, std::string_view path, std::string_view b
   // ASCII text saved as UTF-16 has a NUL in every other byte.
   size_t odd_bytes = bytes.size() / 2, even_bytes = bytes.size() - odd_bytes;
   if (bytes.size() >= 4 && (nul_odd * 2 > odd_bytes || nul_even * 2 > even_bytes)) {
-    check_write(err, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
-                                            "(in Notepad: Save as, Encoding UTF-8)\n");
+    check_write(report, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
+                                               "(in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
   if (nul_even + nul_odd > 0) {
-    check_write(err, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
-                         "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
-                         "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
+    check_write(report, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
+                            "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
+                            "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
   Arena scratch{};
@@ -225,10 +153,10 @@ void check_explain_encoding(FILE *err, std::string_view path, std::string_view b
                             : line.kind == Ini_Line_Kind::pair ? line.written_key
                                                                : std::string_view("");
     if (utf8_is_valid(name)) continue;
-    check_write(err, check_where(path, line.number) + "this " +
-                         (line.kind == Ini_Line_Kind::header ? "section name" : "key") +
-                         " is not valid UTF-8, so it cannot be one of the game's: the file may be saved in another "
-                         "encoding (ANSI); save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
+    check_write(report, check_where(path, line.number) + "this " +
+                            (line.kind == Ini_Line_Kind::header ? "section name" : "key") +
+                            " is not valid UTF-8, so it cannot be one of the game's: the file may be saved in another "
+                            "encoding (ANSI); save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
 }
@@ -245,22 +173,22 @@ Status check_read_as_the_game(Check_Run *run, std::string_view path) {
   return STATUS_OK;
 }
 
-void check_explain_size(FILE *err, std::string_view path, uint64_t size_bytes) {
-  check_write(err, check_where(path, 0) + "the file is " + std::to_string(size_bytes) +
-                       " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
-                       std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
+void check_explain_size(std::string *report, std::string_view path, uint64_t size_bytes) {
+  check_write(report, check_where(path, 0) + "the file is " + std::to_string(size_bytes) +
+                          " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
+                          std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
 }
 
 // Why the file cannot be read, and the line the game would show for it.
 int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   if (status.failure == FAILURE_CHANGED) {
-    check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(path) +
+    check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) +
                          ": it changed while it was read (a save in progress?); run maneshade-check again\n");
     return CHECK_EXIT_NOT_CHECKED;
   }
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   Os_Error why = status.os_error;
-  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + std::string(path) + ": " + check_reason(why) + " (" +
+  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(why) + " (" +
                        os_error_name(why) + ")\n");
   check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
                        reload_message(status.failure) + "\n");
@@ -269,59 +197,25 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
 
 }  // namespace
 
-const char *check_reason(Os_Error error) {
-  switch (error) {
-    case OS_FILE_NOT_FOUND: return "no such file";
-    case OS_PATH_NOT_FOUND: return "no such folder";
-    case OS_ACCESS_DENIED: return "access denied";
-    case OS_SHARING_VIOLATION: return "another program has it open and does not share it";
-    case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
-    case OS_IS_A_FOLDER: return "it is a folder, not a file";
-    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
-    case OS_OUT_OF_MEMORY: return "out of memory";
-    case OS_TOO_LARGE: return "too large to read";
-    case OS_INVALID_PATH: return "not a valid file name";
-    case OS_IO_ERROR: return "a read error";
-    case OS_OK:
-    case OS_OTHER: break;
-  }
-  return "the system would not read it";
-}
-
-void check_write(FILE *file, std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
-}
-
-std::string check_visible(std::string_view text) {
-  static constexpr char HEX[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      out.push_back(c);
-      continue;
-    }
-    out.append("\\x");
-    out.push_back(HEX[byte >> 4]);
-    out.push_back(HEX[byte & 0xF]);
-  }
-  return out;
-}
-
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Check_Run run;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
   Status read = check_read_as_the_game(&run, path);
   if (read.failure == FAILURE_TOO_LARGE) {
-    check_explain_size(err, path, run.size_bytes);
-    check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" +
-                         std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
+    std::string report;
+    check_explain_size(&report, path, run.size_bytes);
+    check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" +
+                             std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
+    check_write(err, report);
+    // Refused unread: the JSON still gives the game's line, and no sections.
+    if (dump) check_write(out, check_dump_json(nullptr, reload_message(FAILURE_TOO_LARGE), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
   if (!read.ok()) return check_unreadable(err, path, read);
   std::string_view bytes = run.read.bytes, text = run.read.text;
-  check_explain_encoding(err, path, bytes, text);
+  std::string hint;
+  check_explain_encoding(&hint, path, bytes, text);
+  check_write(err, hint);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
   run.sink_installed = true;
@@ -331,37 +225,40 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
 
   int exit_status = CHECK_EXIT_INSTALLED;
   const char *message = reload_message(diagnosis.status.failure);
+  std::string report;
   if (diagnosis.status.ok()) {
-    check_write(err, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
+    check_write(&report, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
   } else {
     exit_status = CHECK_EXIT_REFUSED;
-    check_explain(err, path, diagnosis);
-    check_write(err, check_where(path, 0) + "the game would refuse this file and show:\n" + std::string(MESSAGE_LINE_PREFIX) +
-                         " " + message + "\n");
+    check_explain(&report, path, diagnosis);
+    check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" +
+                             std::string(MESSAGE_LINE_PREFIX) + " " + message + "\n");
   }
-  if (dump) check_write(out, check_dump_json(diagnosis.sections.map, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
+  check_write(err, report);
+  if (dump) check_write(out, check_dump_json(&diagnosis.sections.map, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
   return exit_status;
 }
 
-void check_explain_now(std::string_view path, FILE *err) {
+std::string check_explain_now(std::string_view path) {
   Check_Run run;
+  std::string report;
   Status read = check_read_as_the_game(&run, path);
   if (read.failure == FAILURE_TOO_LARGE) {
-    check_explain_size(err, path, run.size_bytes);
-    return;
+    check_explain_size(&report, path, run.size_bytes);
+    return report;
   }
   if (read.failure == FAILURE_CHANGED) {
-    check_write(err, check_where(path, 0) + "it changed while it was read (a save in progress?)\n");
-    return;
+    check_write(&report, check_where(path, 0) + "it changed while it was read (a save in progress?)\n");
+    return report;
   }
   if (read.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   if (!read.ok()) {
     Os_Error why = read.os_error;
-    check_write(err, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
-    return;
+    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
+    return report;
   }
   std::string_view bytes = run.read.bytes, text = run.read.text;
-  check_explain_encoding(err, path, bytes, text);
+  check_explain_encoding(&report, path, bytes, text);
   Config_Diagnosis diagnosis{};
   {
     Log_Sink quiet = log_set_sink({});
@@ -369,39 +266,6 @@ void check_explain_now(std::string_view path, FILE *err) {
     log_set_sink(quiet);
   }
   if (diagnosis.status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-  check_explain(err, path, diagnosis);
-}
-
-bool check_wants_dump(int argc, const char *const *argv) noexcept {
-  try {
-    Check_Args args = check_parse_args(argc, argv);
-    return args.ok && args.dump;
-  } catch (...) {
-    return false;
-  }
-}
-
-int check_main(int argc, const char *const *argv, FILE *out, FILE *err) noexcept {
-  try {
-    Check_Args args = check_parse_args(argc, argv);
-    if (!args.ok) {
-      check_write(err, CHECK_USAGE);
-      return CHECK_EXIT_NOT_CHECKED;
-    }
-    if (args.help) {
-      check_write(out, CHECK_USAGE);
-      return CHECK_EXIT_INSTALLED;
-    }
-    switch (args.mode) {
-      case Check_Mode::watch: return check_watch(args.path, err);
-      case Check_Mode::game: return check_game(args.path, err);
-      case Check_Mode::file: break;
-    }
-    return check_file(args.path, args.dump, out, err);
-  } catch (const std::bad_alloc &) {
-    check_write(err, std::string_view("maneshade-check: out of memory\n"));
-  } catch (...) {
-    check_write(err, std::string_view("maneshade-check: unexpected failure\n"));
-  }
-  return CHECK_EXIT_NOT_CHECKED;
+  check_explain(&report, path, diagnosis);
+  return report;
 }

@@ -17,6 +17,7 @@
 #include "src/config/settings_file.h"
 #include "src/script/message.h"
 #include "tools/check/check.h"
+#include "tools/check/check_report.h"
 #include "tools/pe/pe.h"
 
 namespace fs = std::filesystem;

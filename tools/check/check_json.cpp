@@ -4,10 +4,23 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/utf8.h"
 #include "src/config/keys.h"
-#include "tools/json/json_write.h"
 
 namespace {
+
+constexpr char CHECK_JSON_HEX_DIGITS[] = "0123456789abcdef";
+
+// \u and four lowercase hex digits.
+void check_json_append_escape(std::string *out, uint32_t unit) {
+  out->append("\\u");
+  for (int shift = 12; shift >= 0; shift -= 4) out->push_back(CHECK_JSON_HEX_DIGITS[(unit >> shift) & 0xF]);
+}
+
+// A control character, which a terminal showing the JSON would act on: C0, DEL and C1.
+bool check_json_is_control(uint32_t code_point) {
+  return code_point < 0x20 || (code_point >= 0x7F && code_point <= 0x9F);
+}
 
 // Byte order, whatever the signedness of char.
 bool check_raw_less(std::string_view a, std::string_view b) {
@@ -82,10 +95,28 @@ void check_json_append_config(std::string *out, const Config &config) {
 }  // namespace
 
 void check_json_append_string(std::string *out, std::string_view bytes) {
-  json_append_string(out, bytes, Json_High_Bytes::checked_utf8);
+  out->push_back('"');
+  const char *at = bytes.data();
+  const char *end = at + bytes.size();
+  while (at < end) {
+    // utf8_decode takes one byte for anything that does not start a valid sequence; an ASCII byte
+    // always is one.
+    Utf8_Decoded decoded = utf8_decode(at, end);
+    auto byte = static_cast<unsigned char>(*at);
+    if (decoded.size == 1 && byte >= 0x80) {
+      check_json_append_escape(out, 0xDC00 + byte);
+    } else if (check_json_is_control(decoded.code_point)) {
+      check_json_append_escape(out, decoded.code_point);
+    } else {
+      if (byte == '"' || byte == '\\') out->push_back('\\');
+      out->append(at, decoded.size);
+    }
+    at += decoded.size;
+  }
+  out->push_back('"');
 }
 
-std::string check_dump_json(const Section_Map &sections, std::string_view message, const Config *config) {
+std::string check_dump_json(const Section_Map *sections, std::string_view message, const Config *config) {
   // The three member names are already in byte order.
   std::string out = "{\"config\":";
   if (config) {
@@ -96,7 +127,11 @@ std::string check_dump_json(const Section_Map &sections, std::string_view messag
   out.append(",\"message\":");
   check_json_append_string(&out, message);
   out.append(",\"sections\":");
-  check_json_append_sections(&out, sections);
+  if (sections) {
+    check_json_append_sections(&out, *sections);
+  } else {
+    out.append("null");
+  }
   out.push_back('}');
   return out;
 }

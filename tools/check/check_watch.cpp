@@ -10,6 +10,7 @@
 #include "src/script/message.h"
 #include "tools/check/check.h"
 #include "tools/check/check_console.h"
+#include "tools/check/check_report.h"
 
 namespace {
 
@@ -43,29 +44,36 @@ std::string check_watch_summary(const Config &config) {
   return out;
 }
 
+void check_watch_begin(Check_Watch *watch, std::string_view path, FILE *err) {
+  watch->path = std::string(path);
+  check_write(err, "watching " + check_visible(path) + " as the game does (once a second); press Ctrl+C to stop\n");
+  std::fflush(err);
+}
+
 void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err) {
+  Reload_State before = watch->state;
   Reload_Result result = update_config_at(&watch->scratch, watch->path, &watch->config, &watch->state);
   arena_release(&watch->scratch);
   if (result.unchanged) return;
   watch->message = result.message;
+  // The reloader marks a version seen once it read it; every other failure comes back each second.
+  bool new_version = watch->state.write_seen != before.write_seen || watch->state.last_write != before.last_write ||
+                     watch->state.last_size != before.last_size;
   std::string report = result.message[0] == '\0'
-                           ? "the game loads it: " + check_watch_summary(watch->config)
+                           ? "the game loads it: " + check_watch_summary(watch->config) + "\n"
                            : std::string(MESSAGE_LINE_PREFIX) + " " + result.message + " (the game keeps " +
-                                 check_watch_summary(watch->config) + ")";
-  if (report == watch->last_report) return;
+                                 check_watch_summary(watch->config) + ")\n" + check_explain_now(watch->path);
+  if (!new_version && report == watch->last_report) return;
   watch->last_report = report;
   std::string line = "[";
-  line.append(time_text).append("] ").append(report).append("\n");
+  line.append(time_text).append("] ").append(report);
   check_write(err, line);
-  if (result.message[0] != '\0') check_explain_now(watch->path, err);
   std::fflush(err);
 }
 
 int check_watch(std::string_view path, FILE *err) {
   Check_Watch watch;
-  watch.path = std::string(path);
-  check_write(err, "watching " + watch.path + " as the game does (once a second); press Ctrl+C to stop\n");
-  std::fflush(err);
+  check_watch_begin(&watch, path, err);
   for (;;) {
     check_watch_frame(&watch, check_console_local_time(), err);
     std::this_thread::sleep_for(CHECK_WATCH_FRAME);

@@ -20,18 +20,25 @@ struct Check_Watch {
   Config config{};
   Reload_State state{};
   const char *message = "";   // the game's line after "Mane Shade: "; "" when none
-  std::string last_report;    // the last attempt's line, so that a failure that repeats every second is shown once
+  std::string last_report;    // the last report written, without its time: a failure that repeats
+                              // every second is written again only when it reads otherwise
 };
 
+// Starts watching `path`: the first line, "watching PATH as the game does ...", to `err`.
+void check_watch_begin(Check_Watch *watch, std::string_view path, FILE *err);
+
 // One frame of the game's loop for `watch`: the reloader's look (update_config_at) and, when it
-// attempted a load, one line "[TIME] ..." to `err`, TIME being `time_text`: on success a summary of
-// both blocks ("corvin: on, hair 57 57 57, ..., mael: off"), on failure the game's line and the
-// validator's explanation. A failure that repeats unchanged is written once. Throws std::bad_alloc.
+// attempted a load, a report to `err`: "[TIME] " and, on success, a summary of both blocks
+// ("corvin: on, hair 57 57 57, ..., mael: off"), on failure the game's line and then the
+// validator's explanation (the reason, or the key's line). Every read of a new version of the file
+// is reported, whatever it says; a failure that repeats every second without a new version (the
+// file is missing, or will not open) is reported again only when its report changes.
+// Throws std::bad_alloc.
 void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err);
 
 // "corvin: on, hair 57 57 57, chin 1 2 3, ..., mael: off": a Config as a player reads it.
 std::string check_watch_summary(const Config &config);
 
-// Runs check_watch_frame ten times a second with the local time until the process is interrupted.
-// Never returns but for running out of memory.
+// check_watch_begin, then check_watch_frame ten times a second with the local time until the
+// process is interrupted. Never returns but for running out of memory.
 int check_watch(std::string_view path, FILE *err);

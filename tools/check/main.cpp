@@ -3,7 +3,7 @@
 // closes.
 #include <cstdio>
 
-#include "tools/check/check.h"
+#include "tools/check/check_main.h"
 #include "tools/check/check_console.h"
 
 int main(int argc, char **argv) {
