@@ -208,13 +208,23 @@ std::pair<int64_t, int64_t> heap_in_frame(const Sim_Run &run, int64_t frame) {
 // that reads a changed save, the module's next K requests succeed and every later one fails; from
 // frame 21 the heap is back, and a save of frame 25 is read at the look in frame 30. K grows until a
 // reload completes within its K requests.
+// GOOD_80 with eighteen thousand notes of a section the module ignores, about 750 KB: the module
+// keeps the memory of a reload for the next, so a save far larger than the one before is what makes
+// a reload ask the heap for more.
+std::string big_good_80() {
+  std::string text = GOOD_80 + "[notes]\n";
+  for (int i = 0; i < 18000; i++) text.append("note_").append(std::to_string(i)).append(" = a note that the game ignores\n");
+  return text;
+}
+
 TEST(HeapFailure, EachRequestOfAReloadRefusedInTurn) {
   constexpr int MAX_REQUESTS = 64;
+  const std::string big_80 = big_good_80();
   bool completed = false;
   for (int k = 0; k <= MAX_REQUESTS && !completed; k++) {
     Sim_Options options;
     options.scenario = file_session(40, ini_write(0, "write", "-60s", GOOD_57) +
-                                            ini_write(15, "replace", "now", GOOD_80) + "at 20 heap fail after " +
+                                            ini_write(15, "replace", "now", big_80) + "at 20 heap fail after " +
                                             std::to_string(k) + "\nat 21 heap ok\n" +
                                             ini_write(25, "replace", "now", GOOD_99));
     Sim_Run run = run_sim("heap_" + std::to_string(k), options);
@@ -229,6 +239,7 @@ TEST(HeapFailure, EachRequestOfAReloadRefusedInTurn) {
 
     auto [requests, refused] = heap_in_frame(run, 20);
     completed = refused == 0;
+    ASSERT_TRUE(k > 0 || refused > 0) << "the reload asked the heap for nothing: the test would prove nothing";
     std::vector<Frame_View> view = frames_of(run, 40);
     auto expect = [&](int from, int to, const std::string &line, int hair) {
       for (int f = from; f <= to; f++) {
