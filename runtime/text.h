@@ -39,7 +39,38 @@ std::string_view lower_from_utf8(Arena *arena, std::string_view text) noexcept;
 
 // Whether every byte of `text` is ASCII and none is an uppercase letter: then lower_from_utf8 would
 // give `text` itself, and a caller may keep `text` instead of a copy.
-bool is_lower_ascii(std::string_view text) noexcept;
+inline bool is_lower_ascii(std::string_view text) noexcept {
+  // Eight bytes at a time: no high bit set, and no byte from 'A' to 'Z' (adding 0x80 - 'A' sets the
+  // high bit of the bytes from 'A' up, adding 0x80 - 'Z' - 1 that of the bytes past 'Z'; bytes below
+  // 0x80 carry nothing into their neighbours).
+  constexpr uint64_t ONES = 0x0101010101010101;
+  constexpr uint64_t HIGH = 0x8080808080808080;
+  const char *at = text.data();
+  size_t left = text.size();
+  for (; left >= 8; at += 8, left -= 8) {
+    uint64_t word;
+    std::memcpy(&word, at, 8);
+    if (word & HIGH) return false;
+    uint64_t from_a = word + ONES * (0x80 - 'A');
+    uint64_t past_z = word + ONES * (0x80 - 'Z' - 1);
+    if (from_a & ~past_z & HIGH) return false;
+  }
+  // The last bytes as one word, from two overlapping loads of four (or the bytes one by one).
+  if (left >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, at, 4);
+    std::memcpy(&tail, at + left - 4, 4);
+    uint64_t word = (uint64_t{head} << 32) | tail;
+    if (word & HIGH) return false;
+    return !((word + ONES * (0x80 - 'A')) & ~(word + ONES * (0x80 - 'Z' - 1)) & HIGH);
+  }
+  for (; left; at++, left--) {
+    auto byte = static_cast<unsigned char>(*at);
+    if (byte >= 0x80 || (byte >= 'A' && byte <= 'Z')) return false;
+  }
+  return true;
+}
+
 
 // A 64-bit hash of `text` under `seed`. Tables seed it with something an author of the text cannot
 // know in advance, so that no file can be written to make every key collide.
@@ -59,8 +90,16 @@ inline uint64_t text_hash(std::string_view text, uint64_t seed) noexcept {
     left -= 8;
   }
   if (left) {
+    // The last one to seven bytes as one word: two overlapping loads of four, or the bytes alone.
     uint64_t word = 0;
-    std::memcpy(&word, at, left);
+    if (left >= 4) {
+      uint32_t head, tail;
+      std::memcpy(&head, at, 4);
+      std::memcpy(&tail, at + left - 4, 4);
+      word = (uint64_t{head} << 32) | tail;
+    } else {
+      for (size_t i = 0; i < left; i++) word = (word << 8) | static_cast<unsigned char>(at[i]);
+    }
     h = (h ^ word) * MULTIPLIER;
     h ^= h >> 32;
   }

@@ -79,7 +79,7 @@ class Ratio_Reporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run &run : runs) {
       if (run.run_type != Run::RT_Iteration) continue;
-      Mean &mean = means_[run.run_name.function_name + "/" + run.run_name.args];
+      Mean &mean = means_[run.run_name.str()];
       mean.total += run.GetAdjustedRealTime();
       mean.count++;
     }

@@ -150,32 +150,49 @@ bool ini_unquote_view(Arena *arena, std::string_view text, std::string_view *out
 
 // The position of the key/value separator in `line`, or npos when the line has none. The "=" of the
 // first " =" separates unless a double quote comes before it anywhere but at the line's start: that
-// lets a quoted key hold "=". One pass, stopping at the first " =".
+// lets a quoted key hold "=".
 size_t ini_find_separator(std::string_view line) {
-  size_t first = std::string_view::npos;
-  bool quote_inside = false;  // a double quote after the line's first byte
-  for (size_t i = 0; i < line.size(); i++) {
-    char c = line[i];
-    if (c == '"') {
-      quote_inside |= i > 0;
-      continue;
-    }
-    if (c != '=') continue;
-    if (first == std::string_view::npos) first = i;
-    if (i > 0 && line[i - 1] == ' ') return quote_inside && line[0] != '"' ? first : i;
-  }
-  return first;
+  const char *begin = line.data();
+  const char *end = begin + line.size();
+  const char *first = ini_find(begin, end, '=');
+  if (!first) return std::string_view::npos;
+  const char *spaced = first;
+  while (spaced && !(spaced > begin && spaced[-1] == ' ')) spaced = ini_find(spaced + 1, end, '=');
+  if (!spaced) return static_cast<size_t>(first - begin);
+  const char *space = spaced - 1;
+  if (begin[0] == '"' || !ini_find(begin, space, '"')) return static_cast<size_t>(spaced - begin);
+  return static_cast<size_t>(first - begin);
 }
 
-// Most keys and values start and end with a printable ASCII byte: nothing to trim.
-std::string_view ini_trim(std::string_view text) { return is_trimmed_ascii(text) ? text : trim_white_space(text); }
+bool ini_is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// The rule of trim_white_space, quicker for what most lines hold: spaces and tabs at the ends, then
+// a printable ASCII byte. Only text left with another byte at an end goes through the full rule.
+inline std::string_view ini_trim(std::string_view text) {
+  if (is_trimmed_ascii(text)) return text;
+  while (!text.empty() && ini_is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && ini_is_blank(text.back())) text.remove_suffix(1);
+  return is_trimmed_ascii(text) ? text : trim_white_space(text);
+}
+
+// The same for text whose start is trimmed already (a key: the start of a trimmed line).
+inline std::string_view ini_trim_end(std::string_view text) {
+  while (!text.empty() && ini_is_blank(text.back())) text.remove_suffix(1);
+  return text.empty() || static_cast<unsigned char>(text.back()) < 0x80 ? text : trim_white_space(text);
+}
+
+// The same for text whose end is trimmed already (a value: the end of a trimmed line).
+inline std::string_view ini_trim_start(std::string_view text) {
+  while (!text.empty() && ini_is_blank(text.front())) text.remove_prefix(1);
+  return text.empty() || static_cast<unsigned char>(text.front()) < 0x80 ? text : trim_white_space(text);
+}
 
 bool ini_starts_with_quote(std::string_view text) { return !text.empty() && (text[0] == '"' || text[0] == '\''); }
 
 // The key and value of a pair line as the map stores them, in the iterator's arena when they had to
 // be decoded or lowercased. False when the arena has no room.
 bool ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Line *out) {
-  out->written_key = ini_trim(line.substr(0, separator));
+  out->written_key = ini_trim_end(line.substr(0, separator));
   std::string_view key = out->written_key;
   if (ini_starts_with_quote(key) && !ini_unquote_view(it->arena, out->written_key, &key)) return false;
   if (it->options.lowercase_keys && !is_lower_ascii(key)) {
@@ -183,8 +200,41 @@ bool ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Lin
     if (!key.data()) return false;
   }
   out->key = key;
-  out->value = ini_trim(line.substr(separator + 1));
+  out->value = ini_trim_start(line.substr(separator + 1));
   return !ini_starts_with_quote(out->value) || ini_unquote_view(it->arena, out->value, &out->value);
+}
+
+// The next line, by the reader's rules; ini_next_line. Inline, so that the map's loop has its own
+// copy without a call per line.
+inline bool ini_read_line(Ini_Iterator *it, Ini_Line *out) {
+  if (it->rest.empty() || !it->status.ok()) return false;
+  const char *begin = it->rest.data();
+  const char *newline = ini_find(begin, begin + it->rest.size(), '\n');
+  size_t length = newline ? static_cast<size_t>(newline - begin) : it->rest.size();
+  std::string_view piece(begin, length);
+  it->rest.remove_prefix(newline ? length + 1 : length);
+  if (piece.ends_with('\r')) piece.remove_suffix(1);
+  std::string_view line = ini_trim(piece);
+  *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}, {}};
+  if (line.empty()) return true;
+  if (line[0] == '[') {
+    std::string_view rest = line.substr(1);
+    it->section = rest.substr(0, rest.find(']'));
+    out->kind = Ini_Line_Kind::header;
+    out->section = it->section;
+    return true;
+  }
+  std::string_view prefix = it->options.comment_prefix;
+  if (!prefix.empty() && line[0] == prefix[0] && line.starts_with(prefix)) {
+    out->kind = Ini_Line_Kind::comment;
+    return true;
+  }
+  size_t separator = ini_find_separator(line);
+  if (separator == std::string_view::npos) return true;
+  out->kind = Ini_Line_Kind::pair;
+  if (ini_pair(it, line, separator, out)) return true;
+  it->status = status_fail(FAILURE_OUT_OF_MEMORY);
+  return false;
 }
 
 // ---- The map's tables. ----
@@ -330,7 +380,7 @@ Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &opti
       it.rest.remove_prefix(it.rest[0] == '\n' ? 1 : 2);
       it.number++;
     }
-    if (!ini_next_line(&it, &line)) break;
+    if (!ini_read_line(&it, &line)) break;
     if (line.kind == Ini_Line_Kind::header) section = nullptr;
     if (line.kind != Ini_Line_Kind::pair) continue;
     if (!section) section = ini_section(out, line.section);
@@ -365,36 +415,7 @@ Ini_Iterator ini_iterator(Arena *arena, std::string_view text, const Ini_Options
   return Ini_Iterator{arena, text, {}, options, 0, STATUS_OK};
 }
 
-bool ini_next_line(Ini_Iterator *it, Ini_Line *out) noexcept {
-  if (it->rest.empty() || !it->status.ok()) return false;
-  const char *begin = it->rest.data();
-  const char *newline = ini_find(begin, begin + it->rest.size(), '\n');
-  size_t length = newline ? static_cast<size_t>(newline - begin) : it->rest.size();
-  std::string_view piece(begin, length);
-  it->rest.remove_prefix(newline ? length + 1 : length);
-  if (piece.ends_with('\r')) piece.remove_suffix(1);
-  std::string_view line = ini_trim(piece);
-  *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}, {}};
-  if (line.empty()) return true;
-  if (line[0] == '[') {
-    std::string_view rest = line.substr(1);
-    it->section = rest.substr(0, rest.find(']'));
-    out->kind = Ini_Line_Kind::header;
-    out->section = it->section;
-    return true;
-  }
-  std::string_view prefix = it->options.comment_prefix;
-  if (!prefix.empty() && line[0] == prefix[0] && line.starts_with(prefix)) {
-    out->kind = Ini_Line_Kind::comment;
-    return true;
-  }
-  size_t separator = ini_find_separator(line);
-  if (separator == std::string_view::npos) return true;
-  out->kind = Ini_Line_Kind::pair;
-  if (ini_pair(it, line, separator, out)) return true;
-  it->status = status_fail(FAILURE_OUT_OF_MEMORY);
-  return false;
-}
+bool ini_next_line(Ini_Iterator *it, Ini_Line *out) noexcept { return ini_read_line(it, out); }
 
 Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept {
   RUNTIME_ASSERT(!out->first && !out->arena.newest, "load_map_from_string takes an empty map");
