@@ -14,7 +14,7 @@ constexpr std::string_view INI_UTF8_BOM = "\xEF\xBB\xBF";
 // U+FFFD, and every escape is shorter than what it writes.
 constexpr size_t INI_DECODE_MAX_GROWTH = 3;
 
-// The tables start at this many slots, and double when they would be more than half full.
+// The tables start at this many slots, and double when they would be more than three quarters full.
 constexpr uint32_t INI_TABLE_FIRST_SLOTS = 8;
 
 // A section's pairs get a table once it holds this many: below, its list is searched (most sections
@@ -157,7 +157,12 @@ size_t ini_find_separator(std::string_view line) {
   const char *first = ini_find(begin, end, '=');
   if (!first) return std::string_view::npos;
   const char *spaced = first;
-  while (spaced && !(spaced > begin && spaced[-1] == ' ')) spaced = ini_find(spaced + 1, end, '=');
+  while (spaced && !(spaced > begin && spaced[-1] == ' ')) {
+    // A run of "=" is passed over here, not one search per byte.
+    const char *next = spaced + 1;
+    while (next < end && *next == '=') next++;
+    spaced = ini_find(next, end, '=');
+  }
   if (!spaced) return static_cast<size_t>(first - begin);
   const char *space = spaced - 1;
   if (begin[0] == '"' || !ini_find(begin, space, '"')) return static_cast<size_t>(spaced - begin);
@@ -256,18 +261,18 @@ void ini_place(Ini_Slot<Entry> *slots, uint32_t mask, Ini_Slot<Entry> slot) {
   slots[i] = slot;
 }
 
-// The table for `count` + 1 entries: grown when one more entry would fill it past half, to twice
-// the size, or made with INI_TABLE_FIRST_SLOTS from the list at `first` (linked by `next`) when
-// there is none yet. At most half full, a search for a key that is not there probes two or three
-// slots on average. The old table is read in order, so that its entries land in the new one in
+// The table for `count` + 1 entries: grown when one more entry would fill it past three quarters, to
+// twice the size, or made with INI_TABLE_FIRST_SLOTS from the list at `first` (linked by `next`)
+// when there is none yet. The slots hold the hashes, so a longer probe costs little; a smaller table
+// stays in the caches longer. The old table is read in order, so that its entries land in the new one in
 // order too (slot i goes to i or i + the old size): no random reads. False when out of memory.
 template <class Entry>
 bool ini_make_room(Arena *arena, Ini_Slot<Entry> **slots, uint32_t *mask, uint32_t count, Entry *first) {
   uint32_t size = *slots ? *mask + 1 : 0;
-  if (*slots && (uint64_t{count} + 1) * 2 <= size) return true;
+  if (*slots && (uint64_t{count} + 1) * 4 <= uint64_t{size} * 3) return true;
   if (size > UINT32_MAX / 2) return false;
   uint32_t grown = size ? size * 2 : INI_TABLE_FIRST_SLOTS;
-  while ((uint64_t{count} + 1) * 2 > grown) grown *= 2;
+  while ((uint64_t{count} + 1) * 4 > uint64_t{grown} * 3) grown *= 2;
   auto *fresh = arena_push_array<Ini_Slot<Entry>>(arena, grown);
   if (!fresh) return false;
   std::memset(static_cast<void *>(fresh), 0, sizeof(Ini_Slot<Entry>) * grown);
