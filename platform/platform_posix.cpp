@@ -29,6 +29,7 @@ Os_Error platform_error_from_errno(int e) {
     case EPERM: return OS_ACCESS_DENIED;
     case EISDIR: return OS_IS_A_FOLDER;
     case ELOOP: return OS_SYMLINK_LOOP;
+    case ENXIO: return OS_NOT_A_FILE;  // open(2) of a socket, or of a device that is not there
     case ENOMEM: return OS_OUT_OF_MEMORY;
     case ENAMETOOLONG:
     case EINVAL: return OS_INVALID_PATH;
@@ -56,20 +57,20 @@ Os_Error platform_error_from_mode(mode_t mode) {
 
 // open(2) succeeds on a directory, where CreateFileW fails, and blocks on a FIFO without a writer:
 // O_NONBLOCK makes it return at once (it changes nothing for a regular file), and anything but a
-// regular file is refused. POSIX never keeps others from renaming or deleting an open file.
-int platform_open_file(const char *z, Os_Error *error) {
+// regular file is refused. POSIX never keeps others from renaming or deleting an open file. The
+// open file's status goes to `*st`.
+int platform_open_file(const char *z, struct stat *st, Os_Error *error) {
   int fd = ::open(z, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     *error = platform_error_from_errno(errno);
     return -1;
   }
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
+  if (::fstat(fd, st) != 0) {
     *error = platform_error_from_errno(errno);
     ::close(fd);
     return -1;
   }
-  *error = platform_error_from_mode(st.st_mode);
+  *error = platform_error_from_mode(st->st_mode);
   if (*error == OS_OK) return fd;
   ::close(fd);
   return -1;
@@ -109,14 +110,9 @@ Result<std::string_view> posix_read_file(Arena *arena, std::string_view path, ui
   Os_Error error;
   const char *z = platform_path_z(arena, path, &error);
   if (!z) return status_fail(error == OS_OUT_OF_MEMORY ? FAILURE_OUT_OF_MEMORY : FAILURE_OPEN, error);
-  int fd = platform_open_file(z, &error);
-  if (fd < 0) return status_fail(FAILURE_OPEN, error);
   struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    error = platform_error_from_errno(errno);
-    ::close(fd);
-    return status_fail(FAILURE_READ, error);
-  }
+  int fd = platform_open_file(z, &st, &error);
+  if (fd < 0) return status_fail(FAILURE_OPEN, error);
   auto bytes = static_cast<uint64_t>(st.st_size);
   if (bytes > max_bytes || bytes > SIZE_MAX) {
     ::close(fd);

@@ -2,7 +2,9 @@
 // may block (a FIFO without a writer blocks a plain open for ever).
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "runtime/arena.h"
+#include "tests/support/failing_heap.h"
 
 namespace {
 
@@ -30,6 +33,12 @@ TEST(PlatformPosix, WhatAPathNamesBesidesAFile) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::string loop = (dir / "loop.ini").string();
   ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+  std::string socket_path = (dir / "socket.ini").string();
+  int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
 
   const Place places[] = {
       {"a file", file, STATUS_OK, STATUS_OK},
@@ -42,6 +51,12 @@ TEST(PlatformPosix, WhatAPathNamesBesidesAFile) {
       {"nothing", (dir / "missing.ini").string(), status_fail(FAILURE_FILE_TIME, OS_FILE_NOT_FOUND),
        status_fail(FAILURE_OPEN, OS_FILE_NOT_FOUND)},
       {"a path with a NUL: names another file", file + std::string(1, '\0') + "x",
+       status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH), status_fail(FAILURE_OPEN, OS_INVALID_PATH)},
+      {"a socket: called \"Other\" when opened", socket_path, status_fail(FAILURE_FILE_TIME, OS_NOT_A_FILE),
+       status_fail(FAILURE_OPEN, OS_NOT_A_FILE)},
+      {"a path through a file: called missing", file + "/x", status_fail(FAILURE_FILE_TIME, OS_PATH_NOT_FOUND),
+       status_fail(FAILURE_OPEN, OS_PATH_NOT_FOUND)},
+      {"a name too long: called \"Other\"", (dir / std::string(300, 'n')).string(),
        status_fail(FAILURE_FILE_TIME, OS_INVALID_PATH), status_fail(FAILURE_OPEN, OS_INVALID_PATH)},
   };
   Arena scratch{};
@@ -58,6 +73,20 @@ TEST(PlatformPosix, WhatAPathNamesBesidesAFile) {
   ASSERT_TRUE(exact.ok());
   EXPECT_EQ(exact.value(), "[corvin]\nenabled = yes\n");
   arena_destroy(&scratch);
+
+  // No room for the path, or for the bytes after it: out of memory, not a file that is missing.
+  {
+    Failing_Heap_Scope no_heap(0);
+    EXPECT_EQ(platform_file_stamp(&scratch, file).status().failure, FAILURE_OUT_OF_MEMORY);
+    EXPECT_EQ(platform_read_file(&scratch, file, UINT64_MAX).status().failure, FAILURE_OUT_OF_MEMORY);
+  }
+  {
+    Failing_Heap_Scope one_block(1);
+    scratch.block_bytes = 1;  // the path's block holds nothing more
+    EXPECT_EQ(platform_read_file(&scratch, file, UINT64_MAX).status().failure, FAILURE_OUT_OF_MEMORY);
+    arena_destroy(&scratch);
+  }
+  ::close(listener);
   std::filesystem::remove_all(dir);
 }
 
