@@ -121,7 +121,6 @@ void arena_pop_to(Arena *arena, Arena_Mark mark) noexcept {
 }
 
 std::string_view arena_push_string(Arena *arena, std::string_view text) noexcept {
-  if (text.size() == SIZE_MAX) return {};
   char *copy = static_cast<char *>(arena_push(arena, text.size() + 1, 1));
   if (!copy) return {};
   if (!text.empty()) std::memcpy(copy, text.data(), text.size());

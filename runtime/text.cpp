@@ -89,7 +89,7 @@ size_t text_white_space_suffix(const unsigned char *begin, const unsigned char *
   if (b0 == 0xE1 && b1 == 0x9A && last == 0x80) return 3;  // U+1680
   if (b0 == 0xE3 && b1 == 0x80 && last == 0x80) return 3;  // U+3000
   if (b0 != 0xE2) return 0;
-  if (b1 == 0x80 && ((last >= 0x80 && last <= 0x8A) || last == 0xA8 || last == 0xA9 || last == 0xAF)) return 3;
+  if (b1 == 0x80 && (last <= 0x8A || last == 0xA8 || last == 0xA9 || last == 0xAF)) return 3;  // last >= 0x80 here
   if (b1 == 0x81 && last == 0x9F) return 3;  // U+205F
   return 0;
 }
@@ -167,8 +167,10 @@ uint32_t lower_code_point(uint32_t code_point) noexcept {
   if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
   if (c < 0xC0 || c > 0xFF3A) return c;
 
+  // The ranges start below 0xC0: some range's first code point is at most `c`.
+  static_assert(TEXT_CASE_RANGES[0].first < 0xC0);
   int r = text_find_floor(TEXT_CASE_RANGES, c, [](const Text_Case_Range &e) { return e.first; });
-  if (r >= 0 && c <= TEXT_CASE_RANGES[r].last) return static_cast<uint32_t>(static_cast<int32_t>(c) + TEXT_CASE_RANGES[r].offset);
+  if (c <= TEXT_CASE_RANGES[r].last) return static_cast<uint32_t>(static_cast<int32_t>(c) + TEXT_CASE_RANGES[r].offset);
 
   int s = text_find_floor(TEXT_CASE_SINGLES, c, [](const Text_Case_Single &e) { return e.code_point; });
   if (s >= 0 && c == TEXT_CASE_SINGLES[s].code_point) {
@@ -182,7 +184,6 @@ uint32_t lower_code_point(uint32_t code_point) noexcept {
 
 std::string_view lower_from_utf8(Arena *arena, std::string_view text) noexcept {
   if (text_is_ascii(text)) {
-    if (text.size() == SIZE_MAX) return {};
     char *out = static_cast<char *>(arena_push(arena, text.size() + 1, 1));
     if (!out) return {};
     text_lower_ascii(text.data(), text.size(), out);

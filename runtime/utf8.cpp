@@ -106,8 +106,7 @@ std::string_view utf8_from_utf16(Arena *arena, std::string_view bytes, Utf16_Ord
   auto is_high = [](uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
   auto is_low = [](uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
   // At most three bytes of UTF-8 for every two bytes of UTF-16 (a pair of four gives four), and
-  // three for an odd last byte.
-  if (bytes.size() / 2 > (SIZE_MAX - UTF8_MAX_SEQUENCE_BYTES) / 3) return {};
+  // three for an odd last byte. No overflow: a text is at most PTRDIFF_MAX bytes, half of SIZE_MAX.
   char *out = static_cast<char *>(arena_push(arena, bytes.size() / 2 * 3 + UTF8_MAX_SEQUENCE_BYTES, 1));
   if (!out) return {};
   size_t n = 0;

@@ -21,6 +21,10 @@ constexpr uint32_t INI_TABLE_FIRST_SLOTS = 8;
 // of most files hold a handful of keys).
 constexpr uint32_t INI_TABLE_FROM_PAIRS = 6;
 
+// So a section's first table holds its pairs within three quarters, as every table after it does
+// by doubling once (ini_make_room).
+static_assert(INI_TABLE_FROM_PAIRS * 4 <= INI_TABLE_FIRST_SLOTS * 3);
+
 // The map's arena starts with a block of about twice the text, within these bounds, and grows
 // from there: a settings file takes one small block, a large text few large ones.
 constexpr size_t INI_ARENA_MIN_BLOCK_BYTES = 0x2000;
@@ -272,7 +276,6 @@ bool ini_make_room(Arena *arena, Ini_Slot<Entry> **slots, uint32_t *mask, uint32
   if (*slots && (uint64_t{count} + 1) * 4 <= uint64_t{size} * 3) return true;
   if (size > UINT32_MAX / 2) return false;
   uint32_t grown = size ? size * 2 : INI_TABLE_FIRST_SLOTS;
-  while ((uint64_t{count} + 1) * 4 > uint64_t{grown} * 3) grown *= 2;
   auto *fresh = arena_push_array<Ini_Slot<Entry>>(arena, grown);
   if (!fresh) return false;
   std::memset(static_cast<void *>(fresh), 0, sizeof(Ini_Slot<Entry>) * grown);
@@ -424,7 +427,6 @@ bool ini_next_line(Ini_Iterator *it, Ini_Line *out) noexcept { return ini_read_l
 
 Status load_map_from_string(Section_Map *out, std::string_view text, const Ini_Options &options) noexcept {
   RUNTIME_ASSERT(!out->first && !out->arena.newest, "load_map_from_string takes an empty map");
-  if (text.size() == SIZE_MAX) return status_fail(FAILURE_OUT_OF_MEMORY);
   out->arena.block_bytes = ini_arena_block_bytes(text.size());
   Status loaded = ini_load(out, text, options);
   if (!loaded.ok()) delete_map(out);
