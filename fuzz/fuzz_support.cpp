@@ -125,6 +125,15 @@ int32_t fuzz_tint_of(uint64_t written) {
   return static_cast<int32_t>(magnitude % 256);
 }
 
+Result<Config> fuzz_config_from_text(Arena *scratch, std::string_view text) {
+  Section_Map sections{};
+  Status read = load_map_from_string(&sections, text, CONFIG_FILE_INI_OPTIONS);
+  if (!read.ok()) return read;
+  Result<Config> converted = config_from_map(scratch, sections);
+  delete_map(&sections);
+  return converted;
+}
+
 bool fuzz_same_config(const Config &a, const Config &b) {
   for (const Config_Key &key : CONFIG_KEYS) {
     if ((a.*key.block).*key.field != (b.*key.block).*key.field) return false;

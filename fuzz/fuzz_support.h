@@ -10,6 +10,7 @@
 #include "runtime/status.h"
 #include "src/config/config.h"
 #include "src/config/keys.h"
+#include "src/config/schema.h"
 
 // Stops the run: libFuzzer keeps the input that got here.
 void fuzz_check(bool condition);
@@ -46,6 +47,10 @@ Fuzz_Value fuzz_good_value(const Config_Key &key, Fuzz_Random *random);
 int32_t fuzz_tint_of(uint64_t written);
 
 bool fuzz_same_config(const Config &a, const Config &b);
+
+// The Config of the file's `text` as the module reaches it: read as the reloader reads the file
+// (CONFIG_FILE_INI_OPTIONS), then config_from_map.
+Result<Config> fuzz_config_from_text(Arena *scratch, std::string_view text);
 
 // A verdict, comparable: the status, and the Config when it is ok (all zero otherwise).
 struct Fuzz_Outcome {

@@ -152,12 +152,3 @@ Result<Config> config_from_map(Arena *scratch, const Section_Map &sections) noex
   }
   return config_convert(scratch, sections, blocks);
 }
-
-Result<Config> config_from_text(Arena *scratch, std::string_view text) noexcept {
-  Section_Map sections{};
-  Status read = load_map_from_string(&sections, text, CONFIG_FILE_INI_OPTIONS);
-  if (!read.ok()) return read;
-  Result<Config> converted = config_from_map(scratch, sections);
-  delete_map(&sections);
-  return converted;
-}

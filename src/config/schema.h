@@ -1,6 +1,6 @@
 // From the INI reader's Section_Map to a Config: the sections and keys the file must hold
 // (keys.h), the flattening of the block sections into full keys, and the conversion of every
-// expected key. One entry for a map, one for text.
+// expected key.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -28,9 +28,6 @@ constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
 // status's key_index; FAILURE_OUT_OF_MEMORY. Logs each failure as the reloader's records name it.
 // Temporaries go to `scratch`. Other sections and keys cost nothing beyond a look at their names.
 Result<Config> config_from_map(Arena *scratch, const Section_Map &sections) noexcept;
-
-// The same for the file's `text`, read as the reloader reads the file (CONFIG_FILE_INI_OPTIONS).
-Result<Config> config_from_text(Arena *scratch, std::string_view text) noexcept;
 
 // The absolute value of `tint` modulo 256; the smallest 32-bit value gives 0.
 int32_t normalise_tint(int32_t tint) noexcept;
