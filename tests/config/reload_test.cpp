@@ -11,6 +11,7 @@
 #include "sample_config.h"
 #include "src/config/reload.h"
 #include "src/config/messages.h"
+#include "tests/support/failing_heap.h"
 #include "tests/support/fake_platform.h"
 
 namespace {
@@ -185,6 +186,16 @@ TEST(Reload, SavesAreNeverLostNorTorn) {
          },
          true, "", 0},
         {"the fix, whole", TICKS_PER_SECOND, keep, false, "", 10}}},
+      {"a save deleted while it is read is installed",
+       {{"loaded", 0, keep, false, "", 10},
+        {"saved, then deleted during the read", TICKS_PER_SECOND,
+         [](Fake_Platform &f) {
+           f.bytes = GOOD_B;
+           f.write_ticks += 1;
+           f.during_read = [](Fake_Platform &g) { g.exists = false; g.during_read = nullptr; };
+         },
+         true, "", 10},
+        {"gone at the next look", TICKS_PER_SECOND, keep, false, MESSAGE_FAILED_TO_OPEN, 10}}},
       {"a file whose last-write time is 0 is never loaded",
        {{"first look", 0, [](Fake_Platform &f) { f.write_ticks = 0; }, false, "", 10},
         {"and it counts as seen", TICKS_PER_SECOND, keep, true, "", 10}}},
@@ -211,6 +222,43 @@ TEST(Reload, SavesAreNeverLostNorTorn) {
     fs.bytes = GOOD_A;
     run_steps(c.fault, c.steps, fs);
   }
+}
+
+// Each heap request of a reload refused in turn: the Config in force stays, the game says "failed to
+// parse config file", and the same version is read at the next look, when memory is back. The
+// scratch's blocks are of the smallest size (each step asks the heap), then of each size about the
+// file's (a block runs out after the read, in the conversion).
+TEST(Reload, OutOfMemoryAtEachRequestIsRetried) {
+  std::string utf16 = "\xFF\xFE";  // the same file as Notepad's "Unicode": one more step that takes memory
+  for (char c : GOOD_B) utf16 += std::string{c, '\0'};
+  Fake_Platform fs;
+  fake_platform_install(&fs);
+  for (const std::string &bytes : {GOOD_B, utf16}) {
+    fs.bytes = bytes;
+    for (size_t block = bytes.size() - 1; block < bytes.size() + 128; block++) {
+      for (long long grants = 0;; grants++) {
+        ASSERT_LT(grants, 64);
+        Config config{};
+        Reload_State state{};
+        Arena scratch{};
+        scratch.block_bytes = block < bytes.size() ? 1 : block;
+        Reload_Result r;
+        {
+          Failing_Heap_Scope heap(grants);
+          r = update_config_at(&scratch, CONFIG_FILE_NAME, &config, &state);
+          arena_destroy(&scratch);
+        }
+        if (r.message[0] == '\0') break;  // every request granted: installed
+        ASSERT_STREQ(r.message, MESSAGE_FAILED_TO_PARSE) << grants << " granted";
+        ASSERT_EQ(config.corvin.hair_primary, 0) << grants << " granted";
+        fs.now += TICKS_PER_SECOND;
+        r = update_config_at(&scratch, CONFIG_FILE_NAME, &config, &state);
+        arena_destroy(&scratch);
+        ASSERT_EQ(config.corvin.hair_primary, 20) << "read again with memory back, after " << grants << " granted";
+      }
+    }
+  }
+  fake_platform_remove();
 }
 
 TEST(Reload, HugeFileIsRefusedUnread) {

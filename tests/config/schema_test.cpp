@@ -13,6 +13,7 @@
 #include "sample_config.h"
 #include "src/config/messages.h"
 #include "src/config/schema.h"
+#include "tests/support/failing_heap.h"
 
 namespace {
 
@@ -90,6 +91,49 @@ TEST(Schema, SectionNamesMatchInAnyCaseAndOthersAreIgnored) {
   EXPECT_EQ(c.config.mael.enabled, 0);
 }
 
+// A block written in sections whose names differ in case is one block: its keys are found in any of
+// them. The conversion runs out of memory at each of its pushes in turn (the scratch's blocks of
+// every small size, the heap refusing from each request on): every attempt gives that same Config or
+// says out of memory, never another failure, which the reloader would not retry.
+TEST(Schema, CaseTwinsAreOneBlockAndOutOfMemoryIsReportedAsSuch) {
+  std::string corvin = block_text("[Corvin]", "");
+  corvin.erase(corvin.find("hair_primary = 1\n"), 17);
+  const std::string twins = corvin + "[CORVIN]\nhair_primary = 4\n" + block_text("[MAEL]", "");
+  EXPECT_EQ(convert_text(twins).config.corvin.hair_primary, 4);
+  int failures = 0;
+  for (const std::string &text : {twins, std::string(SAMPLE_CONFIG)}) {
+    Section_Map map{};
+    ASSERT_TRUE(load_map_from_string(&map, text, {";", true}).ok());
+    const int32_t want = convert_text(text).config.corvin.hair_primary;
+    for (size_t block = 1; block <= 64; block++) {
+      for (long long grants = 0; grants < 4; grants++) {
+        Failing_Heap_Scope heap(grants);
+        Arena scratch{};
+        scratch.block_bytes = block;
+        Result<Config> got = config_from_map(&scratch, map);
+        arena_destroy(&scratch);
+        if (got.ok()) {
+          EXPECT_EQ(got.value().corvin.hair_primary, want);
+          continue;
+        }
+        ASSERT_EQ(got.status(), status_fail(FAILURE_OUT_OF_MEMORY)) << "blocks of " << block << ", " << grants << " granted";
+        failures++;
+      }
+    }
+    delete_map(&map);
+  }
+  EXPECT_GT(failures, 64);
+
+  // Keys of one hash in case twins (made here: no file can aim at the seed) are two keys, no duplicate.
+  Section_Map map{};
+  ASSERT_TRUE(load_map_from_string(&map, twins + "[CORVIN]\nhair_colour = 5\n", {";", true}).ok());
+  const Ini_Section *upper = ini_find_section(&map, "CORVIN");
+  upper->last->hash = upper->first->hash;
+  EXPECT_TRUE(config_from_map(frame_scratch(), map).ok());
+  arena_release(frame_scratch());
+  delete_map(&map);
+}
+
 TEST(Schema, Refusals) {
   struct Row {
     const char *fault;
@@ -103,6 +147,9 @@ TEST(Schema, Refusals) {
        block_text("[corvin]", "") + block_text("[mael]", "") + "[Corvin]\nhair_primary = 2\n",
        status_fail(FAILURE_DUPLICATE_KEY), MESSAGE_DUPLICATE_KEY,
        {"Duplicate key: hair_primary"}},
+      {"the search for duplicates goes on past the first",
+       block_text("[corvin]", "") + block_text("[mael]", "") + "[Corvin]\nhair_primary = 2\n[CORVIN]\nchin_primary = 3\n",
+       status_fail(FAILURE_DUPLICATE_KEY), MESSAGE_DUPLICATE_KEY, {"Duplicate key: hair_primary"}},
       {"mael section missing", block_text("[corvin]", ""), status_fail(FAILURE_MISSING_KEY, OS_OK, 16), MESSAGE_BAD_VALUE, {"Missing expected key: mael.enabled"}},
       {"a note alone leaves an empty value", block_text("[corvin]", "chin_primary = ; none\n") + block_text("[mael]", ""),
        status_fail(FAILURE_NOT_AN_INTEGER, OS_OK, 4), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.chin_primary, expected an integer: "}},

@@ -10,6 +10,7 @@
 #include "runtime/arena.h"
 #include "src/config/schema.h"
 #include "src/config/settings_file.h"
+#include "tests/support/failing_heap.h"
 #include "tests/ini/map_dump.h"
 
 using namespace std::string_view_literals;
@@ -72,6 +73,7 @@ TEST(SettingsFile, Utf16IsDecodedFromTheMarkOn) {
       {"\xFF\xFE\x3D\xD8\x00\xDE"sv, "\xF0\x9F\x98\x80", "a surrogate pair is one code point, not two U+FFFD"},
       {"\xFF\xFE\x3D\xD8\x41\x00"sv, "\xEF\xBF\xBD" "A", "a high surrogate alone, then a letter"},
       {"\xFF\xFE\x00\xDE\x41\x00"sv, "\xEF\xBF\xBD" "A", "a low surrogate alone"},
+      {"\xFF\xFE\x3D\xD8\x00\xE0"sv, "\xEF\xBF\xBD\xEE\x80\x80", "a high surrogate, then U+E000: no pair"},
       {"\xFF\xFE\x41\x00\x3D\xD8"sv, "A\xEF\xBF\xBD", "a high surrogate as the last unit"},
       {"\xFF\xFE\x41\x00\x42"sv, "A\xEF\xBF\xBD", "an odd last byte"},
       {"\xFF\xFE"sv, "", "only a mark"},
@@ -87,6 +89,8 @@ TEST(SettingsFile, Utf16IsDecodedFromTheMarkOn) {
     EXPECT_EQ(text.value(), row.text) << row.fault;
   }
   arena_destroy(&arena);
+  Failing_Heap_Scope no_heap(0);
+  EXPECT_EQ(settings_text_from_bytes(&arena, "\xFF\xFE[\0"sv).status(), status_fail(FAILURE_OUT_OF_MEMORY));
 }
 
 TEST(SettingsFile, Utf16FileReadsLikeTheSameFileInUtf8) {

@@ -8,6 +8,7 @@
 
 #include "runtime/log.h"
 #include "src/config/values.h"
+#include "tests/support/failing_heap.h"
 
 namespace {
 
@@ -57,6 +58,8 @@ TEST(IntegerSyntax, DoesNotMatch) {
       {"prefix without digits", "0x"},
       {"digit beyond the base", "0b102"},
       {"letter in decimal", "12a"},
+      {"the byte after z is no digit", "0x1{"},
+      {"the byte after Z is no digit", "0x1["},
       {"inner blank", "1 2"},
       {"double sign", "--5"},
       {"magnitude past 64 bits must not wrap", "18446744073709551616"},
@@ -119,8 +122,15 @@ TEST(ParseB32, TruthValuesInAnyCase) {
         << row.text;
     EXPECT_EQ(got, row.want) << row.text;
   }
-  log_set_sink({});
   arena_destroy(&scratch);
+  {
+    // Out of memory is no bad value: the reloader reads that version again at the next look.
+    Failing_Heap_Scope no_heap(0);
+    int32_t got = 7;
+    EXPECT_EQ(parse_b32(&scratch, &got, "mael.enabled", "yes"), status_fail(FAILURE_OUT_OF_MEMORY));
+    EXPECT_EQ(got, 7);
+  }
+  log_set_sink({});
   ASSERT_EQ(logged.size(), 7u);
   EXPECT_EQ(logged[0], "Failed to parse config value mael.enabled, expected yes/no: on");
 }

@@ -61,7 +61,18 @@ TEST(Arena, AlignmentAndStrings) {
   EXPECT_EQ(copy, "Mane Shade:");
   EXPECT_EQ(copy.data()[copy.size()], '\0');
   EXPECT_EQ(arena_push(&arena, SIZE_MAX - 8, 16), nullptr);  // no wrap-around on a huge request
+  EXPECT_EQ(arena_push(&arena, SIZE_MAX - ARENA_HEADER_BYTES / 2, 1), nullptr);  // nor with the block's header
   arena_destroy(&arena);
+
+  // An aligned start past the end of a block: no room left there, however small the push.
+  arena_give_back_kept();  // a kept block would be larger
+  Arena odd{};
+  odd.block_bytes = 70;  // blocks start 16-aligned: 69 bytes used, the next 16-aligned start is 80
+  ASSERT_NE(arena_push(&odd, 69, 1), nullptr);
+  auto address = reinterpret_cast<uintptr_t>(arena_push(&odd, 1, 16));
+  EXPECT_EQ(address % 16, 0u);
+  EXPECT_EQ(arena_block_count(&odd), 2u);
+  arena_destroy(&odd);
 }
 
 TEST(Arena, SteadyFrameAllocatesNothing) {

@@ -11,6 +11,7 @@
 #include "src/script/frame.h"
 #include "src/script/message.h"
 #include "src/script/tint.h"
+#include "tests/support/failing_heap.h"
 #include "tests/support/fake_game.h"
 #include "tests/support/fake_platform.h"
 
@@ -111,6 +112,17 @@ TEST(Frame, DrawingPassesPushExactWords) {
     EXPECT_EQ(text_calls[i].args, want[i].args) << "call " << i;
   }
   EXPECT_EQ(f.game.texts[0].text, "LITERAL_STRING|Mane Shade: failed to open config file");
+}
+
+TEST(Frame, NoRoomForTheLineDrawsNothingThatFrame) {
+  Frame_Fixture f;
+  f.fs.exists = false;
+  arena_destroy(frame_scratch());
+  {
+    Failing_Heap_Scope no_heap(0);
+    EXPECT_EQ(f.frame(), Lines{});
+  }
+  EXPECT_EQ(f.frame().size(), 2u) << "drawn again once there is room";
 }
 
 TEST(Message, LineIsPrefixSpaceMessage) {

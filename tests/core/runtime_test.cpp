@@ -1,11 +1,13 @@
 // Runtime support: UTF-8 decoding and UTF-16, the {} formatter, and the logging facade's filtering.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "runtime/format.h"
 #include "runtime/log.h"
+#include "runtime/status.h"
 #include "runtime/utf8.h"
 
 namespace {
@@ -69,6 +71,39 @@ TEST(Format, ReplacesPlaceholdersInOrderAndCutsAtCapacity) {
   format_to(&s, "{}.{}", "corvin", 18446744073709551615ull);
   EXPECT_EQ(format_text(s), "corvin.1");
   EXPECT_TRUE(s.truncated);
+
+  // A status by the OS's reason when it has one; a null text as nothing.
+  Format_Buffer n = format_buffer(text, sizeof text);
+  format_to(&n, "{} {}{}", status_fail(FAILURE_OPEN, OS_SHARING_VIOLATION), status_fail(FAILURE_MISSING_KEY),
+            static_cast<const char *>(nullptr));
+  EXPECT_EQ(format_text(n), "Sharing_Violation Missing_Key");
+}
+
+// Logs and the validator name failures, OS errors and levels: each must have a name of its own, and
+// none may fall through to the name of an unknown value.
+TEST(Names, EachValueHasItsOwn) {
+  std::set<std::string> os_errors, failures, levels;
+  for (int e = OS_OK; e <= OS_OTHER; e++) os_errors.insert(os_error_name(static_cast<Os_Error>(e)));
+  for (int f = FAILURE_NONE; f <= FAILURE_NOT_AN_INTEGER; f++) failures.insert(failure_name(static_cast<Failure>(f)));
+  for (Log_Level l : {LOG_DEBUG, LOG_INFO, LOG_WARNING, LOG_ERROR, LOG_FATAL}) levels.insert(log_level_name(l));
+  EXPECT_EQ(os_errors.size(), size_t{OS_OTHER} + 1);
+  EXPECT_EQ(failures.size(), size_t{FAILURE_NOT_AN_INTEGER} + 1);
+  EXPECT_FALSE(failures.contains("Unknown"));
+  EXPECT_EQ(levels.size(), 5u);
+  EXPECT_FALSE(levels.contains("level"));
+  // A value that no name was written for (a newer build's, a stray cast) is named as unknown.
+  EXPECT_STREQ(os_error_name(static_cast<Os_Error>(200)), "Other");
+  EXPECT_STREQ(failure_name(static_cast<Failure>(200)), "Unknown");
+  EXPECT_STREQ(log_level_name(static_cast<Log_Level>(5)), "level");
+}
+
+// Tests compare statuses whole: a field left out of the comparison would let them pass unseen.
+TEST(Names, StatusesDifferingInAnyFieldDiffer) {
+  const Status base = status_fail(FAILURE_OPEN, OS_ACCESS_DENIED, 3);
+  for (const Status &other : {status_fail(FAILURE_READ, OS_ACCESS_DENIED, 3), status_fail(FAILURE_OPEN, OS_OTHER, 3),
+                              status_fail(FAILURE_OPEN, OS_ACCESS_DENIED, 4)}) {
+    EXPECT_FALSE(base == other) << failure_name(other.failure) << " " << os_error_name(other.os_error) << " " << other.key_index;
+  }
 }
 
 std::vector<Log_Record> records;
@@ -89,7 +124,9 @@ TEST(Log, SinkFilteringAndRecords) {
   log_error("Missing expected key: {}", "mael.enabled");
   int line = __LINE__ - 1;
   log_fatal("open failed: {}", "File_Not_Found");
+  log_emit(LOG_INFO, SOURCE_HERE, "dropped: a record handed over directly is filtered too");
   log_set_sink({});
+  log_emit(LOG_FATAL, SOURCE_HERE, "dropped: no sink to call");
 
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].level, LOG_ERROR);

@@ -8,26 +8,9 @@
 
 #include "encoding/ini/ini.h"
 #include "map_dump.h"
+#include "tests/support/failing_heap.h"
 
 namespace {
-
-long long heap_grants_left = -1;  // the request that finds 0 here fails; -1: none fails
-long long heap_live_blocks = 0;
-
-void *failing_alloc(size_t size) noexcept {
-  if (heap_grants_left == 0) return nullptr;
-  if (heap_grants_left > 0) heap_grants_left--;
-  void *block = std::malloc(size);
-  if (block) heap_live_blocks++;
-  return block;
-}
-
-void failing_free(void *block) noexcept {
-  if (block) heap_live_blocks--;
-  std::free(block);
-}
-
-constexpr Arena_Heap FAILING_HEAP = {failing_alloc, failing_free};
 
 constexpr Ini_Options CONFIG_OPTIONS = {";", /*lowercase_keys=*/true};
 
@@ -48,9 +31,9 @@ TEST(IniOutOfMemory, EveryHeapRequestMayFail) {
   bool completed = false;
   for (long long allowed = 0; allowed < 64 && !completed; allowed++) {
     Section_Map map{};
-    heap_grants_left = allowed;
+    failing_heap_grants = allowed;
     Status status = load_map_from_string(&map, text, CONFIG_OPTIONS);
-    heap_grants_left = -1;
+    failing_heap_grants = -1;
     if (status.ok()) {
       EXPECT_EQ(map_value(map, "corvin", "hair_\xC3\xA0"), "a\tb");
       EXPECT_EQ(map_value(map, "mael", "k=1"), "\xC3\xA9");
@@ -64,30 +47,67 @@ TEST(IniOutOfMemory, EveryHeapRequestMayFail) {
     }
     delete_map(&map);
     arena_give_back_kept();  // each attempt starts from the heap itself
-    EXPECT_EQ(heap_live_blocks, 0) << "leak after request " << allowed;
+    EXPECT_EQ(failing_heap_live_blocks, 0) << "leak after request " << allowed;
   }
   arena_use_heap(previous);
   EXPECT_TRUE(completed);
   EXPECT_GE(failures, 3);  // the text's copy, then the arena's growth
 }
 
-TEST(IniOutOfMemory, UnquoteAndTheIteratorReportIt) {
-  const Arena_Heap *previous = arena_use_heap(&FAILING_HEAP);
-  heap_grants_left = 0;
-  Arena arena{};
-  Result<std::string_view> unquoted = unquote(&arena, "\"a literal that needs decoding \\t\"");
-  EXPECT_EQ(unquoted.status(), status_fail(FAILURE_OUT_OF_MEMORY));
+// Running out at whichever push first outgrows the map's first block: a note before the text grows
+// that block a byte at a time, so that the failing push walks through the read's pushes (sections,
+// pairs, tables, decoded and lowercased keys and values) up to the last pair's.
+TEST(IniOutOfMemory, EveryPushMayBeTheOneThatFails) {
+  std::string body;
+  for (int s = 0; s < 14; s++) {
+    body += "[Section" + std::to_string(s) + "]\n\"Quoted\\tKey\" = 1\n";
+    for (int k = 0; k < 7; k++) body += "Key" + std::to_string(k) + " = \"v\\t\"\n";
+  }
+  int failures = 0;
+  for (std::string note = ";\n";; note.insert(1, 1, 'x')) {
+    ASSERT_LT(note.size(), 1u << 16) << "the reader never outgrew its first block";
+    {
+      Failing_Heap_Scope one_block(1);
+      Section_Map map{};
+      Status status = load_map_from_string(&map, note + body, CONFIG_OPTIONS);
+      if (status.ok()) {
+        EXPECT_EQ(map_value(map, "Section13", "key6"), "v\t");
+        delete_map(&map);
+        break;
+      }
+      ASSERT_EQ(status, status_fail(FAILURE_OUT_OF_MEMORY)) << note.size();
+      ASSERT_EQ(map.first, nullptr) << note.size();
+      failures++;
+    }
+    ASSERT_EQ(failing_heap_live_blocks, 0) << "leak with a note of " << note.size();
+  }
+  EXPECT_GT(failures, 1000);
+}
 
-  Ini_Iterator it = ini_iterator(&arena, "a=1\nKEY=2\nb=3\n", CONFIG_OPTIONS);
-  Ini_Line line;
-  EXPECT_TRUE(ini_next_line(&it, &line));   // "a" needs no memory
-  EXPECT_FALSE(ini_next_line(&it, &line));  // "KEY" must be lowercased
-  EXPECT_EQ(it.status, status_fail(FAILURE_OUT_OF_MEMORY));
-  EXPECT_FALSE(ini_next_line(&it, &line));  // and the iteration stays ended
-  heap_grants_left = -1;
-  arena_destroy(&arena);
-  arena_use_heap(previous);
-  EXPECT_EQ(heap_live_blocks, 0);
+TEST(IniOutOfMemory, UnquoteAndTheIteratorReportIt) {
+  {
+    Failing_Heap_Scope no_heap(0);
+    Arena arena{};
+    EXPECT_EQ(unquote(&arena, "\"a literal that needs decoding \\t\"").status(), status_fail(FAILURE_OUT_OF_MEMORY));
+    // Not a view of the text in place of the copy: the text may be gone before the value.
+    EXPECT_EQ(unquote(&arena, "plain").status(), status_fail(FAILURE_OUT_OF_MEMORY));
+
+    const std::string_view rows[] = {
+        "a=1\nKEY=2\nb=3\n",        // a key that must be lowercased
+        "a=1\n\"k\\t\"=2\nb=3\n",  // a quoted key that must be decoded
+        "a=1\nk=\"\\t\"\nb=3\n",   // a value that must be decoded
+    };
+    for (std::string_view text : rows) {
+      Ini_Iterator it = ini_iterator(&arena, text, CONFIG_OPTIONS);
+      Ini_Line line;
+      EXPECT_TRUE(ini_next_line(&it, &line)) << text;   // "a" needs no memory
+      EXPECT_FALSE(ini_next_line(&it, &line)) << text;  // the second line does
+      EXPECT_EQ(it.status, status_fail(FAILURE_OUT_OF_MEMORY)) << text;
+      EXPECT_FALSE(ini_next_line(&it, &line)) << text;  // and the iteration stays ended
+    }
+    arena_destroy(&arena);
+  }
+  EXPECT_EQ(failing_heap_live_blocks, 0);
 }
 
 TEST(ArenaKeptBlocks, ReusedByTheNextArenaAndBounded) {
@@ -95,12 +115,12 @@ TEST(ArenaKeptBlocks, ReusedByTheNextArenaAndBounded) {
   Arena first{};
   ASSERT_NE(arena_push(&first, 3 * ARENA_BLOCK_SIZE_BYTES, 1), nullptr);
   arena_destroy(&first);
-  EXPECT_EQ(heap_live_blocks, 1);  // kept, not freed
-  heap_grants_left = 0;            // the heap refuses everything now
+  EXPECT_EQ(failing_heap_live_blocks, 1);  // kept, not freed
+  failing_heap_grants = 0;  // the heap refuses everything now
   Arena second{};
   EXPECT_NE(arena_push(&second, ARENA_BLOCK_SIZE_BYTES, 1), nullptr);  // served by the kept block
   EXPECT_EQ(arena_push(&second, 4 * ARENA_BLOCK_SIZE_BYTES, 1), nullptr);
-  heap_grants_left = -1;
+  failing_heap_grants = -1;
   arena_destroy(&second);
 
   // Past the bound, blocks given back go to the heap.
@@ -110,9 +130,10 @@ TEST(ArenaKeptBlocks, ReusedByTheNextArenaAndBounded) {
   }
   arena_destroy(&big);
   EXPECT_LE(arena_kept_block_bytes(), ARENA_KEPT_MAX_BYTES);
-  EXPECT_LT(static_cast<size_t>(heap_live_blocks), ARENA_KEPT_MAX_BYTES / ARENA_BLOCK_SIZE_BYTES + 4);
-  arena_use_heap(previous);  // gives the kept blocks back to the failing heap
-  EXPECT_EQ(heap_live_blocks, 0);
+  EXPECT_LT(static_cast<size_t>(failing_heap_live_blocks), ARENA_KEPT_MAX_BYTES / ARENA_BLOCK_SIZE_BYTES + 4);
+  arena_use_heap(nullptr);  // gives the kept blocks back to the failing heap, and takes the C runtime's
+  EXPECT_EQ(failing_heap_live_blocks, 0);
+  EXPECT_EQ(arena_use_heap(previous), previous);
 }
 
 }  // namespace

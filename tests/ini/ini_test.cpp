@@ -6,6 +6,7 @@
 
 #include "encoding/ini/ini.h"
 #include "map_dump.h"
+#include "runtime/text.h"
 
 using namespace std::string_view_literals;
 
@@ -41,6 +42,8 @@ TEST(IniLines, CuttingAndTrimming) {
       {"a=1\nb=2", "[]\na\t1\nb\t2\n", "last line without a line end"},
       {"a=1\r\r\nb=2\r", "[]\na\t1\nb\t2\n", "extra carriage returns are trimmed"},
       {"a=1\rb=2", "[]\na\t1\\x0Db=2\n", "a lone CR does not end a line"},
+      {"a=1\n\rb=2\n\r", "[]\na\t1\nb\t2\n", "a CR opening a line, or ending the text, is no blank line"},
+      {" \ta = 1 \t\n\t[s] \nb=2  ", "[]\na\t1\n[s]\nb\t2\n", "spaces and tabs at both ends of a line"},
       {"\xC2\xA0" "a = 1\xE3\x80\x80\n", "[]\na\t1\n", "non-ASCII white space around a pair"},
       {"\xE2\x80\x8B" "a=1", "[]\n\xE2\x80\x8B" "a\t1\n", "U+200B is part of the key"},
       {"a=1\n\0b=2\0"sv, "[]\n\\x00b\t2\\x00\na\t1\n", "NUL bytes are ordinary bytes"},
@@ -146,6 +149,7 @@ struct Unquote_Row {
 TEST(IniUnquote, LiteralsAndEveryEscape) {
   const Unquote_Row rows[] = {
       {"12", "12", "no quote: unchanged"},
+      {"", "", "empty text: no first byte to look at"},
       {" \"12\"", " \"12\"", "unquote does not trim"},
       {"\"12\"", "12", "double quotes"},
       {"'12'", "12", "single quotes"},
@@ -167,10 +171,13 @@ TEST(IniUnquote, LiteralsAndEveryEscape) {
       {"\"\\01\"", "\"\\01\"", "two octal digits"},
       {"\"\\018\"", "\"\\018\"", "a non-octal third digit"},
       {"\"\\8\"", "\"\\8\"", "8 is no escape"},
+      {"\"\\0/7\"", "\"\\0/7\"", "the byte before 0 is no octal digit"},
       {"\"\\x4a\\x4A\"", "JJ", "hex digits of either case"},
       {"\"\\xff\"", "\xFF", "\\x writes a raw byte"},
       {"\"\\x4\"", "\"\\x4\"", "one hex digit"},
       {"\"\\xg0\"", "\"\\xg0\"", "a non-hex digit"},
+      {"\"\\x/0\"", "\"\\x/0\"", "the byte before 0 is no hex digit"},
+      {"\"\\x:0\"", "\"\\x:0\"", "the bytes between 9 and A are no hex digits"},
       {"\"\\u00e9\"", "\xC3\xA9", "\\u as UTF-8"},
       {"\"\\uD800\"", "\xEF\xBF\xBD", "a surrogate becomes U+FFFD"},
       {"\"\\u12\"", "\"\\u12\"", "too few \\u digits"},
@@ -178,6 +185,7 @@ TEST(IniUnquote, LiteralsAndEveryEscape) {
       {"\"\\U0010FFFF\"", "\xF4\x8F\xBF\xBF", "the largest code point"},
       {"\"\\U00110000\"", "\"\\U00110000\"", "just above the largest code point"},
       {"\"\\UFFFFFFFF\"", "\"\\UFFFFFFFF\"", "far above the largest code point"},
+      {"\"\\U1F600\"", "\"\\U1F600\"", "\\U takes exactly eight digits"},
       {"\"\\q\"", "\"\\q\"", "an unknown escape"},
       {"\"abc\\\"", "\"abc\\\"", "a backslash as the last inner byte"},
       {"\"\xFF\"", "\xFF", "no escape: inner bytes kept as they are"},
@@ -245,6 +253,9 @@ TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
   }
   EXPECT_EQ(map_value(loaded.map, "s1", "k2"), "(none)");
   EXPECT_EQ(ini_find_section(&loaded.map, "S1"), nullptr);
+  Test_Map empty;  // a file of notes only: no table to look in
+  ASSERT_TRUE(load_map_from_string(&empty.map, "; note\n[no pairs]\n", CONFIG_OPTIONS).ok());
+  EXPECT_EQ(ini_find_section(&empty.map, "no pairs"), nullptr);
 
   // Iteration meets every pair once, and the probing above had collisions to get past: keys whose
   // hashes share a home slot. (A section of a few keys has no table yet.)
@@ -257,6 +268,35 @@ TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
   }
   EXPECT_EQ(in_order, pairs);
   EXPECT_GT(displaced, 100u);
+}
+
+// Two keys of one 64-bit hash cannot be written on purpose (the seed comes from a heap address), so
+// one is made here: an entry is given the hash of another text. Every search must still compare the
+// text, in a section's list and in both kinds of table.
+TEST(IniMaps, AnEqualHashIsNoEqualKey) {
+  std::string text = "[few]\na=1\nb=2\n[many]\n";
+  for (int k = 0; k < 16; k++) text += "k" + std::to_string(k) + "=v\n";
+  Test_Map loaded;
+  Section_Map &map = loaded.map;
+  ASSERT_TRUE(load_map_from_string(&map, text, CONFIG_OPTIONS).ok());
+  const Ini_Section *few = ini_find_section(&map, "few");
+  const Ini_Section *many = ini_find_section(&map, "many");
+  few->first->hash = text_hash("b", map.seed);
+  EXPECT_EQ(ini_find_pair(&map, few, "b"), few->first->next);
+
+  // The entry at a text's home slot takes that text's hash: the search must go on past it.
+  auto collide = [&](auto *slots, uint32_t mask, auto find) {
+    for (int n = 0;; n++) {
+      std::string absent = "absent" + std::to_string(n);
+      uint64_t hash = text_hash(absent, map.seed);
+      if (!slots[hash & mask].entry) continue;
+      slots[hash & mask].hash = hash;
+      EXPECT_EQ(find(absent), nullptr) << absent;
+      return;
+    }
+  };
+  collide(map.slots, map.mask, [&](const std::string &name) { return ini_find_section(&map, name); });
+  collide(many->slots, many->mask, [&](const std::string &key) { return ini_find_pair(&map, many, key); });
 }
 
 TEST(IniMaps, DeleteEmptiesAndTheMapCanBeFilledAgain) {

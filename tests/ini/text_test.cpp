@@ -7,6 +7,7 @@
 
 #include "runtime/arena.h"
 #include "runtime/text.h"
+#include "tests/support/failing_heap.h"
 
 using namespace std::string_view_literals;
 
@@ -28,6 +29,19 @@ TEST(TrimWhiteSpace, RemovesExactlyTheWhiteSpaceSet) {
       {"\xE1\x9A\x80" "a\xE3\x80\x80", "a", "U+1680 and U+3000"},
       {"\xE2\x80\x80" "a\xE2\x80\x8A", "a", "both ends of U+2000..U+200A"},
       {"\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F", "", "U+2028, U+2029, U+202F, U+205F"},
+      {"\xC2\xA0\xE3\x80\x80" "a", "a", "U+00A0 and U+3000 at the start"},
+      // The end is matched byte by byte, backwards: each byte of a sequence must be compared.
+      {"a\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F", "a", "U+2028, U+2029, U+202F, U+205F at the end"},
+      {"a\xE1\x9A\x80", "a", "U+1680 at the end"},
+      {"a\xC2\x85", "a", "U+0085 at the end"},
+      {"a\xE1\x9A\x81", "a\xE1\x9A\x81", "U+1681 at the end is a letter"},
+      {"a\xE1\x9B\x80", "a\xE1\x9B\x80", "U+16C0 at the end is a letter"},
+      {"a\xE3\x80\x81", "a\xE3\x80\x81", "U+3001 at the end is punctuation"},
+      {"a\xE3\x81\x80", "a\xE3\x81\x80", "U+3040 at the end is no white space"},
+      {"a\xE2\x81\xA0", "a\xE2\x81\xA0", "U+2060 at the end is just past U+205F"},
+      {"a\xE2\x82\x80", "a\xE2\x82\x80", "U+2080 at the end shares only the first byte"},
+      {"a\xC2\xA9", "a\xC2\xA9", "U+00A9 at the end shares only the first byte with U+00A0"},
+      {"\xA0", "\xA0", "a lone continuation byte at the end is no U+00A0"},
       {"\xE2\x80\x8B" "a\xE2\x80\x8B", "\xE2\x80\x8B" "a\xE2\x80\x8B", "U+200B is just past the range"},
       {"\xE1\xA0\x8E" "a", "\xE1\xA0\x8E" "a", "U+180E is not white space"},
       {"\xEF\xBB\xBF" "a ", "\xEF\xBB\xBF" "a", "the byte-order mark is not white space"},
@@ -39,6 +53,10 @@ TEST(TrimWhiteSpace, RemovesExactlyTheWhiteSpaceSet) {
   };
   for (const auto &row : rows) {
     EXPECT_EQ(trim_white_space(row.input), row.expected) << row.fault;
+  }
+  // ASCII takes a fast path of its own: both must name the same white space.
+  for (uint32_t c = 0; c < 0x80; c++) {
+    EXPECT_EQ(is_white_space(c), trim_white_space(std::string("a") + static_cast<char>(c)).size() == 1) << c;
   }
 }
 
@@ -121,6 +139,11 @@ TEST(LowerText, InTheArena) {
     EXPECT_EQ(in_arena, row.expected) << row.fault;
     EXPECT_EQ(in_arena.data()[in_arena.size()], '\0') << row.fault;
     arena_destroy(&arena);
+  }
+  Failing_Heap_Scope no_heap(0);
+  for (std::string_view text : {"A"sv, "\xC3\x80"sv}) {  // each way of lowercasing asks for room
+    Arena arena{};
+    EXPECT_EQ(lower_from_utf8(&arena, text).data(), nullptr) << text;
   }
 }
 

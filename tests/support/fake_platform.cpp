@@ -18,8 +18,13 @@ Os_Error fake_presence(std::string_view path) {
   return fake->exists && path == fake->path ? OS_OK : OS_FILE_NOT_FOUND;
 }
 
-Result<File_Stamp> fake_file_stamp(Arena *, std::string_view path) noexcept {
+// The platforms take room for the path first (POSIX for its NUL, Windows for its UTF-16): so does
+// the fake, so that running out of memory meets the same steps.
+bool fake_path_fits(Arena *arena, std::string_view path) { return arena_push_string(arena, path).data(); }
+
+Result<File_Stamp> fake_file_stamp(Arena *scratch, std::string_view path) noexcept {
   fake->attribute_reads++;
+  if (!fake_path_fits(scratch, path)) return status_fail(FAILURE_OUT_OF_MEMORY);
   Os_Error error = fake_presence(path);
   if (error != OS_OK) return status_fail(FAILURE_FILE_TIME, error);
   return File_Stamp{fake->write_ticks, fake->stamp_size ? *fake->stamp_size : fake->bytes.size()};
@@ -27,6 +32,7 @@ Result<File_Stamp> fake_file_stamp(Arena *, std::string_view path) noexcept {
 
 Result<std::string_view> fake_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
   fake->file_reads++;
+  if (!fake_path_fits(arena, path)) return status_fail(FAILURE_OUT_OF_MEMORY);
   Os_Error error = fake_presence(path);
   if (error == OS_OK) error = fake->open_error;
   if (error != OS_OK) return status_fail(FAILURE_OPEN, error);
