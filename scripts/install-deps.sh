@@ -2,10 +2,11 @@
 # Installs, from Debian's or Ubuntu's packages, whatever of the build and test tools is missing:
 # cmake and ninja, g++ and clang (with the sanitizer and fuzzer runtimes), GoogleTest, Google
 # Benchmark, inih and SimpleIni (benchmark comparison only), the mingw-w64 cross compiler and Wine (wine64 with
-# the `wine` command, which comes in the package wine).
+# the `wine` command, which comes in the package wine). Packages named as arguments are installed
+# too (scripts/coverage.sh asks for gcovr).
 set -eu
 packages="cmake ninja-build g++ binutils util-linux clang libclang-rt-14-dev libgtest-dev googletest
-  libbenchmark-dev libinih-dev libsimpleini-dev pkg-config mingw-w64 wine wine64 ca-certificates"
+  libbenchmark-dev libinih-dev libsimpleini-dev pkg-config mingw-w64 wine wine64 ca-certificates $*"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"

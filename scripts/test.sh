@@ -1,8 +1,9 @@
 #!/bin/sh
 # test.sh: installs whatever is missing, builds everything and runs every test: the native unit
-# tests, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's
-# unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated game), and a
-# bounded fuzz run. Stops at the first failure.
+# tests, their coverage of the module's code (every branch they miss named in
+# tests/coverage/uncovered.txt), the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows build's unit and end-to-end tests under Wine (the real
+# ManeShade.asi in the simulated game), and a bounded fuzz run. Stops at the first failure.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,9 @@ echo "== native build and unit tests"
 cmake --preset ci-linux
 cmake --build --preset ci-linux -j2
 ctest --preset ci-linux
+
+echo "== coverage of the module's code by the native tests"
+scripts/coverage.sh
 
 echo "== sanitizers"
 scripts/sanitize.sh
