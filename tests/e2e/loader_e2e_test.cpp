@@ -44,6 +44,13 @@ Pe_Builder dll_importing(std::vector<Pe_Builder_Dll> imports) {
   return plan;
 }
 
+// 4,095 import descriptors that share one lookup table of 65,535 names: made to stall a reader.
+std::string shared_lookup_module() {
+  Pe_Builder plan;
+  plan.imports = {{"ScriptHookVanta.dll", std::vector<std::string>(65535, "?scriptWait@@YAXK@Z"), 4095}};
+  return bytes_of(plan);
+}
+
 const char SESSION[] =
     "frames 3\nframe_time 16ms\nmodel corvin\n"
     "component hair hair palette 3 tints 12 4 0 assets 0x1a01 0x1a02 0x1a03 0x1a04\n";
@@ -55,11 +62,18 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
   std::string module = read_program_file(L"ManeShade.asi");
   ASSERT_GT(module.size(), 4096u);
 
+  // A DLL beside the modules whose exports forward: one to a DLL that does not exist, one to a
+  // function that KERNEL32 lacks, one to a function it has.
+  Pe_Builder forwarder;
+  forwarder.exports = {"f", "g", "h"};
+  forwarder.forwards = {{"f", "Gone.f"}, {"g", "KERNEL32.NoSuchFunction"}, {"h", "KERNEL32.GetTickCount"}};
+
   struct Case {
     const char *file;  // what a player might find in a game folder
     std::string content;
     int64_t error;
     const char *dll, *import;
+    const char *reason = "";  // part of the strict check's reason, where Wine's LoadLibrary would fail alike
   } cases[] = {
       {"a_text_file.asi", "[corvin]\nenabled = yes\n", 193, "", ""},
       {"b_truncated.asi", module.substr(0, 1024), 193, "", ""},
@@ -69,11 +83,18 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
        127, "KERNEL32.dll", "NoSuchFunction"},
       {"f_missing_ordinal.asi", bytes_of(dll_importing({{"KERNEL32.dll", {"#65000"}}})), 182, "KERNEL32.dll",
        "#65000"},
+      {"g_cut_short.asi", module.substr(0, module.size() - 1024), 193, "", "", "cut short"},
+      {"h_forwards_to_missing_dll.asi", bytes_of(dll_importing({{"Forwarder.dll", {"h", "f"}}})), 126, "Forwarder.dll",
+       "f", "Forwarder.dll forwards f to Gone.f, but the DLL Gone.dll cannot be found (error 126)"},
+      {"i_forwards_to_missing_name.asi", bytes_of(dll_importing({{"Forwarder.dll", {"g"}}})), 127, "Forwarder.dll", "g",
+       "forwards g to KERNEL32.NoSuchFunction, but KERNEL32.dll does not export NoSuchFunction (error 127)"},
+      {"j_shared_lookup_table.asi", shared_lookup_module(), 193, "", "", "more entries than any real one"},
   };
   Sim_Options options;
   options.scenario = SESSION;
   options.probe_files = {"bare_import_probe.asi"};
   for (const Case &c : cases) options.files.push_back({c.file, c.content});
+  options.files.push_back({"Forwarder.dll", bytes_of(forwarder)});
   Sim_Run run = run_sim("strict_loader", options);
   ASSERT_TRUE(run.started) << run.summary();
   EXPECT_EQ(run.exit_code, 1u) << "a refused module ends the session with status 1";
@@ -103,6 +124,7 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
     EXPECT_EQ(e->i64("error"), c.error) << c.file << ": " << e->str("reason");
     EXPECT_EQ(e->str("dll"), c.dll) << c.file;
     EXPECT_EQ(e->str("import"), c.import) << c.file;
+    EXPECT_NE(e->str("reason").find(c.reason), std::string::npos) << c.file << ": " << e->str("reason");
     EXPECT_NE(run.out.find(std::string("refused ") + c.file + ": "), std::string::npos) << c.file;
   }
 

@@ -298,14 +298,14 @@ Game_Pe check_game_host(Game_Report *report, const Game_Found &found, const fs::
 // the host's export table, as Windows resolves it.
 class Game_Host_Source : public Pe_Dll_Source {
  public:
-  explicit Game_Host_Source(const Pe_File &host) : host_(host) {}
-  bool find(std::string_view) override { return true; }
-  bool loadable(std::string_view, std::string *) override { return true; }
-  bool has_name(std::string_view, std::string_view name) override { return pe_find_export(host_, name) != nullptr; }
-  bool has_ordinal(std::string_view, uint16_t ordinal) override { return pe_has_ordinal(host_, ordinal); }
+  explicit Game_Host_Source(const Pe_File &host) {
+    host_.state = Pe_Dll_State::found;
+    host_.file = host;
+  }
+  const Pe_Dll &bind(std::string_view) override { return host_; }
 
  private:
-  const Pe_File &host_;
+  Pe_Dll host_;
 };
 
 // Every function the module imports from the host, looked up as the loader looks it up.
