@@ -66,6 +66,20 @@ std::string x86_host() {
   return bytes_of(plan);
 }
 
+// A host whose six functions forward to `dll` (the same names there).
+std::string forwarding_host(const std::string &dll) {
+  Pe_Builder plan = host_spec(MODULE_IMPORTS);
+  for (const std::string &name : MODULE_IMPORTS) plan.forwards[name] = dll + "." + name;
+  return bytes_of(plan);
+}
+
+// A crafted module: 4,095 import descriptors that share one lookup table of 65,535 names.
+std::string shared_lookup_module() {
+  Pe_Builder plan = module_spec();
+  plan.imports = {{"ScriptHookVanta.dll", std::vector<std::string>(65535, MODULE_IMPORTS[0]), 4095}};
+  return bytes_of(plan);
+}
+
 std::string module_without_host_imports() {
   Pe_Builder plan = module_spec();
   plan.imports.erase(plan.imports.begin());
@@ -206,6 +220,33 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        {}},
       {"second copy of the ini in a subfolder", well_but({{"ManeShade/ManeShade.ini", INI}}), 1,
        {"ManeShade.ini: problem: another copy of ManeShade.ini"}, {}},
+      {"module cut short by an interrupted copy", well_but({{"ManeShade.asi", MODULE.substr(0, MODULE.size() - 512)}}), 1,
+       {"ManeShade.asi: problem: damaged: the file ends before the data its headers describe", "error 193",
+        "copy ManeShade.asi again"},
+       {"ok: a 64-bit"}},
+      {"module crafted to stall a reader: descriptors share one long lookup table",
+       well_but({{"ManeShade.asi", shared_lookup_module()}}), 1,
+       {"ManeShade.asi: problem: not a usable DLL: a table of the file claims more entries than any real one"},
+       {"ok: a 64-bit", "error 193"}},
+      {"host forwards to a DLL of the game folder that has the functions",
+       well_but({{"ScriptHookVanta.dll", forwarding_host("Real")}, {"REAL.dll", bytes_of(host_spec(MODULE_IMPORTS))}}),
+       0, {"ScriptHookVanta.dll: ok: exports all 6 functions", "all is well"}, {"problem:", "note:"}},
+      {"host forwards to a DLL of the game folder that lacks a function",
+       well_but({{"ScriptHookVanta.dll", forwarding_host("Real")},
+                 {"Real.dll", bytes_of(host_spec(without(MODULE_IMPORTS, "?scriptWait@@YAXK@Z")))}}),
+       1,
+       {"ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Real.?scriptWait@@YAXK@Z, but "
+        "Real.dll does not export ?scriptWait@@YAXK@Z (error 127); Windows refuses ManeShade.asi",
+        "1 problem to fix"},
+       {"exports all"}},
+      {"host forwards to a DLL of the game folder that is 32-bit",
+       well_but({{"ScriptHookVanta.dll", forwarding_host("Real")}, {"Real.dll", x86_host()}}), 1,
+       {"but Real.dll is a 32-bit (x86) DLL, which a 64-bit game cannot load (error 193)"}, {"exports all"}},
+      // Here no system folder can be looked in: the answer cannot be "all is well".
+      {"host forwards to a DLL that is nowhere", well_but({{"ScriptHookVanta.dll", forwarding_host("Gone")}}), 1,
+       {"ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Gone.?scriptWait@@YAXK@Z, but the "
+        "DLL Gone.dll cannot be looked at here"},
+       {"exports all", "all is well"}},
       {"a host copy in a subfolder is another mod's business", well_but({{"tools/ScriptHookVanta.dll", HOST}}), 0, {"all is well"}, {"another copy"}},
   };
   for (const Case &c : cases) {

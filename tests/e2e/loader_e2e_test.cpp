@@ -1,9 +1,11 @@
 // The simulated game loads modules as strictly as Windows: a module whose imports do not resolve,
 // or a file that is no x64 DLL, is refused with the error Windows would give, and the session goes
-// on with the others. Also the built files' tables, read with the project's own PE reader.
+// on with the others. maneshade-check.exe --game decides the same faults alike. Also the built
+// files' tables, read with the project's own PE reader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -134,6 +136,66 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
   EXPECT_TRUE(own->flag("ok"));
   EXPECT_EQ(run.events_of("register").size(), 1u);
   EXPECT_FALSE(run.calls_in_frame(2).empty()) << "the module ran its frames";
+}
+
+std::wstring runs_folder() {
+  wchar_t current[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, current);
+  std::wstring runs = std::wstring(current) + L"\\e2e-runs\\";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  return runs;
+}
+
+// maneshade-check.exe --game in game folders that hold the faults the simulated game refuses: its
+// answer is the game's, and it finishes on the crafted file.
+TEST(CheckGameE2e, DecidesAsTheStrictLoaderDoes) {
+  // A host that exports what the module imports (the stand-in would be named as a problem), and
+  // one whose exports all forward to a DLL that is nowhere.
+  std::string module = read_program_file(L"ManeShade.asi");
+  Pe_Builder forwarding = dll_importing({});
+  forwarding.export_name = "ScriptHookVanta.dll";
+  forwarding.exports.clear();
+  for (const Pe_Import_Dll &dll : read_built(L"ManeShade.asi").imports) {
+    if (!pe_dll_name_equal(dll.dll, "ScriptHookVanta.dll")) continue;
+    for (const Pe_Import &f : dll.functions) forwarding.exports.push_back(f.name);
+  }
+  std::sort(forwarding.exports.begin(), forwarding.exports.end());
+  std::string host = bytes_of(forwarding);
+  for (const std::string &name : forwarding.exports) forwarding.forwards[name] = "Gone." + name;
+  struct Case {
+    const char *fault;
+    std::string module, host;
+    DWORD status;
+    std::string said, not_said;
+  } cases[] = {
+      {"module cut short by an interrupted copy", module.substr(0, module.size() - 1024), host, 1,
+       "ManeShade.asi: problem: damaged: the file ends before the data its headers describe", "ok: a 64-bit"},
+      {"host forwards its functions to a DLL that is nowhere", module, bytes_of(forwarding), 1,
+       "ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Gone.?scriptWait@@YAXK@Z, but the "
+       "DLL Gone.dll cannot be found (error 126)",
+       "exports all"},
+      {"module crafted to stall a reader", shared_lookup_module(), host, 1,
+       "ManeShade.asi: problem: not a usable DLL: a table of the file claims more entries", "ok: a 64-bit"},
+  };
+  std::wstring runs = runs_folder();
+  for (size_t i = 0; i < std::size(cases); i++) {
+    const Case &c = cases[i];
+    SCOPED_TRACE(c.fault);
+    std::wstring folder = runs + L"check_alike_" + std::to_wstring(i) + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(write_whole(folder + L"ManeShade.asi", c.module));
+    ASSERT_TRUE(write_whole(folder + L"ScriptHookVanta.dll", c.host));
+    ASSERT_TRUE(write_whole(folder + L"ManeShade.ini", full_ini("yes", 57, "no", 12)));
+    std::wstring report = runs + L"check_alike_" + std::to_wstring(i) + L".txt";
+    std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" --game .";
+    Program_Run run = run_program(command, folder, report + L".out", report);
+    std::string err;
+    read_whole(report, &err);
+    ASSERT_TRUE(run.ended) << "maneshade-check.exe did not start, or did not end";
+    EXPECT_EQ(run.exit_code, c.status) << err;
+    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    EXPECT_EQ(err.find(c.not_said), std::string::npos) << err;
+  }
 }
 
 // The same facts as the objdump checks, read with the reader the game and the validator use.

@@ -2,8 +2,13 @@
 // module, the host library and ManeShade.ini in DIR and says what to fix, one line per finding.
 #pragma once
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
 
 // The exit status of `maneshade-check --game DIR`: 0 when all is well, 1 otherwise. The findings
 // go to `err`. Throws std::bad_alloc.
 int check_game(std::string_view dir, FILE *err);
+
+// @per_os_impl The folder where Windows finds the system's DLLs (System32), or empty where there
+// is none to look in. check_game_win32.cpp and check_game_posix.cpp; CMake picks.
+std::filesystem::path check_game_system_folder();

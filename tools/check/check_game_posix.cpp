@@ -1,0 +1,7 @@
+// POSIX: the system folder for --game; see check_game.h. A game folder here is one that
+// a compatibility layer runs, whose system folder lies in a prefix this program does not know.
+#include "tools/check/check_game.h"
+
+namespace fs = std::filesystem;
+
+fs::path check_game_system_folder() { return {}; }
