@@ -298,6 +298,36 @@ TEST_F(CheckGame, ALinkLoopIsNotFollowed) {
   EXPECT_EQ(count_of(outcome.err, "another copy of ManeShade.asi"), 1u) << outcome.err;
 }
 
+// A link or junction below DIR is never looked into, wherever it leads; one note says it is there.
+TEST_F(CheckGame, LinksToFoldersAreNotFollowed) {
+  struct Case {
+    const char *fault;
+    std::string link;  // below DIR
+    std::string target;  // below the test's folder ("" for the folder itself)
+  } cases[] = {
+      {"a link to a shared folder outside the game folder, holding copies", "mods", "shared"},
+      {"a link to the folder above the game folder", "up", ""},
+      {"a link back up to the game folder itself", "mods/loop", "game"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.fault);
+    fs::path game = make_game(well_but({{"mods/", ""}}));
+    fs::create_directories(folder / "shared");
+    std::ofstream(folder / "shared" / "ManeShade.asi", std::ios::binary) << MODULE;
+    std::ofstream(folder / "shared" / "ManeShade.ini", std::ios::binary) << INI;
+    std::error_code ec;
+    fs::remove(game / c.link, ec);
+    fs::create_directory_symlink(folder / c.target, game / c.link, ec);
+    if (ec) GTEST_SKIP() << "no directory links here: " << ec.message();
+    Outcome outcome = run(game);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    std::string name = fs::path(c.link).filename().string();
+    EXPECT_NE(outcome.err.find(name + ": note: a link (or junction) to another folder: not looked into"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(count_of(outcome.err, "another copy"), 0u) << outcome.err;
+  }
+}
+
 TEST_F(CheckGame, AnUnreadableSubfolderIsSaidAndSkipped) {
   fs::path game = make_game(well_but({{"locked/ManeShade.asi", MODULE}}));
   std::error_code ec;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <span>
 #include <string>
@@ -146,8 +147,31 @@ std::wstring runs_folder() {
   return runs;
 }
 
-// maneshade-check.exe --game in game folders that hold the faults the simulated game refuses: its
-// answer is the game's, and it finishes on the crafted file.
+// Under Wine a Unix program runs from a Windows one: the test makes its links with ln, since Wine
+// cannot make one itself. Wine cannot wait for such a program, so the test waits for the link.
+// False where there is no ln (on Windows), or no link came.
+bool make_folder_link(const std::wstring &folder, const std::wstring &link, const std::wstring &target) {
+  const std::wstring ln = L"Z:\\bin\\ln";
+  if (GetFileAttributesW(ln.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  std::wstring command = ln + L" -sfn " + target + L" " + link;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(ln.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int i = 0; i < 100; i++, Sleep(50)) {
+    DWORD attributes = GetFileAttributesW((folder + link).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  }
+  return false;
+}
+
+// maneshade-check.exe --game in game folders that hold the faults the simulated game refuses (and a
+// link out of the folder): its answer is the game's, and it finishes on the crafted file.
 TEST(CheckGameE2e, DecidesAsTheStrictLoaderDoes) {
   // A host that exports what the module imports (the stand-in would be named as a problem), and
   // one whose exports all forward to a DLL that is nowhere.
@@ -165,17 +189,20 @@ TEST(CheckGameE2e, DecidesAsTheStrictLoaderDoes) {
   struct Case {
     const char *fault;
     std::string module, host;
+    const wchar_t *link;  // a link to make in the folder, to the folder above; or null
     DWORD status;
     std::string said, not_said;
   } cases[] = {
-      {"module cut short by an interrupted copy", module.substr(0, module.size() - 1024), host, 1,
+      {"module cut short by an interrupted copy", module.substr(0, module.size() - 1024), host, nullptr, 1,
        "ManeShade.asi: problem: damaged: the file ends before the data its headers describe", "ok: a 64-bit"},
-      {"host forwards its functions to a DLL that is nowhere", module, bytes_of(forwarding), 1,
+      {"host forwards its functions to a DLL that is nowhere", module, bytes_of(forwarding), nullptr, 1,
        "ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Gone.?scriptWait@@YAXK@Z, but the "
        "DLL Gone.dll cannot be found (error 126)",
        "exports all"},
-      {"module crafted to stall a reader", shared_lookup_module(), host, 1,
+      {"module crafted to stall a reader", shared_lookup_module(), host, nullptr, 1,
        "ManeShade.asi: problem: not a usable DLL: a table of the file claims more entries", "ok: a 64-bit"},
+      {"a link to the folder above, which holds copies of the module", module, host, L"up", 0,
+       "up: note: a link (or junction) to another folder: not looked into", "another copy"},
   };
   std::wstring runs = runs_folder();
   for (size_t i = 0; i < std::size(cases); i++) {
@@ -186,6 +213,10 @@ TEST(CheckGameE2e, DecidesAsTheStrictLoaderDoes) {
     ASSERT_TRUE(write_whole(folder + L"ManeShade.asi", c.module));
     ASSERT_TRUE(write_whole(folder + L"ScriptHookVanta.dll", c.host));
     ASSERT_TRUE(write_whole(folder + L"ManeShade.ini", full_ini("yes", 57, "no", 12)));
+    if (c.link && !make_folder_link(folder, c.link, L"..")) {
+      std::printf("no folder links can be made here: row skipped\n");
+      continue;
+    }
     std::wstring report = runs + L"check_alike_" + std::to_wstring(i) + L".txt";
     std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" --game .";
     Program_Run run = run_program(command, folder, report + L".out", report);

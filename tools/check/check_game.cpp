@@ -52,6 +52,8 @@ struct Game_Found {
   size_t unreadable_folders = 0;
   fs::path first_unreadable;
   std::error_code first_unreadable_why;
+  size_t links = 0;  // links and junctions to folders, not looked into
+  fs::path first_link;  // the first of them by path
   bool cut_short = false;
 };
 
@@ -154,22 +156,14 @@ void check_game_match(Game_Found *found, const fs::path &path, int depth) {
   }
 }
 
-// A folder to look into: not a link to one (where the library tells them apart), so that a link
-// loop is not followed.
-bool check_game_descends(const fs::directory_entry &entry) {
+// Whether to look into the entry: a folder, and not a link or junction to one. A link may lead
+// out of the game folder (to a shared folder, to the drive's root) or round to a folder above.
+bool check_game_descends(const fs::directory_entry &entry, Game_Found *found) {
   std::error_code ignored;
-  return entry.symlink_status(ignored).type() == fs::file_type::directory;
-}
-
-// Whether `folder` is one of the folders above it under another name, which would make the walk go
-// round. Not every standard library tells a link from a folder (mingw-w64's takes links and
-// junctions for folders), so the walk also compares each folder with those above it.
-bool check_game_loops(const fs::path &folder, int depth) {
-  fs::path above = folder.parent_path();
-  for (int i = 0; i < depth; i++, above = above.parent_path()) {
-    std::error_code ec;
-    if (fs::equivalent(folder, above, ec) && !ec) return true;
-  }
+  if (!entry.is_directory(ignored)) return false;
+  if (!check_game_is_link(entry)) return true;
+  // The first in name order, so that every listing order names the same one.
+  if (found->links++ == 0 || entry.path() < found->first_link) found->first_link = entry.path();
   return false;
 }
 
@@ -181,7 +175,6 @@ bool check_game_walk(const fs::path &dir, Game_Found *found, std::error_code *wh
   while (!pending.empty()) {
     auto [folder, depth] = std::move(pending.back());
     pending.pop_back();
-    if (check_game_loops(folder, depth)) continue;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
       if (++entries > CHECK_GAME_MAX_ENTRIES) {
@@ -189,7 +182,7 @@ bool check_game_walk(const fs::path &dir, Game_Found *found, std::error_code *wh
         return true;
       }
       check_game_match(found, it->path(), depth);
-      if (depth < CHECK_GAME_MAX_DEPTH && check_game_descends(*it)) pending.emplace_back(it->path(), depth + 1);
+      if (depth < CHECK_GAME_MAX_DEPTH && check_game_descends(*it, found)) pending.emplace_back(it->path(), depth + 1);
     }
     if (ec && depth == 0) {
       *why = ec;
@@ -485,6 +478,12 @@ void check_game_search_notes(Game_Report *report, const Game_Found &found, const
                       "cannot look inside (" + check_visible(found.first_unreadable_why.message()) + "); " +
                           std::to_string(found.unreadable_folders) +
                           " folder(s) below the game folder were skipped in the search for stray copies");
+  }
+  if (found.links > 0) {
+    std::string others = found.links == 1 ? "" : "; nor are the " + std::to_string(found.links - 1) + " other links below the game folder";
+    check_game_say_at(report, found.first_link, Game_Verdict::note,
+                      "a link (or junction) to another folder: not looked into in the search for stray copies, since it "
+                      "may lead out of the game folder" + others);
   }
   if (found.cut_short) {
     check_game_say_at(report, dir, Game_Verdict::note,

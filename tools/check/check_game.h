@@ -9,6 +9,10 @@
 // go to `err`. Throws std::bad_alloc.
 int check_game(std::string_view dir, FILE *err);
 
+// @per_os_impl Whether `entry` is a link or a junction to a folder, which the search below DIR
+// does not look into. check_game_win32.cpp and check_game_posix.cpp; CMake picks.
+bool check_game_is_link(const std::filesystem::directory_entry &entry);
+
 // @per_os_impl The folder where Windows finds the system's DLLs (System32), or empty where there
-// is none to look in. check_game_win32.cpp and check_game_posix.cpp; CMake picks.
+// is none to look in.
 std::filesystem::path check_game_system_folder();
