@@ -213,18 +213,27 @@ void check_game_case_twins(Game_Report *report, const Game_Found &found, Game_Fi
   }
 }
 
-// Copies below DIR: misplaced when DIR lacks the file, stray when it has one.
+// Copies below DIR: misplaced when DIR lacks the file; when it has one, a stray module is a
+// problem (a loader may load both), a stray ini only a backup (no loader loads an .ini).
 void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, const fs::path &dir) {
   std::string name(CHECK_GAME_FILES[file]);
   std::vector<fs::path> copies = found.below[file];
   std::sort(copies.begin(), copies.end());
   bool in_dir = !found.in_dir[file].empty();
   for (const fs::path &path : copies) {
-    if (in_dir) {
+    if (in_dir && file == GAME_CONFIG) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "another copy of " + name + ", in a subfolder: the game reads only the one in " +
+                            check_game_shown(dir) + "; edit that one");
+    } else if (in_dir) {
       check_game_say_at(report, path, Game_Verdict::problem,
                         "another copy of " + name + ", in a subfolder: the game uses the one in " + check_game_shown(dir) +
                             ", and an ASI loader that also looks in subfolders (some look in scripts or plugins) would load "
                             "it twice: delete this copy");
+    } else if (file == GAME_CONFIG) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "a copy of " + name + " in a subfolder, where the game does not look: move it to " +
+                            check_game_shown(dir));
     } else {
       check_game_say_at(report, path, Game_Verdict::note,
                         "a copy of " + name + " in a subfolder, where an ASI loader does not look (some look in scripts or "
