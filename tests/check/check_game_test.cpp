@@ -244,10 +244,10 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
       {"host forwards to a DLL of the game folder that is 32-bit",
        well_but({{"ScriptHookVanta.dll", forwarding_host("Real")}, {"Real.dll", x86_host()}}), 1,
        {"but Real.dll is a 32-bit (x86) DLL, which a 64-bit game cannot load (error 193)"}, {"exports all"}},
-      // Here no system folder can be looked in: the answer cannot be "all is well".
+      // The system folder lacks it (Windows), or cannot be looked in (elsewhere): not all is well.
       {"host forwards to a DLL that is nowhere", well_but({{"ScriptHookVanta.dll", forwarding_host("Gone")}}), 1,
        {"ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Gone.?scriptWait@@YAXK@Z, but the "
-        "DLL Gone.dll cannot be looked at here"},
+        "DLL Gone.dll cannot be"},
        {"exports all", "all is well"}},
       {"a host copy in a subfolder is another mod's business", well_but({{"tools/ScriptHookVanta.dll", HOST}}), 0, {"all is well"}, {"another copy"}},
   };
