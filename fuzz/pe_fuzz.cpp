@@ -21,9 +21,13 @@ void fuzz_read(std::span<const uint8_t> bytes, Pe_Layout layout) {
   }
   const Pe_File &f = read.file;
   fuzz_check(f.imports.size() <= PE_MAX_IMPORT_DLLS && f.exports.size() <= PE_MAX_EXPORTS);
+  size_t imports = 0;
   for (const Pe_Import_Dll &dll : f.imports) {
-    fuzz_check(dll.functions.size() <= PE_MAX_IMPORTS_PER_DLL && dll.dll.size() <= PE_MAX_NAME_BYTES);
+    imports += dll.functions.size();
+    fuzz_check(dll.dll.size() <= PE_MAX_NAME_BYTES);
   }
+  fuzz_check(imports <= PE_MAX_IMPORTS);
+  fuzz_check(f.forwarders.size() <= f.ordinals.size());
   if (pe_exports_sorted(f)) {
     for (const Pe_Export &e : f.exports) fuzz_check(pe_find_export(f, e.name) != nullptr);
   }

@@ -1,6 +1,7 @@
 // Arenas: the module's only memory. An arena is a chain of blocks taken from the process heap; what
 // is pushed lives until the arena is released or destroyed as a whole. The frame scratch is the
-// arena of one frame's temporaries; a Section_Map owns an arena of its own.
+// arena of one frame's temporaries; a Section_Map owns an arena of its own. Arenas and the blocks
+// kept for reuse belong to one thread: the module's script thread (or a tool's one thread).
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -82,20 +82,20 @@ Status config_check_duplicates(Arena *scratch, const Config_Block_Section *first
   size_t size = 4;
   while (size < pairs * 2) size *= 2;
   Arena_Mark mark = arena_mark(scratch);
-  auto **table = arena_push_array<const Ini_Pair *>(scratch, size);
+  auto *table = arena_push_array<Ini_Slot<const Ini_Pair>>(scratch, size);
   if (!table) return status_fail(FAILURE_OUT_OF_MEMORY);
-  std::memset(static_cast<void *>(table), 0, sizeof(const Ini_Pair *) * size);
+  std::memset(static_cast<void *>(table), 0, sizeof(Ini_Slot<const Ini_Pair>) * size);
   Status status = STATUS_OK;
   for (const Config_Block_Section *s = first; s && status.ok(); s = s->next) {
     for (const Ini_Pair *pair = s->section->first; pair; pair = pair->next) {
       size_t i = pair->hash & (size - 1);
-      while (table[i] && !(table[i]->hash == pair->hash && table[i]->key == pair->key)) i = (i + 1) & (size - 1);
-      if (table[i]) {
+      while (table[i].entry && !(table[i].hash == pair->hash && table[i].entry->key == pair->key)) i = (i + 1) & (size - 1);
+      if (table[i].entry) {
         log_error("Duplicate key: {}", pair->key);
         status = status_fail(FAILURE_DUPLICATE_KEY);
         break;
       }
-      table[i] = pair;
+      table[i] = {pair->hash, pair};
     }
   }
   arena_pop_to(scratch, mark);

@@ -66,6 +66,20 @@ std::string x86_host() {
   return bytes_of(plan);
 }
 
+// A host whose six functions forward to `dll` (the same names there).
+std::string forwarding_host(const std::string &dll) {
+  Pe_Builder plan = host_spec(MODULE_IMPORTS);
+  for (const std::string &name : MODULE_IMPORTS) plan.forwards[name] = dll + "." + name;
+  return bytes_of(plan);
+}
+
+// A crafted module: 4,095 import descriptors that share one lookup table of 65,535 names.
+std::string shared_lookup_module() {
+  Pe_Builder plan = module_spec();
+  plan.imports = {{"ScriptHookVanta.dll", std::vector<std::string>(65535, MODULE_IMPORTS[0]), 4095}};
+  return bytes_of(plan);
+}
+
 std::string module_without_host_imports() {
   Pe_Builder plan = module_spec();
   plan.imports.erase(plan.imports.begin());
@@ -204,8 +218,37 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        {"ManeShade.asi: problem: missing", "ManeShade.asi: note: a copy of ManeShade.asi in a subfolder", "move it to",
         "1 problem to fix"},
        {}},
-      {"second copy of the ini in a subfolder", well_but({{"ManeShade/ManeShade.ini", INI}}), 1,
-       {"ManeShade.ini: problem: another copy of ManeShade.ini"}, {}},
+      {"a backup of the ini in a subfolder: no loader loads an ini", well_but({{"ManeShade/ManeShade.ini", INI}}), 0,
+       {"ManeShade.ini: note: another copy of ManeShade.ini, in a subfolder: the game reads only the one in",
+        "all is well"},
+       {"problem:", "twice"}},
+      {"module cut short by an interrupted copy", well_but({{"ManeShade.asi", MODULE.substr(0, MODULE.size() - 512)}}), 1,
+       {"ManeShade.asi: problem: damaged: the file ends before the data its headers describe", "error 193",
+        "copy ManeShade.asi again"},
+       {"ok: a 64-bit"}},
+      {"module crafted to stall a reader: descriptors share one long lookup table",
+       well_but({{"ManeShade.asi", shared_lookup_module()}}), 1,
+       {"ManeShade.asi: problem: not a usable DLL: a table of the file claims more entries than any real one"},
+       {"ok: a 64-bit", "error 193"}},
+      {"host forwards to a DLL of the game folder that has the functions",
+       well_but({{"ScriptHookVanta.dll", forwarding_host("Real")}, {"REAL.dll", bytes_of(host_spec(MODULE_IMPORTS))}}),
+       0, {"ScriptHookVanta.dll: ok: exports all 6 functions", "all is well"}, {"problem:", "note:"}},
+      {"host forwards to a DLL of the game folder that lacks a function",
+       well_but({{"ScriptHookVanta.dll", forwarding_host("Real")},
+                 {"Real.dll", bytes_of(host_spec(without(MODULE_IMPORTS, "?scriptWait@@YAXK@Z")))}}),
+       1,
+       {"ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Real.?scriptWait@@YAXK@Z, but "
+        "Real.dll does not export ?scriptWait@@YAXK@Z (error 127); Windows refuses ManeShade.asi",
+        "1 problem to fix"},
+       {"exports all"}},
+      {"host forwards to a DLL of the game folder that is 32-bit",
+       well_but({{"ScriptHookVanta.dll", forwarding_host("Real")}, {"Real.dll", x86_host()}}), 1,
+       {"but Real.dll is a 32-bit (x86) DLL, which a 64-bit game cannot load (error 193)"}, {"exports all"}},
+      // The system folder lacks it (Windows), or cannot be looked in (elsewhere): not all is well.
+      {"host forwards to a DLL that is nowhere", well_but({{"ScriptHookVanta.dll", forwarding_host("Gone")}}), 1,
+       {"ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Gone.?scriptWait@@YAXK@Z, but the "
+        "DLL Gone.dll cannot be"},
+       {"exports all", "all is well"}},
       {"a host copy in a subfolder is another mod's business", well_but({{"tools/ScriptHookVanta.dll", HOST}}), 0, {"all is well"}, {"another copy"}},
   };
   for (const Case &c : cases) {
@@ -255,6 +298,36 @@ TEST_F(CheckGame, ALinkLoopIsNotFollowed) {
   Outcome outcome = run(game);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(count_of(outcome.err, "another copy of ManeShade.asi"), 1u) << outcome.err;
+}
+
+// A link or junction below DIR is never looked into, wherever it leads; one note says it is there.
+TEST_F(CheckGame, LinksToFoldersAreNotFollowed) {
+  struct Case {
+    const char *fault;
+    std::string link;  // below DIR
+    std::string target;  // below the test's folder ("" for the folder itself)
+  } cases[] = {
+      {"a link to a shared folder outside the game folder, holding copies", "mods", "shared"},
+      {"a link to the folder above the game folder", "up", ""},
+      {"a link back up to the game folder itself", "mods/loop", "game"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.fault);
+    fs::path game = make_game(well_but({{"mods/", ""}}));
+    fs::create_directories(folder / "shared");
+    std::ofstream(folder / "shared" / "ManeShade.asi", std::ios::binary) << MODULE;
+    std::ofstream(folder / "shared" / "ManeShade.ini", std::ios::binary) << INI;
+    std::error_code ec;
+    fs::remove(game / c.link, ec);
+    fs::create_directory_symlink(folder / c.target, game / c.link, ec);
+    if (ec) GTEST_SKIP() << "no directory links here: " << ec.message();
+    Outcome outcome = run(game);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    std::string name = fs::path(c.link).filename().string();
+    EXPECT_NE(outcome.err.find(name + ": note: a link (or junction) to another folder: not looked into"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(count_of(outcome.err, "another copy"), 0u) << outcome.err;
+  }
 }
 
 TEST_F(CheckGame, AnUnreadableSubfolderIsSaidAndSkipped) {

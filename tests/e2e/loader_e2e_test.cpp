@@ -1,9 +1,12 @@
 // The simulated game loads modules as strictly as Windows: a module whose imports do not resolve,
 // or a file that is no x64 DLL, is refused with the error Windows would give, and the session goes
-// on with the others. Also the built files' tables, read with the project's own PE reader.
+// on with the others. maneshade-check.exe --game decides the same faults alike. Also the built
+// files' tables, read with the project's own PE reader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +47,13 @@ Pe_Builder dll_importing(std::vector<Pe_Builder_Dll> imports) {
   return plan;
 }
 
+// 4,095 import descriptors that share one lookup table of 65,535 names: made to stall a reader.
+std::string shared_lookup_module() {
+  Pe_Builder plan;
+  plan.imports = {{"ScriptHookVanta.dll", std::vector<std::string>(65535, "?scriptWait@@YAXK@Z"), 4095}};
+  return bytes_of(plan);
+}
+
 const char SESSION[] =
     "frames 3\nframe_time 16ms\nmodel corvin\n"
     "component hair hair palette 3 tints 12 4 0 assets 0x1a01 0x1a02 0x1a03 0x1a04\n";
@@ -55,11 +65,18 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
   std::string module = read_program_file(L"ManeShade.asi");
   ASSERT_GT(module.size(), 4096u);
 
+  // A DLL beside the modules whose exports forward: one to a DLL that does not exist, one to a
+  // function that KERNEL32 lacks, one to a function it has.
+  Pe_Builder forwarder;
+  forwarder.exports = {"f", "g", "h"};
+  forwarder.forwards = {{"f", "Gone.f"}, {"g", "KERNEL32.NoSuchFunction"}, {"h", "KERNEL32.GetTickCount"}};
+
   struct Case {
     const char *file;  // what a player might find in a game folder
     std::string content;
     int64_t error;
     const char *dll, *import;
+    const char *reason = "";  // part of the strict check's reason, where Wine's LoadLibrary would fail alike
   } cases[] = {
       {"a_text_file.asi", "[corvin]\nenabled = yes\n", 193, "", ""},
       {"b_truncated.asi", module.substr(0, 1024), 193, "", ""},
@@ -69,11 +86,18 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
        127, "KERNEL32.dll", "NoSuchFunction"},
       {"f_missing_ordinal.asi", bytes_of(dll_importing({{"KERNEL32.dll", {"#65000"}}})), 182, "KERNEL32.dll",
        "#65000"},
+      {"g_cut_short.asi", module.substr(0, module.size() - 1024), 193, "", "", "cut short"},
+      {"h_forwards_to_missing_dll.asi", bytes_of(dll_importing({{"Forwarder.dll", {"h", "f"}}})), 126, "Forwarder.dll",
+       "f", "Forwarder.dll forwards f to Gone.f, but the DLL Gone.dll cannot be found (error 126)"},
+      {"i_forwards_to_missing_name.asi", bytes_of(dll_importing({{"Forwarder.dll", {"g"}}})), 127, "Forwarder.dll", "g",
+       "forwards g to KERNEL32.NoSuchFunction, but KERNEL32.dll does not export NoSuchFunction (error 127)"},
+      {"j_shared_lookup_table.asi", shared_lookup_module(), 193, "", "", "more entries than any real one"},
   };
   Sim_Options options;
   options.scenario = SESSION;
   options.probe_files = {"bare_import_probe.asi"};
   for (const Case &c : cases) options.files.push_back({c.file, c.content});
+  options.files.push_back({"Forwarder.dll", bytes_of(forwarder)});
   Sim_Run run = run_sim("strict_loader", options);
   ASSERT_TRUE(run.started) << run.summary();
   EXPECT_EQ(run.exit_code, 1u) << "a refused module ends the session with status 1";
@@ -103,6 +127,7 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
     EXPECT_EQ(e->i64("error"), c.error) << c.file << ": " << e->str("reason");
     EXPECT_EQ(e->str("dll"), c.dll) << c.file;
     EXPECT_EQ(e->str("import"), c.import) << c.file;
+    EXPECT_NE(e->str("reason").find(c.reason), std::string::npos) << c.file << ": " << e->str("reason");
     EXPECT_NE(run.out.find(std::string("refused ") + c.file + ": "), std::string::npos) << c.file;
   }
 
@@ -112,6 +137,96 @@ TEST(StrictLoader, RefusesWhatWindowsRefusesAndRunsTheRest) {
   EXPECT_TRUE(own->flag("ok"));
   EXPECT_EQ(run.events_of("register").size(), 1u);
   EXPECT_FALSE(run.calls_in_frame(2).empty()) << "the module ran its frames";
+}
+
+std::wstring runs_folder() {
+  wchar_t current[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, current);
+  std::wstring runs = std::wstring(current) + L"\\e2e-runs\\";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  return runs;
+}
+
+// Under Wine a Unix program runs from a Windows one: the test makes its links with ln, since Wine
+// cannot make one itself. Wine cannot wait for such a program, so the test waits for the link.
+// False where there is no ln (on Windows), or no link came.
+bool make_folder_link(const std::wstring &folder, const std::wstring &link, const std::wstring &target) {
+  const std::wstring ln = L"Z:\\bin\\ln";
+  if (GetFileAttributesW(ln.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  std::wstring command = ln + L" -sfn " + target + L" " + link;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(ln.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int i = 0; i < 100; i++, Sleep(50)) {
+    DWORD attributes = GetFileAttributesW((folder + link).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  }
+  return false;
+}
+
+// maneshade-check.exe --game in game folders that hold the faults the simulated game refuses (and a
+// link out of the folder): its answer is the game's, and it finishes on the crafted file.
+TEST(CheckGameE2e, DecidesAsTheStrictLoaderDoes) {
+  // A host that exports what the module imports (the stand-in would be named as a problem), and
+  // one whose exports all forward to a DLL that is nowhere.
+  std::string module = read_program_file(L"ManeShade.asi");
+  Pe_Builder forwarding = dll_importing({});
+  forwarding.export_name = "ScriptHookVanta.dll";
+  forwarding.exports.clear();
+  for (const Pe_Import_Dll &dll : read_built(L"ManeShade.asi").imports) {
+    if (!pe_dll_name_equal(dll.dll, "ScriptHookVanta.dll")) continue;
+    for (const Pe_Import &f : dll.functions) forwarding.exports.push_back(f.name);
+  }
+  std::sort(forwarding.exports.begin(), forwarding.exports.end());
+  std::string host = bytes_of(forwarding);
+  for (const std::string &name : forwarding.exports) forwarding.forwards[name] = "Gone." + name;
+  struct Case {
+    const char *fault;
+    std::string module, host;
+    const wchar_t *link;  // a link to make in the folder, to the folder above; or null
+    DWORD status;
+    std::string said, not_said;
+  } cases[] = {
+      {"module cut short by an interrupted copy", module.substr(0, module.size() - 1024), host, nullptr, 1,
+       "ManeShade.asi: problem: damaged: the file ends before the data its headers describe", "ok: a 64-bit"},
+      {"host forwards its functions to a DLL that is nowhere", module, bytes_of(forwarding), nullptr, 1,
+       "ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Gone.?scriptWait@@YAXK@Z, but the "
+       "DLL Gone.dll cannot be found (error 126)",
+       "exports all"},
+      {"module crafted to stall a reader", shared_lookup_module(), host, nullptr, 1,
+       "ManeShade.asi: problem: not a usable DLL: a table of the file claims more entries", "ok: a 64-bit"},
+      {"a link to the folder above, which holds copies of the module", module, host, L"up", 0,
+       "up: note: a link (or junction) to another folder: not looked into", "another copy"},
+  };
+  std::wstring runs = runs_folder();
+  for (size_t i = 0; i < std::size(cases); i++) {
+    const Case &c = cases[i];
+    SCOPED_TRACE(c.fault);
+    std::wstring folder = runs + L"check_alike_" + std::to_wstring(i) + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(write_whole(folder + L"ManeShade.asi", c.module));
+    ASSERT_TRUE(write_whole(folder + L"ScriptHookVanta.dll", c.host));
+    ASSERT_TRUE(write_whole(folder + L"ManeShade.ini", full_ini("yes", 57, "no", 12)));
+    if (c.link && !make_folder_link(folder, c.link, L"..")) {
+      std::printf("no folder links can be made here: row skipped\n");
+      continue;
+    }
+    std::wstring report = runs + L"check_alike_" + std::to_wstring(i) + L".txt";
+    std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" --game .";
+    Program_Run run = run_program(command, folder, report + L".out", report);
+    std::string err;
+    read_whole(report, &err);
+    ASSERT_TRUE(run.ended) << "maneshade-check.exe did not start, or did not end";
+    EXPECT_EQ(run.exit_code, c.status) << err;
+    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    EXPECT_EQ(err.find(c.not_said), std::string::npos) << err;
+  }
 }
 
 // The same facts as the objdump checks, read with the reader the game and the validator use.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -50,38 +51,46 @@ Pe_Built pe_build(const Pe_Builder &plan) {
   Section_Writer s;
   Pe_Built built{};
 
-  // Imports: descriptors (one per DLL and a zero one), then per DLL its lookup and bound tables.
-  size_t descriptors = plan.imports.empty() ? 0 : s.reserve((plan.imports.size() + 1) * 20);
-  for (size_t d = 0; d < plan.imports.size(); d++) {
-    const Pe_Builder_Dll &dll = plan.imports[d];
+  // Imports: descriptors (one per DLL and copy, and a zero one), then per DLL its lookup and bound
+  // tables. Equal names share one hint/name entry.
+  size_t descriptor_count = 0;
+  for (const Pe_Builder_Dll &dll : plan.imports) descriptor_count += dll.copies;
+  size_t descriptors = plan.imports.empty() ? 0 : s.reserve((descriptor_count + 1) * 20);
+  std::map<std::string, uint32_t> hint_names;
+  size_t descriptor = 0;
+  for (const Pe_Builder_Dll &dll : plan.imports) {
     size_t count = dll.functions.size() + 1;
     size_t lookup = s.reserve(count * 8);
-    size_t bound = s.reserve(count * 8);
+    size_t bound = dll.copies > 1 ? lookup : s.reserve(count * 8);
     for (size_t i = 0; i < dll.functions.size(); i++) {
       const std::string &f = dll.functions[i];
       uint64_t thunk = 0;
       if (!f.empty() && f[0] == '#') {
         thunk = 0x8000'0000'0000'0000 | std::strtoul(f.c_str() + 1, nullptr, 10);
+      } else if (auto known = hint_names.find(f); known != hint_names.end()) {
+        thunk = known->second;
       } else {
         size_t hint_name = s.reserve(2 + f.size() + 1);
         for (size_t k = 0; k < f.size(); k++) s.data[hint_name + 2 + k] = static_cast<uint8_t>(f[k]);
-        thunk = s.rva(hint_name);
+        thunk = hint_names[f] = s.rva(hint_name);
       }
       build_put_u64(s.data, static_cast<uint32_t>(lookup + i * 8), thunk);
       build_put_u64(s.data, static_cast<uint32_t>(bound + i * 8), thunk);
       built.slot_rvas.push_back(s.rva(bound + i * 8));
     }
     uint32_t name = s.string(dll.dll);
-    auto at = static_cast<uint32_t>(descriptors + d * 20);
-    pe_put_u32(s.data, at, s.rva(lookup));
-    pe_put_u32(s.data, at + 12, name);
-    pe_put_u32(s.data, at + 16, s.rva(bound));
+    for (uint32_t copy = 0; copy < dll.copies; copy++, descriptor++) {
+      auto at = static_cast<uint32_t>(descriptors + descriptor * 20);
+      pe_put_u32(s.data, at, s.rva(lookup));
+      pe_put_u32(s.data, at + 12, name);
+      pe_put_u32(s.data, at + 16, s.rva(bound));
+    }
   }
-  size_t import_size = plan.imports.empty() ? 0 : (plan.imports.size() + 1) * 20;
+  size_t import_size = plan.imports.empty() ? 0 : (descriptor_count + 1) * 20;
 
   // Exports: the directory, then its tables and strings, so that forwarder strings lie inside the
   // directory's extent as a linker places them.
-  size_t all = plan.exports.size() + plan.forwarded.size();
+  size_t all = plan.exports.size();
   size_t directory = 0, export_size = 0;
   if (all > 0 || !plan.export_name.empty()) {
     directory = s.reserve(40);
@@ -96,12 +105,12 @@ Pe_Built pe_build(const Pe_Builder &plan) {
     pe_put_u32(s.data, static_cast<uint32_t>(directory + 32), s.rva(names));
     pe_put_u32(s.data, static_cast<uint32_t>(directory + 36), s.rva(ordinals));
     for (size_t i = 0; i < all; i++) {
-      bool forward = i >= plan.exports.size();
-      const std::string &name = forward ? plan.forwarded[i - plan.exports.size()] : plan.exports[i];
+      const std::string &name = plan.exports[i];
       pe_put_u32(s.data, static_cast<uint32_t>(names + i * 4), s.string(name));
       pe_put_u16(s.data, static_cast<uint32_t>(ordinals + i * 2), static_cast<uint16_t>(i));
-      // Code lives far past the tables; a forwarder names "Other.<name>" within the directory.
-      uint32_t target = forward ? s.string("Other." + name) : 0x10000 + static_cast<uint32_t>(i) * 16;
+      // Code lives far past the tables; a forwarder's string lies within the directory.
+      auto forward = plan.forwards.find(name);
+      uint32_t target = forward != plan.forwards.end() ? s.string(forward->second) : 0x10000 + static_cast<uint32_t>(i) * 16;
       pe_put_u32(s.data, static_cast<uint32_t>(functions + i * 4), target);
     }
     export_size = s.data.size() - directory;

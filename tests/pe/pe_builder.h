@@ -2,12 +2,16 @@
 // holding an import directory and an export directory, laid out as a linker would.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 struct Pe_Builder_Dll {
   std::string dll;
   std::vector<std::string> functions;  // a name, or "#" and an ordinal
+  // More than 1 makes a hostile file: the DLL's descriptor is written that many times, every copy
+  // naming one table that serves as both lookup and bound table.
+  uint32_t copies = 1;
 };
 
 struct Pe_Builder {
@@ -17,7 +21,7 @@ struct Pe_Builder {
   std::string export_name = "Test.dll";
   uint32_t ordinal_base = 1;
   std::vector<std::string> exports;  // written into the name table in this order (sort them to be valid)
-  std::vector<std::string> forwarded;  // exports that forward to "Other.Function"
+  std::map<std::string, std::string> forwards;  // exports that forward, to "Dll.Function"
   std::vector<Pe_Builder_Dll> imports;
 };
 

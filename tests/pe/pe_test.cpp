@@ -134,6 +134,63 @@ TEST(PeRead, RefusesDamagedAndHostileFiles) {
   }
 }
 
+// The loader reads a section's data in whole 512-byte sectors: a copy cut inside the last sector
+// still loads, one that lacks a whole sector is refused (error 193).
+TEST(PeRead, SectionDataMustLieInTheFile) {
+  Pe_Builder plan = module_spec();
+  plan.imports.push_back({"A.dll", std::vector<std::string>(300, "f")});
+  Pe_Built good = pe_build(plan);
+  ASSERT_EQ(good.bytes.size() % 512, 0u);
+  ASSERT_EQ(good.bytes.back(), 0) << "the last sector ends in padding";
+  size_t section_size = good.bytes.size() - good.section_raw_offset;
+  struct Case {
+    const char *fault;
+    size_t cut;  // bytes cut off the end
+    Pe_Problem expected;
+  } cases[] = {
+      {"a whole file", 0, Pe_Problem::none},
+      {"cut inside the last sector's padding", 1, Pe_Problem::none},
+      {"cut by an interrupted copy: the last sector is missing", 512, Pe_Problem::cut_short},
+      {"cut in the middle of the section data", section_size / 2, Pe_Problem::cut_short},
+  };
+  for (const Case &c : cases) {
+    std::vector<uint8_t> bytes(good.bytes.begin(), good.bytes.end() - static_cast<std::ptrdiff_t>(c.cut));
+    EXPECT_EQ(pe_read(bytes, Pe_Layout::file).problem, c.expected) << c.fault;
+  }
+}
+
+// The bounds hold for the whole file: tables that share entries cannot multiply the work.
+TEST(PeRead, HostileFilesAreBoundedAsAWhole) {
+  struct Case {
+    const char *fault;
+    std::vector<Pe_Builder_Dll> imports;
+    std::vector<std::string> exports;
+    Pe_Problem expected;
+  } cases[] = {
+      {"4095 descriptors share one lookup table of 65535 names",
+       {{"A.dll", std::vector<std::string>(65535, "f"), 4095}}, {}, Pe_Problem::too_many_entries},
+      {"as many imports as the bound allows, in two DLLs",
+       {{"A.dll", std::vector<std::string>(PE_MAX_IMPORTS / 2, "f")},
+        {"B.dll", std::vector<std::string>(PE_MAX_IMPORTS / 2, "g")}},
+       {}, Pe_Problem::none},
+      {"export names longer together than the bound on a file's names",
+       {}, [] {
+         std::vector<std::string> names;
+         for (size_t i = 0; i <= PE_MAX_FILE_NAME_BYTES / PE_MAX_NAME_BYTES; i++) {
+           names.push_back(std::to_string(1000 + i) + std::string(PE_MAX_NAME_BYTES - 4, 'x'));
+         }
+         return names;
+       }(), Pe_Problem::too_many_entries},
+  };
+  for (const Case &c : cases) {
+    Pe_Builder plan = module_spec();
+    plan.imports = c.imports;
+    plan.exports = c.exports;
+    Pe_Read read = pe_read(pe_build(plan).bytes, Pe_Layout::file);
+    EXPECT_EQ(read.problem, c.expected) << c.fault << " (" << read.detail << ")";
+  }
+}
+
 TEST(PeRead, NameWithoutEndInsideItsSectionIsRefused) {
   Pe_Builder plan = module_spec();
   plan.export_name.clear();
@@ -159,8 +216,8 @@ TEST(PeRead, ImportTableWithoutEndIsBounded) {
 
 TEST(PeExports, FoundByBinarySearchAsTheLoaderDoes) {
   Pe_Builder plan = module_spec();
-  plan.exports = {"?nativeCall@@YAPEA_KXZ", "?scriptWait@@YAXK@Z", "standin_run_frame"};
-  plan.forwarded = {"zz_forwarded"};
+  plan.exports = {"?nativeCall@@YAPEA_KXZ", "?scriptWait@@YAXK@Z", "standin_run_frame", "zz_forwarded"};
+  plan.forwards = {{"zz_forwarded", "Other.zz_forwarded"}};
   Pe_Read sorted = pe_read(pe_build(plan).bytes, Pe_Layout::file);
   ASSERT_EQ(sorted.problem, Pe_Problem::none);
   EXPECT_TRUE(pe_exports_sorted(sorted.file));
@@ -169,48 +226,63 @@ TEST(PeExports, FoundByBinarySearchAsTheLoaderDoes) {
   const Pe_Export *forwarded = pe_find_export(sorted.file, "zz_forwarded");
   ASSERT_NE(forwarded, nullptr);
   EXPECT_TRUE(forwarded->forwarded);
+  ASSERT_NE(pe_forwarder(sorted.file, forwarded->ordinal), nullptr);
+  EXPECT_EQ(*pe_forwarder(sorted.file, forwarded->ordinal), "Other.zz_forwarded");
+  EXPECT_EQ(pe_forwarder(sorted.file, 1), nullptr);
   EXPECT_TRUE(pe_has_ordinal(sorted.file, 1));
   EXPECT_TRUE(pe_has_ordinal(sorted.file, 4));
   EXPECT_FALSE(pe_has_ordinal(sorted.file, 5));
 
   // Out of order, as GNU ld writes a .def's `==` exports: the search misses a name that is there.
   plan.exports = {"standin_run_frame", "?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"};
-  plan.forwarded.clear();
+  plan.forwards.clear();
   Pe_Read unsorted = pe_read(pe_build(plan).bytes, Pe_Layout::file);
   EXPECT_FALSE(pe_exports_sorted(unsorted.file));
   EXPECT_EQ(pe_find_export(unsorted.file, "standin_run_frame"), nullptr);
 }
 
-// A loader's view of the DLLs: name to (loadable, names, ordinals).
+// A DLL of the fake loader: its exports (name and forwarder target, empty for code) and ordinals.
 struct Fake_Dll {
-  bool loadable = true;
-  std::set<std::string> names;
+  Pe_Dll_State state = Pe_Dll_State::found;
+  std::map<std::string, std::string> exports;
   std::set<uint16_t> ordinals;
 };
 
 class Fake_Dll_Source : public Pe_Dll_Source {
  public:
-  std::map<std::string, Fake_Dll> dlls;  // keys in lower case
-  const Fake_Dll *lookup(std::string_view dll) const {
-    for (const auto &[name, d] : dlls) {
-      if (pe_dll_name_equal(name, dll)) return &d;
+  explicit Fake_Dll_Source(const std::map<std::string, Fake_Dll> &dlls) {
+    for (const auto &[name, fake] : dlls) {
+      Pe_Dll &dll = dlls_[name];
+      dll.state = fake.state;
+      dll.what = fake.state == Pe_Dll_State::unknown ? "out of sight" : "a 32-bit (x86) DLL";
+      uint32_t ordinal = 1000;
+      for (const auto &[export_name, target] : fake.exports) {  // a std::map: in byte order
+        dll.file.exports.push_back({export_name, ordinal, !target.empty()});
+        if (!target.empty()) dll.file.forwarders.push_back({ordinal, target});
+        dll.file.ordinals.push_back(ordinal++);
+      }
+      dll.file.ordinals.insert(dll.file.ordinals.begin(), fake.ordinals.begin(), fake.ordinals.end());
     }
-    return nullptr;
   }
-  bool find(std::string_view dll) override { return lookup(dll) != nullptr; }
-  bool loadable(std::string_view dll, std::string *why) override {
-    *why = "a 32-bit (x86) DLL";
-    return lookup(dll)->loadable;
+  const Pe_Dll &bind(std::string_view dll) override {
+    for (const auto &[name, d] : dlls_) {
+      if (pe_dll_name_equal(name, dll)) return d;
+    }
+    return missing_;
   }
-  bool has_name(std::string_view dll, std::string_view name) override {
-    return lookup(dll)->names.count(std::string(name)) > 0;
-  }
-  bool has_ordinal(std::string_view dll, uint16_t ordinal) override { return lookup(dll)->ordinals.count(ordinal) > 0; }
+
+ private:
+  std::map<std::string, Pe_Dll> dlls_;
+  Pe_Dll missing_{};
 };
 
 TEST(PeImports, UnresolvedImportsAsTheLoaderFindsThem) {
-  Fake_Dll real_host{true, {"?scriptWait@@YAXK@Z", "?nativeCall@@YAPEA_KXZ"}, {}};
-  Fake_Dll kernel{true, {"GetSystemTimeAsFileTime"}, {42}};
+  Fake_Dll real_host{Pe_Dll_State::found, {{"?scriptWait@@YAXK@Z", ""}, {"?nativeCall@@YAPEA_KXZ", ""}}, {}};
+  Fake_Dll kernel{Pe_Dll_State::found, {{"GetSystemTimeAsFileTime", ""}}, {42}};
+  auto forwarding_host = [](std::string target) {
+    return Fake_Dll{Pe_Dll_State::found, {{"?scriptWait@@YAXK@Z", target}}, {}};
+  };
+  const std::vector<Pe_Builder_Dll> wait_only = {{"ScriptHookVanta.dll", {"?scriptWait@@YAXK@Z"}}};
   struct Case {
     const char *fault;
     std::vector<Pe_Builder_Dll> imports;
@@ -227,21 +299,59 @@ TEST(PeImports, UnresolvedImportsAsTheLoaderFindsThem) {
        {{"kernel32.dll", kernel}},
        {"the DLL ScriptHookVanta.dll cannot be found (error 126)"}},
       {"a host of the wrong kind",
-       {{"ScriptHookVanta.dll", {"?scriptWait@@YAXK@Z"}}},
-       {{"scripthookvanta.dll", Fake_Dll{false, {}, {}}}},
+       wait_only,
+       {{"scripthookvanta.dll", Fake_Dll{Pe_Dll_State::unusable, {}, {}}}},
        {"ScriptHookVanta.dll is a 32-bit (x86) DLL, which a 64-bit game cannot load (error 193)"}},
       {"an ordinal the DLL lacks, and a name after it",
        {{"KERNEL32.dll", {"#7", "NoSuchFunction"}}},
        {{"kernel32.dll", kernel}},
        {"KERNEL32.dll does not export #7 (error 182)", "KERNEL32.dll does not export NoSuchFunction (error 127)"}},
+      {"a forwarder followed to a DLL that has the name",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("Real.?scriptWait@@YAXK@Z")}, {"real.dll", real_host}},
+       {}},
+      {"a forwarder to a DLL that does not exist",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("Gone.?scriptWait@@YAXK@Z")}},
+       {"ScriptHookVanta.dll forwards ?scriptWait@@YAXK@Z to Gone.?scriptWait@@YAXK@Z, but the DLL Gone.dll cannot "
+        "be found (error 126)"}},
+      {"a forwarder to a DLL that lacks the name, through a second forwarder",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("Mid.wait")},
+        {"mid.dll", Fake_Dll{Pe_Dll_State::found, {{"wait", "KERNEL32.Wait"}}, {}}},
+        {"kernel32.dll", kernel}},
+       {"ScriptHookVanta.dll forwards ?scriptWait@@YAXK@Z to Mid.wait, which forwards it to KERNEL32.Wait, but "
+        "KERNEL32.dll does not export Wait (error 127)"}},
+      {"a forwarder by ordinal to an ordinal the DLL lacks",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("KERNEL32.#7")}, {"kernel32.dll", kernel}},
+       {"ScriptHookVanta.dll forwards ?scriptWait@@YAXK@Z to KERNEL32.#7, but KERNEL32.dll does not export #7 (error 182)"}},
+      {"a forwarder into a 32-bit DLL",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("Old.f")}, {"old.dll", Fake_Dll{Pe_Dll_State::unusable, {}, {}}}},
+       {"ScriptHookVanta.dll forwards ?scriptWait@@YAXK@Z to Old.f, but Old.dll is a 32-bit (x86) DLL, which a 64-bit "
+        "game cannot load (error 193)"}},
+      {"a forwarder that names no function",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("NoDot")}},
+       {"ScriptHookVanta.dll forwards ?scriptWait@@YAXK@Z to NoDot, which names no function (error 127)"}},
+      {"forwarders in a loop",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("ScriptHookVanta.?scriptWait@@YAXK@Z")}},
+       {"ScriptHookVanta.dll forwards ?scriptWait@@YAXK@Z to ScriptHookVanta.?scriptWait@@YAXK@Z and on, through "
+        "more than 16 forwarders without end (error 127)"}},
+      {"a forwarder into a DLL the source cannot see",
+       wait_only,
+       {{"scripthookvanta.dll", forwarding_host("NTDLL.f")}, {"ntdll.dll", Fake_Dll{Pe_Dll_State::unknown, {}, {}}}},
+       {"ScriptHookVanta.dll forwards ?scriptWait@@YAXK@Z to NTDLL.f, but the DLL NTDLL.dll cannot be looked at "
+        "here: out of sight"}},
   };
   for (const Case &c : cases) {
     Pe_Builder plan = module_spec();
     plan.imports = c.imports;
     Pe_Read read = pe_read(pe_build(plan).bytes, Pe_Layout::file);
     ASSERT_EQ(read.problem, Pe_Problem::none) << c.fault;
-    Fake_Dll_Source source;
-    source.dlls = c.dlls;
+    Fake_Dll_Source source(c.dlls);
     std::vector<std::string> texts;
     for (const Pe_Unresolved &u : pe_unresolved_imports(read.file, source)) texts.push_back(pe_unresolved_text(u));
     EXPECT_EQ(texts, c.expected) << c.fault;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <span>
 #include <string>
 #include <system_error>
@@ -42,13 +43,19 @@ constexpr std::string_view CHECK_GAME_FILES[GAME_FILE_COUNT] = {MODULE_FILE_NAME
 // Whether a copy below DIR matters: a stray module or ini misleads; other mods may ship the host.
 constexpr bool CHECK_GAME_SEARCH_BELOW[GAME_FILE_COUNT] = {true, false, true};
 
+// How many DLLs the check reads to follow the host's forwarders: far more than any real chain.
+constexpr size_t CHECK_GAME_MAX_DLLS_FOLLOWED = 8;
+
 // What the look at the folder found.
 struct Game_Found {
   std::vector<fs::path> in_dir[GAME_FILE_COUNT];  // names equal but for ASCII case: Windows finds any
   std::vector<fs::path> below[GAME_FILE_COUNT];
+  std::vector<fs::path> dlls_in_dir;  // every *.dll of DIR: where the host's forwarders may lead
   size_t unreadable_folders = 0;
   fs::path first_unreadable;
   std::error_code first_unreadable_why;
+  size_t links = 0;  // links and junctions to folders, not looked into
+  fs::path first_link;  // the first of them by path
   bool cut_short = false;
 };
 
@@ -134,8 +141,13 @@ void check_game_record_unreadable(Game_Found *found, const fs::path &folder, std
   }
 }
 
+bool check_game_ends_with_dll(std::string_view name) {
+  return name.size() > 4 && pe_dll_name_equal(name.substr(name.size() - 4), ".dll");
+}
+
 void check_game_match(Game_Found *found, const fs::path &path, int depth) {
   std::string name = check_game_utf8(path.filename());
+  if (depth == 0 && check_game_ends_with_dll(name)) found->dlls_in_dir.push_back(path);
   for (int i = 0; i < GAME_FILE_COUNT; i++) {
     if (!pe_dll_name_equal(name, CHECK_GAME_FILES[i])) continue;
     if (depth == 0) found->in_dir[i].push_back(path);
@@ -143,22 +155,14 @@ void check_game_match(Game_Found *found, const fs::path &path, int depth) {
   }
 }
 
-// A folder to look into: not a link to one (where the library tells them apart), so that a link
-// loop is not followed.
-bool check_game_descends(const fs::directory_entry &entry) {
+// Whether to look into the entry: a folder, and not a link or junction to one. A link may lead
+// out of the game folder (to a shared folder, to the drive's root) or round to a folder above.
+bool check_game_descends(const fs::directory_entry &entry, Game_Found *found) {
   std::error_code ignored;
-  return entry.symlink_status(ignored).type() == fs::file_type::directory;
-}
-
-// Whether `folder` is one of the folders above it under another name, which would make the walk go
-// round. Not every standard library tells a link from a folder (mingw-w64's takes links and
-// junctions for folders), so the walk also compares each folder with those above it.
-bool check_game_loops(const fs::path &folder, int depth) {
-  fs::path above = folder.parent_path();
-  for (int i = 0; i < depth; i++, above = above.parent_path()) {
-    std::error_code ec;
-    if (fs::equivalent(folder, above, ec) && !ec) return true;
-  }
+  if (!entry.is_directory(ignored)) return false;
+  if (!check_game_is_link(entry)) return true;
+  // The first in name order, so that every listing order names the same one.
+  if (found->links++ == 0 || entry.path() < found->first_link) found->first_link = entry.path();
   return false;
 }
 
@@ -170,7 +174,6 @@ bool check_game_walk(const fs::path &dir, Game_Found *found, std::error_code *wh
   while (!pending.empty()) {
     auto [folder, depth] = std::move(pending.back());
     pending.pop_back();
-    if (check_game_loops(folder, depth)) continue;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
       if (++entries > CHECK_GAME_MAX_ENTRIES) {
@@ -178,7 +181,7 @@ bool check_game_walk(const fs::path &dir, Game_Found *found, std::error_code *wh
         return true;
       }
       check_game_match(found, it->path(), depth);
-      if (depth < CHECK_GAME_MAX_DEPTH && check_game_descends(*it)) pending.emplace_back(it->path(), depth + 1);
+      if (depth < CHECK_GAME_MAX_DEPTH && check_game_descends(*it, found)) pending.emplace_back(it->path(), depth + 1);
     }
     if (ec && depth == 0) {
       *why = ec;
@@ -209,18 +212,27 @@ void check_game_case_twins(Game_Report *report, const Game_Found &found, Game_Fi
   }
 }
 
-// Copies below DIR: misplaced when DIR lacks the file, stray when it has one.
+// Copies below DIR: misplaced when DIR lacks the file; when it has one, a stray module is a
+// problem (a loader may load both), a stray ini only a backup (no loader loads an .ini).
 void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, const fs::path &dir) {
   std::string name(CHECK_GAME_FILES[file]);
   std::vector<fs::path> copies = found.below[file];
   std::sort(copies.begin(), copies.end());
   bool in_dir = !found.in_dir[file].empty();
   for (const fs::path &path : copies) {
-    if (in_dir) {
+    if (in_dir && file == GAME_CONFIG) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "another copy of " + name + ", in a subfolder: the game reads only the one in " +
+                            check_game_shown(dir) + "; edit that one");
+    } else if (in_dir) {
       check_game_say_at(report, path, Game_Verdict::problem,
                         "another copy of " + name + ", in a subfolder: the game uses the one in " + check_game_shown(dir) +
                             ", and an ASI loader that also looks in subfolders (some look in scripts or plugins) would load "
                             "it twice: delete this copy");
+    } else if (file == GAME_CONFIG) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "a copy of " + name + " in a subfolder, where the game does not look: move it to " +
+                            check_game_shown(dir));
     } else {
       check_game_say_at(report, path, Game_Verdict::note,
                         "a copy of " + name + " in a subfolder, where an ASI loader does not look (some look in scripts or "
@@ -229,32 +241,61 @@ void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_
   }
 }
 
+// A PE file's tables, or why they cannot be had.
+struct Game_Load {
+  bool read = false;        // the bytes were read; `table` says what they hold
+  bool too_large = false;   // else: larger than CHECK_GAME_MAX_FILE_BYTES
+  Os_Error error{};         // else: why the bytes cannot be read
+  Pe_Read table{};
+};
+
+Game_Load check_game_load(const fs::path &path) {
+  Game_Load load;
+  Game_Read read;
+  Result<std::string_view> bytes = platform_read_file(&read.scratch, check_game_utf8(path), CHECK_GAME_MAX_FILE_BYTES);
+  if (!bytes.ok()) {
+    load.too_large = bytes.status().os_error == OS_TOO_LARGE;
+    load.error = bytes.status().os_error;
+    return load;
+  }
+  read.bytes = bytes.value();
+  const auto *data = reinterpret_cast<const uint8_t *>(read.bytes.data());
+  load.read = true;
+  load.table = pe_read(std::span<const uint8_t>(data, read.bytes.size()), Pe_Layout::file);
+  return load;
+}
+
+// What a file of unreadable tables is, for a problem line; Windows refuses all of them (error
+// 193) but one crafted to stall a reader, which it might load after a long while.
+std::string check_game_unusable_text(Pe_Problem problem) {
+  std::string text = pe_problem_text(problem);
+  switch (problem) {
+    case Pe_Problem::cut_short: return "damaged: " + text + ", as after an interrupted copy; Windows refuses it (error 193)";
+    case Pe_Problem::too_many_entries: return "not a usable DLL: " + text + " (damaged, or made to stall the programs that read it)";
+    default: return "not a usable DLL: " + text + "; Windows refuses it (error 193)";
+  }
+}
+
 // Reads the PE file at `path` and says what is wrong with it; `fix` ends each problem line.
 Game_Pe check_game_read_pe(Game_Report *report, const fs::path &path, std::string_view fix) {
   Game_Pe pe;
-  Game_Read read;
-  Result<std::string_view> bytes = platform_read_file(&read.scratch, check_game_utf8(path), CHECK_GAME_MAX_FILE_BYTES);
-  if (!bytes.ok() && bytes.status().os_error == OS_TOO_LARGE) {
+  Game_Load load = check_game_load(path);
+  if (load.too_large) {
     check_game_say_at(report, path, Game_Verdict::problem,
                       "larger than 256 MiB, far larger than any DLL: not the right file: " + std::string(fix));
     return pe;
   }
-  if (!bytes.ok()) {
-    Os_Error why = bytes.status().os_error;
+  if (!load.read) {
     check_game_say_at(report, path, Game_Verdict::problem,
-                      std::string("cannot read it: ") + check_reason(why) + " (" + os_error_name(why) + ")");
+                      std::string("cannot read it: ") + check_reason(load.error) + " (" + os_error_name(load.error) + ")");
     return pe;
   }
-  read.bytes = bytes.value();
-  const auto *data = reinterpret_cast<const uint8_t *>(read.bytes.data());
-  Pe_Read table = pe_read(std::span<const uint8_t>(data, read.bytes.size()), Pe_Layout::file);
-  if (table.problem != Pe_Problem::none) {
+  if (load.table.problem != Pe_Problem::none) {
     check_game_say_at(report, path, Game_Verdict::problem,
-                      std::string("not a usable DLL: ") + pe_problem_text(table.problem) +
-                          "; Windows refuses it (error 193): " + std::string(fix));
+                      check_game_unusable_text(load.table.problem) + ": " + std::string(fix));
     return pe;
   }
-  pe.file = std::move(table.file);
+  pe.file = std::move(load.table.file);
   pe.usable = pe_is_x64_dll(pe.file);
   if (!pe.usable) {
     check_game_say_at(report, path, Game_Verdict::problem,
@@ -293,23 +334,91 @@ Game_Pe check_game_host(Game_Report *report, const Game_Found &found, const fs::
   return host;
 }
 
-// The loader's view with only the host to bind: what the module imports from it resolves against
-// the host's export table, as Windows resolves it.
-class Game_Host_Source : public Pe_Dll_Source {
+// The loader's view of the DLLs the host's functions lead to: the host itself, and for its
+// forwarders a DLL of the game folder (the game's own folder comes first) or of the system folder.
+class Game_Dll_Source : public Pe_Dll_Source {
  public:
-  explicit Game_Host_Source(const Pe_File &host) : host_(host) {}
-  bool find(std::string_view) override { return true; }
-  bool loadable(std::string_view, std::string *) override { return true; }
-  bool has_name(std::string_view, std::string_view name) override { return pe_find_export(host_, name) != nullptr; }
-  bool has_ordinal(std::string_view, uint16_t ordinal) override { return pe_has_ordinal(host_, ordinal); }
+  Game_Dll_Source(Pe_File host, const Game_Found &found, const fs::path &dir)
+      : found_(found), dir_(dir), system_(check_game_system_folder()) {
+    Pe_Dll &b = bound_[key_of(HOST_FILE_NAME)];
+    b.state = Pe_Dll_State::found;
+    b.file = std::move(host);
+  }
+
+  bool sees_system_folder() const { return !system_.empty(); }
+
+  const Pe_Dll &bind(std::string_view dll) override {
+    std::string key = key_of(dll);
+    auto it = bound_.find(key);
+    if (it != bound_.end()) return it->second;
+    Pe_Dll &b = bound_[key];
+    if (read_++ == CHECK_GAME_MAX_DLLS_FOLLOWED) {
+      b.state = Pe_Dll_State::unknown;
+      b.what = "the check follows forwarders into " + std::to_string(CHECK_GAME_MAX_DLLS_FOLLOWED) + " DLLs at most";
+      return b;
+    }
+    fs::path path;
+    if (!locate(dll, &path)) {
+      b.state = Pe_Dll_State::missing;
+      if (system_.empty() || key.starts_with("api-ms-") || key.starts_with("ext-ms-")) {
+        b.state = Pe_Dll_State::unknown;
+        b.what = system_.empty() ? "it is not in the game folder, and only maneshade-check.exe on Windows can look in "
+                                   "the system folder"
+                                 : "an API set, which Windows maps to a system DLL of its choice";
+      }
+      return b;
+    }
+    Game_Load load = check_game_load(path);
+    b.state = Pe_Dll_State::unusable;
+    if (!load.read) {
+      b.what = load.too_large ? "larger than 256 MiB" : std::string("a file that cannot be read (") + check_reason(load.error) + ")";
+    } else if (load.table.problem != Pe_Problem::none) {
+      b.what = std::string("not a usable DLL: ") + pe_problem_text(load.table.problem);
+    } else {
+      b.what = pe_kind_text(load.table.file);
+      if (pe_is_x64_dll(load.table.file)) b.state = Pe_Dll_State::found;
+      b.file = std::move(load.table.file);
+    }
+    return b;
+  }
 
  private:
-  const Pe_File &host_;
+  const Game_Found &found_;
+  const fs::path &dir_;
+  fs::path system_;
+  std::map<std::string, Pe_Dll> bound_;  // by the name in ASCII lower case, as Windows compares them
+  size_t read_ = 0;
+
+  static std::string key_of(std::string_view dll) {
+    std::string key(dll);
+    for (char &c : key) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return key;
+  }
+
+  // The file the loader would find for `dll`: in the game folder (any letter case), else in the
+  // system folder (which Windows searches without regard to case).
+  bool locate(std::string_view dll, fs::path *out) const {
+    for (const fs::path &path : found_.dlls_in_dir) {
+      if (!pe_dll_name_equal(check_game_utf8(path.filename()), dll)) continue;
+      *out = path;
+      return true;
+    }
+    fs::path name;
+    if (!check_game_path(dll, &name) || name.has_parent_path()) return false;
+    for (const fs::path &folder : {dir_, system_}) {
+      std::error_code ec;
+      if (folder.empty() || !fs::is_regular_file(folder / name, ec)) continue;
+      *out = folder / name;
+      return true;
+    }
+    return false;
+  }
 };
 
-// Every function the module imports from the host, looked up as the loader looks it up.
-void check_game_imports(Game_Report *report, const Pe_File &module, const fs::path &module_path, const Pe_File &host,
-                        const fs::path &host_path) {
+// Every function the module imports from the host, looked up as the loader looks it up, through
+// the host's forwarders.
+void check_game_imports(Game_Report *report, const Pe_File &module, const fs::path &module_path, Pe_File host,
+                        const fs::path &host_path, const Game_Found &found, const fs::path &dir) {
   Pe_File from_host;
   size_t imported = 0;
   for (const Pe_Import_Dll &dll : module.imports) {
@@ -323,13 +432,30 @@ void check_game_imports(Game_Report *report, const Pe_File &module, const fs::pa
                    "again from the release ZIP");
     return;
   }
-  Game_Host_Source source(host);
+  Game_Dll_Source source(std::move(host), found, dir);
   std::vector<Pe_Unresolved> lacking = pe_unresolved_imports(from_host, source);
   for (const Pe_Unresolved &u : lacking) {
     std::string name = u.import.starts_with('#') ? u.import : check_game_function_text(u.import);
-    check_game_say_at(report, host_path, Game_Verdict::problem,
-                      "lacks " + name + ", which ManeShade.asi imports; Windows refuses the module (error " +
-                          std::to_string(u.error) + "): install the current ScriptHookVanta.dll");
+    if (u.forwards.empty()) {
+      check_game_say_at(report, host_path, Game_Verdict::problem,
+                        "lacks " + name + ", which ManeShade.asi imports; Windows refuses the module (error " +
+                            std::to_string(u.error) + "): install the current ScriptHookVanta.dll");
+      continue;
+    }
+    std::string text = "forwards " + name + check_visible(pe_forwarding_text(u));
+    // What cannot be followed is only a note where the system folder was looked in (an API set);
+    // where it could not be, all is not known to be well.
+    if (u.error == PE_UNFOLLOWED && source.sees_system_folder()) {
+      check_game_say_at(report, host_path, Game_Verdict::note, text);
+    } else if (u.error == PE_UNFOLLOWED) {
+      check_game_say_at(report, host_path, Game_Verdict::problem,
+                        text + "; unless Windows finds that DLL in its system folder, it refuses ManeShade.asi "
+                               "(error 126)");
+    } else {
+      check_game_say_at(report, host_path, Game_Verdict::problem,
+                        text + "; Windows refuses ManeShade.asi: install the current ScriptHookVanta.dll with the "
+                               "files that come with it");
+    }
   }
   if (lacking.empty()) {
     check_game_say_at(report, host_path, Game_Verdict::ok,
@@ -360,6 +486,12 @@ void check_game_search_notes(Game_Report *report, const Game_Found &found, const
                       "cannot look inside (" + check_visible(found.first_unreadable_why.message()) + "); " +
                           std::to_string(found.unreadable_folders) +
                           " folder(s) below the game folder were skipped in the search for stray copies");
+  }
+  if (found.links > 0) {
+    std::string others = found.links == 1 ? "" : "; nor are the " + std::to_string(found.links - 1) + " other links below the game folder";
+    check_game_say_at(report, found.first_link, Game_Verdict::note,
+                      "a link (or junction) to another folder: not looked into in the search for stray copies, since it "
+                      "may lead out of the game folder" + others);
   }
   if (found.cut_short) {
     check_game_say_at(report, dir, Game_Verdict::note,
@@ -421,7 +553,8 @@ int check_game(std::string_view dir_text, FILE *err) {
   check_game_copies_below(&report, found, GAME_MODULE, dir);
   Game_Pe host = check_game_host(&report, found, dir);
   if (module.usable && host.usable) {
-    check_game_imports(&report, module.file, *module_path, host.file, *check_game_pick(found, GAME_HOST));
+    check_game_imports(&report, module.file, *module_path, std::move(host.file), *check_game_pick(found, GAME_HOST),
+                       found, dir);
   }
   check_game_config(&report, found, dir);
   check_game_copies_below(&report, found, GAME_CONFIG, dir);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -23,13 +24,22 @@ struct Pe_Section {
   uint32_t raw_offset;
 };
 
-// The bytes and how to find an RVA in them.
+// The loader reads a section's file data in whole sectors, and maps no more of it than the
+// section's pages in memory.
+constexpr uint64_t PE_SECTOR_BYTES = 512;
+constexpr uint64_t PE_PAGE_BYTES = 4096;
+
+// The bytes, how to find an RVA in them, and what is left of the file's bounds (pe.h).
 struct Pe_View {
   std::span<const uint8_t> bytes;
   Pe_Layout layout;
   uint32_t size_of_headers;
-  std::vector<Pe_Section> sections;
+  std::vector<Pe_Section> sections;  // by ascending address, as the loader requires them
+  size_t imports_left = PE_MAX_IMPORTS;
+  size_t name_bytes_left = PE_MAX_FILE_NAME_BYTES;
 };
+
+uint64_t pe_round_up(uint64_t value, uint64_t unit) { return (value + unit - 1) / unit * unit; }
 
 bool pe_fits(std::span<const uint8_t> bytes, uint64_t offset, uint64_t size) {
   return offset <= bytes.size() && size <= bytes.size() - offset;
@@ -72,19 +82,20 @@ bool pe_locate(const Pe_View &view, uint32_t rva, uint64_t *offset, uint64_t *av
     *available = std::min<uint64_t>(view.size_of_headers, size) - rva;
     return true;
   }
-  for (const Pe_Section &s : view.sections) {
-    if (rva < s.virtual_address) continue;
-    uint64_t within = rva - s.virtual_address;
-    if (within >= std::max(s.virtual_size, s.raw_size)) continue;
-    // Bytes past the section's file data are zero in memory; tables never live there.
-    uint64_t start = uint64_t{s.raw_offset} + within;
-    uint64_t end = std::min<uint64_t>(uint64_t{s.raw_offset} + s.raw_size, size);
-    if (within >= s.raw_size || start >= end) return false;
-    *offset = start;
-    *available = end - start;
-    return true;
-  }
-  return false;
+  // The last section that starts at or below `rva`: a binary search, so that a file of many
+  // sections cannot make each lookup long.
+  auto after = std::upper_bound(view.sections.begin(), view.sections.end(), rva,
+                                [](uint32_t at, const Pe_Section &s) { return at < s.virtual_address; });
+  if (after == view.sections.begin()) return false;
+  const Pe_Section &s = *std::prev(after);
+  uint64_t within = rva - s.virtual_address;
+  // Bytes past the section's file data are zero in memory; tables never live there.
+  uint64_t start = uint64_t{s.raw_offset} + within;
+  uint64_t end = std::min<uint64_t>(uint64_t{s.raw_offset} + s.raw_size, size);
+  if (within >= s.raw_size || start >= end) return false;
+  *offset = start;
+  *available = end - start;
+  return true;
 }
 
 // The offset of `size` bytes at `rva`, all inside one part; false when they are not all there.
@@ -108,20 +119,24 @@ bool pe_rva_u64(const Pe_View &view, uint32_t rva, uint64_t *out) {
   return pe_offset(view, rva, 8, &offset) && pe_u64(view.bytes, offset, out);
 }
 
-// A NUL-terminated name at `rva`, at most PE_MAX_NAME_BYTES long, ending within its part.
-bool pe_rva_name(const Pe_View &view, uint32_t rva, std::string *out) {
+// A NUL-terminated name at `rva`, at most PE_MAX_NAME_BYTES long, ending within its part:
+// table_outside when it is not, too_many_entries when the file's names exceed their bound.
+Pe_Problem pe_rva_name(Pe_View *view, uint32_t rva, std::string *out) {
   uint64_t offset = 0, available = 0;
-  if (!pe_locate(view, rva, &offset, &available)) return false;
-  const uint8_t *start = view.bytes.data() + offset;
+  if (!pe_locate(*view, rva, &offset, &available)) return Pe_Problem::table_outside;
+  const uint8_t *start = view->bytes.data() + offset;
   const void *nul = std::memchr(start, 0, std::min<uint64_t>(available, PE_MAX_NAME_BYTES + 1));
-  if (!nul) return false;
-  out->assign(reinterpret_cast<const char *>(start), static_cast<size_t>(static_cast<const uint8_t *>(nul) - start));
-  return true;
+  if (!nul) return Pe_Problem::table_outside;
+  auto size = static_cast<size_t>(static_cast<const uint8_t *>(nul) - start);
+  if (size > view->name_bytes_left) return Pe_Problem::too_many_entries;
+  view->name_bytes_left -= size;
+  out->assign(reinterpret_cast<const char *>(start), size);
+  return Pe_Problem::none;
 }
 
 Pe_Read pe_fail(Pe_Problem problem, std::string detail) { return Pe_Read{problem, std::move(detail), {}}; }
 
-bool pe_read_imports(const Pe_View &view, uint32_t directory_rva, Pe_File *file, Pe_Read *failure) {
+bool pe_read_imports(Pe_View *view, uint32_t directory_rva, Pe_File *file, Pe_Read *failure) {
   for (size_t d = 0;; d++) {
     if (d == PE_MAX_IMPORT_DLLS) {
       *failure = pe_fail(Pe_Problem::too_many_entries, "import directory");
@@ -129,38 +144,41 @@ bool pe_read_imports(const Pe_View &view, uint32_t directory_rva, Pe_File *file,
     }
     uint32_t base = directory_rva + static_cast<uint32_t>(d * PE_IMPORT_DESCRIPTOR_BYTES);
     uint32_t lookup = 0, name_rva = 0, slots = 0;
-    if (!pe_rva_u32(view, base, &lookup) || !pe_rva_u32(view, base + 12, &name_rva) ||
-        !pe_rva_u32(view, base + 16, &slots)) {
+    if (!pe_rva_u32(*view, base, &lookup) || !pe_rva_u32(*view, base + 12, &name_rva) ||
+        !pe_rva_u32(*view, base + 16, &slots)) {
       *failure = pe_fail(Pe_Problem::table_outside, "import directory");
       return false;
     }
     // The loader stops at the first descriptor without a name (the table's zero terminator).
     if (name_rva == 0) return true;
     Pe_Import_Dll dll;
-    if (!pe_rva_name(view, name_rva, &dll.dll)) {
-      *failure = pe_fail(Pe_Problem::table_outside, "imported DLL name");
+    if (Pe_Problem p = pe_rva_name(view, name_rva, &dll.dll); p != Pe_Problem::none) {
+      *failure = pe_fail(p, "imported DLL name");
       return false;
     }
     // Without a lookup table the bound table names the functions (as old linkers write it).
     uint32_t table = lookup ? lookup : slots;
     for (size_t i = 0;; i++) {
-      if (i == PE_MAX_IMPORTS_PER_DLL) {
-        *failure = pe_fail(Pe_Problem::too_many_entries, "imports of " + dll.dll);
-        return false;
-      }
       uint64_t thunk = 0;
-      if (!pe_rva_u64(view, table + static_cast<uint32_t>(i * 8), &thunk)) {
+      if (!pe_rva_u64(*view, table + static_cast<uint32_t>(i * 8), &thunk)) {
         *failure = pe_fail(Pe_Problem::table_outside, "import table of " + dll.dll);
         return false;
       }
       if (thunk == 0) break;
+      // The bound is on the whole file: many descriptors may name one long table.
+      if (view->imports_left == 0) {
+        *failure = pe_fail(Pe_Problem::too_many_entries, "imports of " + dll.dll);
+        return false;
+      }
+      view->imports_left--;
       Pe_Import import{};
       import.slot_rva = slots + static_cast<uint32_t>(i * 8);
       if (thunk & PE_THUNK_ORDINAL_FLAG64) {
         import.by_ordinal = true;
         import.ordinal = static_cast<uint16_t>(thunk);
-      } else if (!pe_rva_name(view, static_cast<uint32_t>(thunk & 0x7FFF'FFFF) + 2, &import.name)) {
-        *failure = pe_fail(Pe_Problem::table_outside, "imported name from " + dll.dll);
+      } else if (Pe_Problem p = pe_rva_name(view, static_cast<uint32_t>(thunk & 0x7FFF'FFFF) + 2, &import.name);
+                 p != Pe_Problem::none) {
+        *failure = pe_fail(p, "imported name from " + dll.dll);
         return false;
       }
       dll.functions.push_back(std::move(import));
@@ -169,45 +187,61 @@ bool pe_read_imports(const Pe_View &view, uint32_t directory_rva, Pe_File *file,
   }
 }
 
-bool pe_read_exports(const Pe_View &view, uint32_t directory_rva, uint32_t directory_size, Pe_File *file,
+bool pe_read_exports(Pe_View *view, uint32_t directory_rva, uint32_t directory_size, Pe_File *file,
                      Pe_Read *failure) {
   uint32_t name_rva = 0, base = 0, function_count = 0, name_count = 0, functions = 0, names = 0, name_ordinals = 0;
   uint64_t offset = 0;
-  if (!pe_offset(view, directory_rva, PE_EXPORT_DIRECTORY_BYTES, &offset)) {
+  if (!pe_offset(*view, directory_rva, PE_EXPORT_DIRECTORY_BYTES, &offset)) {
     *failure = pe_fail(Pe_Problem::table_outside, "export directory");
     return false;
   }
-  (void)pe_u32(view.bytes, offset + 12, &name_rva);
-  (void)pe_u32(view.bytes, offset + 16, &base);
-  (void)pe_u32(view.bytes, offset + 20, &function_count);
-  (void)pe_u32(view.bytes, offset + 24, &name_count);
-  (void)pe_u32(view.bytes, offset + 28, &functions);
-  (void)pe_u32(view.bytes, offset + 32, &names);
-  (void)pe_u32(view.bytes, offset + 36, &name_ordinals);
+  (void)pe_u32(view->bytes, offset + 12, &name_rva);
+  (void)pe_u32(view->bytes, offset + 16, &base);
+  (void)pe_u32(view->bytes, offset + 20, &function_count);
+  (void)pe_u32(view->bytes, offset + 24, &name_count);
+  (void)pe_u32(view->bytes, offset + 28, &functions);
+  (void)pe_u32(view->bytes, offset + 32, &names);
+  (void)pe_u32(view->bytes, offset + 36, &name_ordinals);
   if (function_count > PE_MAX_EXPORTS || name_count > PE_MAX_EXPORTS) {
     *failure = pe_fail(Pe_Problem::too_many_entries, "export directory");
     return false;
   }
-  if (name_rva && !pe_rva_name(view, name_rva, &file->export_name)) {
-    *failure = pe_fail(Pe_Problem::table_outside, "export table's DLL name");
-    return false;
+  if (name_rva) {
+    if (Pe_Problem p = pe_rva_name(view, name_rva, &file->export_name); p != Pe_Problem::none) {
+      *failure = pe_fail(p, "export table's DLL name");
+      return false;
+    }
   }
   file->ordinal_base = base;
+  // An entry that points into the export directory itself is a forwarder string.
+  auto forwards = [&](uint32_t target) { return target >= directory_rva && target - directory_rva < directory_size; };
   std::vector<uint32_t> entry_rvas(function_count);
   for (uint32_t i = 0; i < function_count; i++) {
-    if (!pe_rva_u32(view, functions + i * 4, &entry_rvas[i])) {
+    if (!pe_rva_u32(*view, functions + i * 4, &entry_rvas[i])) {
       *failure = pe_fail(Pe_Problem::table_outside, "export address table");
       return false;
     }
-    if (entry_rvas[i]) file->ordinals.push_back(base + i);
+    if (!entry_rvas[i]) continue;
+    file->ordinals.push_back(base + i);
+    if (!forwards(entry_rvas[i])) continue;
+    // A forwarder that cannot be read stays empty: the loader fails on it only when it binds it.
+    Pe_Forwarder f{base + i, {}};
+    if (pe_rva_name(view, entry_rvas[i], &f.target) == Pe_Problem::too_many_entries) {
+      *failure = pe_fail(Pe_Problem::too_many_entries, "export forwarders");
+      return false;
+    }
+    file->forwarders.push_back(std::move(f));
   }
   for (uint32_t i = 0; i < name_count; i++) {
     uint32_t string_rva = 0;
     uint16_t index = 0;
     Pe_Export e{};
-    if (!pe_rva_u32(view, names + i * 4, &string_rva) || !pe_rva_u16(view, name_ordinals + i * 2, &index) ||
-        !pe_rva_name(view, string_rva, &e.name)) {
+    if (!pe_rva_u32(*view, names + i * 4, &string_rva) || !pe_rva_u16(*view, name_ordinals + i * 2, &index)) {
       *failure = pe_fail(Pe_Problem::table_outside, "export name table");
+      return false;
+    }
+    if (Pe_Problem p = pe_rva_name(view, string_rva, &e.name); p != Pe_Problem::none) {
+      *failure = pe_fail(p, "export name table");
       return false;
     }
     if (index >= function_count) {
@@ -215,10 +249,21 @@ bool pe_read_exports(const Pe_View &view, uint32_t directory_rva, uint32_t direc
       return false;
     }
     e.ordinal = base + index;
-    uint32_t target = entry_rvas[index];
-    // An entry that points into the export directory itself is a forwarder string.
-    e.forwarded = target >= directory_rva && target - directory_rva < directory_size;
+    e.forwarded = forwards(entry_rvas[index]);
     file->exports.push_back(std::move(e));
+  }
+  return true;
+}
+
+// Whether the file holds the data of every section as the loader reads it (see pe_read).
+bool pe_sections_in_file(const Pe_View &view) {
+  uint64_t size = view.bytes.size();
+  for (const Pe_Section &s : view.sections) {
+    if (s.raw_size == 0) continue;
+    uint64_t in_memory = pe_round_up(s.virtual_size ? s.virtual_size : s.raw_size, PE_PAGE_BYTES);
+    uint64_t start = s.raw_offset / PE_SECTOR_BYTES * PE_SECTOR_BYTES;
+    uint64_t read = std::min(pe_round_up(uint64_t{s.raw_offset} - start + s.raw_size, PE_SECTOR_BYTES), in_memory);
+    if (s.raw_offset >= size || start + read > pe_round_up(size, PE_SECTOR_BYTES)) return false;
   }
   return true;
 }
@@ -244,6 +289,12 @@ bool pe_read_tables(std::span<const uint8_t> bytes, Pe_Layout layout, uint64_t o
     (void)pe_u32(bytes, at + 20, &s.raw_offset);
     view.sections.push_back(s);
   }
+  std::stable_sort(view.sections.begin(), view.sections.end(),
+                   [](const Pe_Section &a, const Pe_Section &b) { return a.virtual_address < b.virtual_address; });
+  if (layout == Pe_Layout::file && !pe_sections_in_file(view)) {
+    *failure = pe_fail(Pe_Problem::cut_short, "section data");
+    return false;
+  }
   auto directory = [&](uint32_t index, uint32_t *rva, uint32_t *size) {
     *rva = *size = 0;
     if (index >= directory_count || uint64_t{112} + (index + 1) * 8 > optional_size) return;
@@ -252,9 +303,9 @@ bool pe_read_tables(std::span<const uint8_t> bytes, Pe_Layout layout, uint64_t o
   };
   uint32_t rva = 0, size = 0;
   directory(PE_DIRECTORY_EXPORT, &rva, &size);
-  if (rva && size && !pe_read_exports(view, rva, size, file, failure)) return false;
+  if (rva && size && !pe_read_exports(&view, rva, size, file, failure)) return false;
   directory(PE_DIRECTORY_IMPORT, &rva, &size);
-  if (rva && size && !pe_read_imports(view, rva, file, failure)) return false;
+  if (rva && size && !pe_read_imports(&view, rva, file, failure)) return false;
   return true;
 }
 
@@ -306,6 +357,7 @@ const char *pe_problem_text(Pe_Problem problem) {
     case Pe_Problem::none: return "no problem";
     case Pe_Problem::not_pe: return "not a Windows program or DLL";
     case Pe_Problem::truncated: return "the file ends inside its headers (truncated)";
+    case Pe_Problem::cut_short: return "the file ends before the data its headers describe (cut short)";
     case Pe_Problem::bad_optional: return "the file's headers are damaged";
     case Pe_Problem::table_outside: return "a table of the file points outside the file";
     case Pe_Problem::too_many_entries: return "a table of the file claims more entries than any real one";
@@ -368,37 +420,127 @@ bool pe_dll_name_equal(std::string_view a, std::string_view b) {
   return true;
 }
 
+const std::string *pe_forwarder(const Pe_File &file, uint32_t ordinal) {
+  auto it = std::lower_bound(file.forwarders.begin(), file.forwarders.end(), ordinal,
+                             [](const Pe_Forwarder &f, uint32_t o) { return f.ordinal < o; });
+  return it != file.forwarders.end() && it->ordinal == ordinal ? &it->target : nullptr;
+}
+
+bool pe_forward_target(std::string_view target, Pe_Forward_Target *out) {
+  size_t dot = target.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || dot + 1 == target.size()) return false;
+  out->dll.assign(target.substr(0, dot));
+  if (out->dll.find('.') == std::string::npos) out->dll.append(".dll");
+  std::string_view function = target.substr(dot + 1);
+  out->by_ordinal = function[0] == '#';
+  out->ordinal = 0;
+  out->name.clear();
+  if (!out->by_ordinal) {
+    out->name.assign(function);
+    return true;
+  }
+  uint32_t ordinal = 0;
+  for (char c : function.substr(1)) {
+    if (c < '0' || c > '9') return false;
+    ordinal = ordinal * 10 + static_cast<uint32_t>(c - '0');
+    if (ordinal > 0xFFFF) return false;
+  }
+  out->ordinal = static_cast<uint16_t>(ordinal);
+  return function.size() > 1;
+}
+
+namespace {
+
+uint32_t pe_error_of(Pe_Dll_State state) {
+  switch (state) {
+    case Pe_Dll_State::missing: return PE_ERROR_MOD_NOT_FOUND;
+    case Pe_Dll_State::unusable: return PE_ERROR_BAD_EXE_FORMAT;
+    default: return PE_UNFOLLOWED;
+  }
+}
+
+// Follows one import from the DLL `dll` (found) through its forwarders; false with `*u` filled in
+// when it does not resolve.
+bool pe_resolve(Pe_Dll_Source &source, const Pe_Dll *dll, Pe_Forward_Target want, Pe_Unresolved *u) {
+  for (;;) {
+    uint32_t ordinal = 0;
+    if (want.by_ordinal) {
+      ordinal = want.ordinal;
+      if (!pe_has_ordinal(dll->file, ordinal)) {
+        u->error = PE_ERROR_INVALID_ORDINAL;
+        return false;
+      }
+    } else {
+      const Pe_Export *e = pe_find_export(dll->file, want.name);
+      if (!e) {
+        u->error = PE_ERROR_PROC_NOT_FOUND;
+        return false;
+      }
+      ordinal = e->ordinal;
+    }
+    const std::string *target = pe_forwarder(dll->file, ordinal);
+    if (!target) return true;
+    u->forwards.push_back(*target);
+    // A forwarder that names nothing, or a chain that does not end, binds nothing.
+    if (u->forwards.size() > PE_MAX_FORWARDS || !pe_forward_target(*target, &want)) {
+      u->error = PE_ERROR_PROC_NOT_FOUND;
+      return false;
+    }
+    dll = &source.bind(want.dll);
+    if (dll->state != Pe_Dll_State::found) {
+      u->error = pe_error_of(dll->state);
+      u->why = dll->what;
+      return false;
+    }
+  }
+}
+
+// What is wrong with `dll` or its `function`, without the error code.
+std::string pe_failure_text(uint32_t error, const std::string &dll, const std::string &function, const std::string &why) {
+  switch (error) {
+    case PE_UNFOLLOWED: return "the DLL " + dll + " cannot be looked at here: " + why;
+    case PE_ERROR_MOD_NOT_FOUND: return "the DLL " + dll + " cannot be found";
+    case PE_ERROR_BAD_EXE_FORMAT: return dll + " is " + why + ", which a 64-bit game cannot load";
+    case PE_ERROR_INVALID_ORDINAL:
+    case PE_ERROR_PROC_NOT_FOUND: return dll + " does not export " + function;
+    default: return dll + ": " + function;
+  }
+}
+
+}  // namespace
+
 std::vector<Pe_Unresolved> pe_unresolved_imports(const Pe_File &module, Pe_Dll_Source &source) {
   std::vector<Pe_Unresolved> unresolved;
   for (const Pe_Import_Dll &dll : module.imports) {
-    if (!source.find(dll.dll)) {
-      unresolved.push_back({PE_ERROR_MOD_NOT_FOUND, dll.dll, {}, {}});
-      continue;
-    }
-    std::string why;
-    if (!source.loadable(dll.dll, &why)) {
-      unresolved.push_back({PE_ERROR_BAD_EXE_FORMAT, dll.dll, {}, why});
+    const Pe_Dll &bound = source.bind(dll.dll);
+    if (bound.state != Pe_Dll_State::found) {
+      unresolved.push_back({pe_error_of(bound.state), dll.dll, {}, bound.what, {}});
       continue;
     }
     for (const Pe_Import &f : dll.functions) {
-      if (f.by_ordinal && !source.has_ordinal(dll.dll, f.ordinal)) {
-        unresolved.push_back({PE_ERROR_INVALID_ORDINAL, dll.dll, pe_ordinal_text(f.ordinal), {}});
-      }
-      if (!f.by_ordinal && !source.has_name(dll.dll, f.name)) {
-        unresolved.push_back({PE_ERROR_PROC_NOT_FOUND, dll.dll, f.name, {}});
+      Pe_Unresolved u{0, dll.dll, f.by_ordinal ? pe_ordinal_text(f.ordinal) : f.name, {}, {}};
+      if (!pe_resolve(source, &bound, Pe_Forward_Target{dll.dll, f.by_ordinal, f.ordinal, f.name}, &u)) {
+        unresolved.push_back(std::move(u));
       }
     }
   }
   return unresolved;
 }
 
-std::string pe_unresolved_text(const Pe_Unresolved &u) {
-  std::string code = " (error " + std::to_string(u.error) + ")";
-  switch (u.error) {
-    case PE_ERROR_MOD_NOT_FOUND: return "the DLL " + u.dll + " cannot be found" + code;
-    case PE_ERROR_BAD_EXE_FORMAT: return u.dll + " is " + u.why + ", which a 64-bit game cannot load" + code;
-    case PE_ERROR_INVALID_ORDINAL:
-    case PE_ERROR_PROC_NOT_FOUND: return u.dll + " does not export " + u.import + code;
-    default: return u.dll + ": " + u.import + code;
+std::string pe_forwarding_text(const Pe_Unresolved &u) {
+  std::string code = u.error == PE_UNFOLLOWED ? "" : " (error " + std::to_string(u.error) + ")";
+  std::string text = " to " + u.forwards.front();
+  if (u.forwards.size() > PE_MAX_FORWARDS) {
+    return text + " and on, through more than " + std::to_string(PE_MAX_FORWARDS) + " forwarders without end" + code;
   }
+  for (size_t i = 1; i < u.forwards.size(); i++) text += ", which forwards it to " + u.forwards[i];
+  Pe_Forward_Target last{};
+  if (!pe_forward_target(u.forwards.back(), &last)) return text + ", which names no function" + code;
+  return text + ", but " + pe_failure_text(u.error, last.dll, last.by_ordinal ? pe_ordinal_text(last.ordinal) : last.name, u.why) + code;
+}
+
+std::string pe_unresolved_text(const Pe_Unresolved &u) {
+  if (!u.forwards.empty()) return u.dll + " forwards " + u.import + pe_forwarding_text(u);
+  std::string code = u.error == PE_UNFOLLOWED ? "" : " (error " + std::to_string(u.error) + ")";
+  return pe_failure_text(u.error, u.dll, u.import, u.why) + code;
 }

@@ -82,6 +82,10 @@ void loader_refuse(Session *s, const std::string &shown, const Module_Check &che
     json_member_string(&line, "dll", u.dll);
     json_member_string(&line, "import", u.import);
     json_member_integer(&line, "error", u.error);
+    json_key(&line, "forwards");
+    json_begin_array(&line);
+    for (const std::string &target : u.forwards) json_string(&line, target);
+    json_end_array(&line);
     json_end_object(&line);
   }
   json_end_array(&line);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <span>
 
 namespace {
 
@@ -45,73 +46,61 @@ bool check_read_file(const std::wstring &path, std::vector<uint8_t> *out) {
   return ok;
 }
 
-// A DLL as the loader would bind it.
-struct Bound_Dll {
-  bool found = false;
-  HMODULE loaded = nullptr;  // already in the process: ask it, as the loader would
-  std::string kind;          // not loaded: what the file found is
-  bool loadable = false;
-  Pe_File file;              // not loaded: its tables
-};
+// The tables of a module loaded in this process, read from its mapped image: the loader maps at
+// least the headers' page, and the image's size bounds every later read.
+bool check_read_image(HMODULE module, Pe_File *out) {
+  auto *base = reinterpret_cast<const uint8_t *>(module);
+  MEMORY_BASIC_INFORMATION region{};
+  if (!VirtualQuery(base, &region, sizeof region)) return false;
+  uint32_t size = pe_image_size(std::span<const uint8_t>(base, region.RegionSize));
+  if (size == 0) return false;
+  Pe_Read read = pe_read(std::span<const uint8_t>(base, size), Pe_Layout::image);
+  if (read.problem != Pe_Problem::none) return false;
+  *out = std::move(read.file);
+  return true;
+}
 
+// Binds each DLL name once, as the loader would: a module of that name already in the process,
+// whose export table the loader searches in memory, or else the file found on the search path.
 class Process_Dll_Source : public Pe_Dll_Source {
  public:
-  bool find(std::string_view dll) override { return bind(dll).found; }
-
-  bool loadable(std::string_view dll, std::string *why) override {
-    const Bound_Dll &b = bind(dll);
-    *why = b.kind;
-    return b.loadable;
-  }
-
-  bool has_name(std::string_view dll, std::string_view name) override {
-    const Bound_Dll &b = bind(dll);
-    if (b.loaded) return GetProcAddress(b.loaded, std::string(name).c_str()) != nullptr;
-    return pe_find_export(b.file, name) != nullptr;
-  }
-
-  bool has_ordinal(std::string_view dll, uint16_t ordinal) override {
-    const Bound_Dll &b = bind(dll);
-    if (b.loaded) return GetProcAddress(b.loaded, MAKEINTRESOURCEA(ordinal)) != nullptr;
-    return pe_has_ordinal(b.file, ordinal);
-  }
-
- private:
-  std::map<std::string, Bound_Dll> bound_;
-
-  const Bound_Dll &bind(std::string_view dll) {
+  const Pe_Dll &bind(std::string_view dll) override {
     std::string key(dll);
     for (char &c : key) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     auto it = bound_.find(key);
     if (it != bound_.end()) return it->second;
-    Bound_Dll &b = bound_[key];
+    Pe_Dll &b = bound_[key];
     std::wstring name = check_wide_from_utf8(dll);
-    b.loaded = GetModuleHandleW(name.c_str());
-    if (b.loaded) {
-      b.found = b.loadable = true;
+    if (HMODULE loaded = GetModuleHandleW(name.c_str())) {
+      bool read = check_read_image(loaded, &b.file);
+      b.state = read ? Pe_Dll_State::found : Pe_Dll_State::unusable;
+      if (!read) b.what = "a loaded module whose export table cannot be read";
       return b;
     }
     // The search path of a LoadLibrary without flags: the program's folder, the system folders,
     // the current folder, then PATH.
     wchar_t path[MAX_PATH * 4];
     DWORD length = SearchPathW(nullptr, name.c_str(), nullptr, static_cast<DWORD>(std::size(path)), path, nullptr);
-    if (length == 0 || length >= std::size(path)) return b;
-    b.found = true;
+    if (length == 0 || length >= std::size(path)) return b;  // missing
+    b.state = Pe_Dll_State::unusable;
     std::vector<uint8_t> bytes;
     if (!check_read_file(path, &bytes)) {
-      b.kind = "a file that cannot be read";
+      b.what = "a file that cannot be read";
       return b;
     }
     Pe_Read read = pe_read(bytes, Pe_Layout::file);
     if (read.problem != Pe_Problem::none) {
-      b.kind = std::string("not a usable DLL: ") + pe_problem_text(read.problem);
+      b.what = std::string("not a usable DLL: ") + pe_problem_text(read.problem);
       return b;
     }
-    b.kind = pe_kind_text(read.file);
-    b.loadable = pe_is_x64_dll(read.file);
+    b.what = pe_kind_text(read.file);
+    if (pe_is_x64_dll(read.file)) b.state = Pe_Dll_State::found;
     b.file = std::move(read.file);
     return b;
   }
+
+ private:
+  std::map<std::string, Pe_Dll> bound_;
 };
 
 }  // namespace

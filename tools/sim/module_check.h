@@ -14,7 +14,8 @@ struct Module_Check {
   std::vector<Pe_Unresolved> unresolved;  // every import that would not resolve, the reported one first
 };
 
-// Reads the file at `path` and resolves each of its imports against the DLL that Windows would
-// bind: a module of that name already loaded in this process (the stand-in host among them), or
-// else the file found on the DLL search path.
+// Reads the file at `path` (refused when cut short, as the loader refuses it) and resolves each of
+// its imports against the DLL that Windows would bind: a module of that name already loaded in this
+// process (the stand-in host among them), whose export table is read in memory, or else the file
+// found on the DLL search path. A forwarder is followed to its DLL, bound the same way.
 Module_Check check_module_file(const std::wstring &path);
