@@ -33,5 +33,5 @@ mkdir -p "$build/html"
 gcovr --root . --object-directory "$build" --exclude-directories "$build/CMakeFiles" --filter "$filter" \
   --exclude-throw-branches --exclude-unreachable-branches \
   --exclude-branches-by-pattern '.*\bRUNTIME_ASSERT\(' \
-  --json "$build/coverage.json" --html-details "$build/html/index.html"
+  --json "$build/coverage.json" --html-details "$build/html/index.html" "$build"
 python3 scripts/coverage_check.py "$build/coverage.json" tests/coverage/uncovered.txt $folders

@@ -96,8 +96,9 @@ TEST(Schema, SectionNamesMatchInAnyCaseAndOthersAreIgnored) {
 // every small size, the heap refusing from each request on): every attempt gives that same Config or
 // says out of memory, never another failure, which the reloader would not retry.
 TEST(Schema, CaseTwinsAreOneBlockAndOutOfMemoryIsReportedAsSuch) {
+  const std::string moved = "hair_primary = 1\n";
   std::string corvin = block_text("[Corvin]", "");
-  corvin.erase(corvin.find("hair_primary = 1\n"), 17);
+  corvin.erase(corvin.find(moved), moved.size());
   const std::string twins = corvin + "[CORVIN]\nhair_primary = 4\n" + block_text("[MAEL]", "");
   EXPECT_EQ(convert_text(twins).config.corvin.hair_primary, 4);
   int failures = 0;
