@@ -3,7 +3,7 @@
 # --target=x86_64-pc-windows-msvc and -fms-compatibility, MSVC's command line, _MSC_VER and MSVC's ABI.
 # CMake takes it for MSVC (MSVC is true), so the build's MSVC branches are the ones configured. The
 # headers are Wine's Windows and C runtime headers and LLVM's libc++; there are no MSVC libraries, so
-# nothing here can link: the check compiles objects, archives static libraries and compiles resources.
+# nothing here can link: the check compiles sources and resources (and makes the host's import library).
 # Needs Debian's clang-tools-14, lld-14, llvm-14, libwine-dev and libc++-14-dev (scripts/install-deps.sh).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)

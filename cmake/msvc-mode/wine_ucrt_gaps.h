@@ -1,6 +1,6 @@
-// Included first in every file of the MSVC-mode check (toolchain.cmake): what MSVC's C runtime
-// headers declare and Wine's lack, so that libc++ compiles over Wine's headers. Declarations only:
-// the check compiles and never links.
+// Included first in every file of the MSVC-mode check (toolchain.cmake): what the Windows SDK's C
+// runtime headers declare and Wine's lack, so that libc++ compiles over Wine's headers. Declarations
+// only: the check compiles and never links.
 #pragma once
 #pragma clang system_header
 
