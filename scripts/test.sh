@@ -1,8 +1,9 @@
 #!/bin/sh
 # test.sh: installs whatever is missing, builds everything and runs every test: the native unit
-# tests, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's
-# unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated game), and a
-# bounded fuzz run. Stops at the first failure.
+# tests, the module and the validator compiled in MSVC mode (clang-cl; compiles only), the same
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's unit and
+# end-to-end tests under Wine (the real ManeShade.asi in the simulated game), and a bounded fuzz
+# run. Stops at the first failure.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,9 @@ echo "== native build and unit tests"
 cmake --preset ci-linux
 cmake --build --preset ci-linux -j2
 ctest --preset ci-linux
+
+echo "== MSVC mode: the module and the validator compiled as Visual Studio builds them (clang-cl)"
+scripts/msvc-mode.sh
 
 echo "== sanitizers"
 scripts/sanitize.sh
