@@ -90,3 +90,7 @@ struct timespec {
 #ifdef __cplusplus
 }
 #endif
+
+// <winnt.h>: a macro of the Windows SDK that Wine's header lacks: a reparse point whose tag has this
+// bit stands for another file (a link or a junction).
+#define IsReparseTagNameSurrogate(_tag) (((_tag)&0x20000000))
