@@ -1,9 +1,10 @@
 #!/bin/sh
 # test.sh: installs whatever is missing, builds everything and runs every test: the native unit
 # tests, their coverage of the module's code (every branch they miss named in
-# tests/coverage/uncovered.txt), the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows build's unit and end-to-end tests under Wine (the real
-# ManeShade.asi in the simulated game), and a bounded fuzz run. Stops at the first failure.
+# tests/coverage/uncovered.txt), the module and the validator compiled in MSVC mode (clang-cl;
+# compiles only), the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
+# build's unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated game), and a
+# bounded fuzz run. Stops at the first failure.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,9 @@ ctest --preset ci-linux
 
 echo "== coverage of the module's code by the native tests"
 scripts/coverage.sh
+
+echo "== MSVC mode: the module and the validator compiled as Visual Studio builds them (clang-cl)"
+scripts/msvc-mode.sh
 
 echo "== sanitizers"
 scripts/sanitize.sh

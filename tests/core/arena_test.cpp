@@ -13,7 +13,7 @@
 namespace {
 
 TEST(Arena, SpillsIntoSecondBlockAndReleaseKeepsTheFirst) {
-  arena_give_back_kept();  // both blocks come from the heap itself
+  arena_give_back_kept();  // blocks that earlier tests of this process gave back would spare a heap request
   Arena arena{};
   char *first = static_cast<char *>(arena_push(&arena, ARENA_BLOCK_SIZE_BYTES - 64, 1));
   ASSERT_NE(first, nullptr);

@@ -1,8 +1,6 @@
 // The tools' JSON writer; see json_write.h.
 #include "tools/json/json_write.h"
 
-#include "runtime/utf8.h"
-
 namespace {
 
 constexpr char JSON_HEX_DIGITS[] = "0123456789abcdef";
@@ -36,29 +34,15 @@ void json_begin_value(Json_Writer *w) {
 
 }  // namespace
 
-void json_append_string(std::string *out, std::string_view bytes, Json_High_Bytes high) {
+void json_append_string(std::string *out, std::string_view bytes) {
   out->push_back('"');
-  const char *at = bytes.data();
-  const char *end = at + bytes.size();
-  while (at < end) {
-    auto byte = static_cast<unsigned char>(*at);
+  for (char c : bytes) {
+    auto byte = static_cast<unsigned char>(c);
     if (byte < 0x80) {
       json_append_ascii(out, byte);
-      at++;
-      continue;
-    }
-    if (high == Json_High_Bytes::copied) {
-      out->push_back(*at++);
-      continue;
-    }
-    // utf8_decode consumes one byte for anything that does not start a valid sequence.
-    Utf8_Decoded decoded = utf8_decode(at, end);
-    if (decoded.size == 1) {
-      json_append_byte_escape(out, byte);
     } else {
-      out->append(at, decoded.size);
+      out->push_back(c);
     }
-    at += decoded.size;
   }
   out->push_back('"');
 }
@@ -79,13 +63,13 @@ void json_end_array(Json_Writer *w) { w->text.push_back(']'); }
 
 void json_key(Json_Writer *w, std::string_view key) {
   json_begin_value(w);
-  json_append_string(&w->text, key, Json_High_Bytes::copied);
+  json_append_string(&w->text, key);
   w->text.append(": ");
 }
 
 void json_string(Json_Writer *w, std::string_view value) {
   json_begin_value(w);
-  json_append_string(&w->text, value, Json_High_Bytes::copied);
+  json_append_string(&w->text, value);
 }
 
 void json_integer(Json_Writer *w, int64_t value) {

@@ -6,19 +6,14 @@
 #include <string>
 #include <string_view>
 
-// How a string's bytes from 0x80 up are written. Below 0x80 both ways write `"` and `\` as `\"` and
-// `\\`, bytes below 0x20 and the byte 0x7F as `\u00nn` (lowercase hex), every other byte as itself,
-// and no other escapes.
-enum class Json_High_Bytes {
-  copied,        // each byte as itself, whatever it forms (the simulated game's trace and events)
-  checked_utf8,  // a valid UTF-8 sequence as itself, any other byte as `\u00nn` (maneshade-check --dump)
-};
-
-// Appends `bytes` as a JSON string, quotes included. Throws std::bad_alloc like any string growth.
-void json_append_string(std::string *out, std::string_view bytes, Json_High_Bytes high);
+// Appends `bytes` as a JSON string, quotes included: `"` and `\` as `\"` and `\\`, bytes below 0x20
+// and the byte 0x7F as `\u00nn` (lowercase hex), every other byte as itself (bytes from 0x80 up too,
+// whatever they form: the simulated game's trace and events carry them as they came), and no other
+// escapes. Throws std::bad_alloc like any string growth.
+void json_append_string(std::string *out, std::string_view bytes);
 
 // One JSON value on one line, laid out as the simulated game writes its files: `, ` between members
-// and between items, `: ` after a key, no other white space; strings with Json_High_Bytes::copied.
+// and between items, `: ` after a key, no other white space; strings as json_append_string writes them.
 // The caller keeps the structure right (a key before each member, every begin ended); nothing checks
 // it. Every procedure throws std::bad_alloc like any string growth.
 struct Json_Writer {

@@ -21,7 +21,7 @@ std::string timeline_retint_line(const Retint &r) {
 
 std::string timeline_drawn_line(const Drawn_Text &d) {
   std::string line = "drew ";
-  json_append_string(&line, d.text, Json_High_Bytes::copied);
+  json_append_string(&line, d.text);
   line += " at (" + text_float_short(d.position[0]) + ", " + text_float_short(d.position[1]) + "), scale (" +
           text_float_short(d.scale[0]) + ", " + text_float_short(d.scale[1]) + "), colour (" +
           std::to_string(d.color[0]) + ", " + std::to_string(d.color[1]) + ", " + std::to_string(d.color[2]) + ", " +
