@@ -60,8 +60,8 @@ TEST(IniOutOfMemory, EveryHeapRequestMayFail) {
 TEST(IniOutOfMemory, EveryPushMayBeTheOneThatFails) {
   std::string body;
   for (int s = 0; s < 14; s++) {
-    body += "[Section" + std::to_string(s) + "]\n\"Quoted\\tKey\" = 1\n";
-    for (int k = 0; k < 7; k++) body += "Key" + std::to_string(k) + " = \"v\\t\"\n";
+    body.append("[Section").append(std::to_string(s)).append("]\n\"Quoted\\tKey\" = 1\n");
+    for (int k = 0; k < 7; k++) body.append("Key").append(std::to_string(k)).append(" = \"v\\t\"\n");
   }
   int failures = 0;
   for (std::string note = ";\n";; note.insert(1, 1, 'x')) {

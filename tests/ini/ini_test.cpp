@@ -275,7 +275,7 @@ TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
 // text, in a section's list and in both kinds of table.
 TEST(IniMaps, AnEqualHashIsNoEqualKey) {
   std::string text = "[few]\na=1\nb=2\n[many]\n";
-  for (int k = 0; k < 16; k++) text += "k" + std::to_string(k) + "=v\n";
+  for (int k = 0; k < 16; k++) text.append("k").append(std::to_string(k)).append("=v\n");
   Test_Map loaded;
   Section_Map &map = loaded.map;
   ASSERT_TRUE(load_map_from_string(&map, text, CONFIG_OPTIONS).ok());
@@ -287,7 +287,7 @@ TEST(IniMaps, AnEqualHashIsNoEqualKey) {
   // The entry at a text's home slot takes that text's hash: the search must go on past it.
   auto collide = [&](auto *slots, uint32_t mask, auto find) {
     for (int n = 0;; n++) {
-      std::string absent = "absent" + std::to_string(n);
+      std::string absent = std::string("absent").append(std::to_string(n));
       uint64_t hash = text_hash(absent, map.seed);
       if (!slots[hash & mask].entry) continue;
       slots[hash & mask].hash = hash;
