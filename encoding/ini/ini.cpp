@@ -14,8 +14,9 @@ constexpr std::string_view INI_UTF8_BOM = "\xEF\xBB\xBF";
 // U+FFFD, and every escape is shorter than what it writes.
 constexpr size_t INI_DECODE_MAX_GROWTH = 3;
 
-// The tables start at this many slots, and double when they would be more than three quarters full.
-constexpr uint32_t INI_TABLE_FIRST_SLOTS = 8;
+// The tables start at this many slots, and double when they would be more than three quarters full:
+// the sections of a settings file (sixteen keys) are hashed into their first table once.
+constexpr uint32_t INI_TABLE_FIRST_SLOTS = 32;
 
 // A section's pairs get a table once it holds this many: below, its list is searched (most sections
 // of most files hold a handful of keys).
