@@ -55,11 +55,13 @@ TEST(IniOutOfMemory, EveryHeapRequestMayFail) {
 }
 
 // Running out at whichever push first outgrows the map's first block: a note before the text grows
-// that block a byte at a time, so that the failing push walks through the read's pushes (sections,
-// pairs, tables, decoded and lowercased keys and values) up to the last pair's.
+// that block a byte at a time, so that the failing push walks through the read's pushes (sections
+// and their table's growth, pairs, tables, decoded and lowercased keys and values) up to the last
+// pair's. The first block holds the pushes of the first sections whatever the note.
 TEST(IniOutOfMemory, EveryPushMayBeTheOneThatFails) {
   std::string body;
-  for (int s = 0; s < 14; s++) {
+  for (int s = 0; s < 60; s++) body.append("[S").append(std::to_string(s)).append("]\nK=\"\\t\"\n");
+  for (int s = 0; s < 3; s++) {
     body.append("[Section").append(std::to_string(s)).append("]\n\"Quoted\\tKey\" = 1\n");
     for (int k = 0; k < 7; k++) body.append("Key").append(std::to_string(k)).append(" = \"v\\t\"\n");
   }
@@ -71,7 +73,7 @@ TEST(IniOutOfMemory, EveryPushMayBeTheOneThatFails) {
       Section_Map map{};
       Status status = load_map_from_string(&map, note + body, CONFIG_OPTIONS);
       if (status.ok()) {
-        EXPECT_EQ(map_value(map, "Section13", "key6"), "v\t");
+        EXPECT_EQ(map_value(map, "Section2", "key6"), "v\t");
         delete_map(&map);
         break;
       }
