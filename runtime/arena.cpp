@@ -21,7 +21,7 @@ const Arena_Heap *arena_heap = &ARENA_C_HEAP;
 Arena_Block *arena_kept;
 size_t arena_kept_bytes;
 
-size_t arena_block_total(const Arena_Block *block);
+size_t arena_block_total(const Arena_Block *block) { return ARENA_HEADER_BYTES + block->capacity; }
 
 // Keeps `block` for reuse, or gives it back to the heap when the kept blocks would pass the bound.
 void arena_give_back(Arena_Block *block) {
@@ -47,21 +47,6 @@ Arena_Block *arena_take_kept(size_t capacity) {
   arena_kept_bytes -= arena_block_total(block);
   return block;
 }
-
-void arena_free_kept() {
-  while (arena_kept) {
-    Arena_Block *next = arena_kept->prev;
-    arena_heap->free(arena_kept);
-    arena_kept = next;
-  }
-  arena_kept_bytes = 0;
-}
-
-char *arena_block_base(Arena_Block *block) { return reinterpret_cast<char *>(block) + ARENA_HEADER_BYTES; }
-
-size_t arena_align_up(size_t value, size_t align) { return (value + align - 1) & ~(align - 1); }
-
-size_t arena_block_total(const Arena_Block *block) { return ARENA_HEADER_BYTES + block->capacity; }
 
 size_t arena_block_bytes(const Arena *arena) { return arena->block_bytes ? arena->block_bytes : ARENA_BLOCK_SIZE_BYTES; }
 
@@ -89,22 +74,13 @@ Arena_Block *arena_new_block(Arena *arena, size_t min_capacity) {
   return block;
 }
 
-// Where a push of `align` would start in `block`, as an offset from its base; aligns the address,
-// not the offset, so alignments above the heap's own hold too.
-size_t arena_aligned_offset(Arena_Block *block, size_t align) {
-  uintptr_t base = reinterpret_cast<uintptr_t>(arena_block_base(block));
-  return arena_align_up(base + block->used, align) - base;
-}
-
 }  // namespace
 
 void *arena_push_in_new_block(Arena *arena, size_t size, size_t align) noexcept {
   if (size > SIZE_MAX - align) return nullptr;
-  Arena_Block *block = arena_new_block(arena, size + align);
-  if (!block) return nullptr;
-  size_t start = arena_aligned_offset(block, align);
-  block->used = start + size;
-  return arena_block_base(block) + start;
+  // The new block holds `size` at any alignment: the push then takes arena_push's own path.
+  if (!arena_new_block(arena, size + align)) return nullptr;
+  return arena_push(arena, size, align);
 }
 
 Arena_Mark arena_mark(const Arena *arena) noexcept {
@@ -159,10 +135,17 @@ size_t arena_block_count(const Arena *arena) noexcept {
 
 size_t arena_kept_block_bytes() noexcept { return arena_kept_bytes; }
 
-void arena_give_back_kept() noexcept { arena_free_kept(); }
+void arena_give_back_kept() noexcept {
+  while (arena_kept) {
+    Arena_Block *next = arena_kept->prev;
+    arena_heap->free(arena_kept);
+    arena_kept = next;
+  }
+  arena_kept_bytes = 0;
+}
 
 const Arena_Heap *arena_use_heap(const Arena_Heap *heap) noexcept {
-  arena_free_kept();  // they came from the heap in use until now
+  arena_give_back_kept();  // they came from the heap in use until now
   const Arena_Heap *old = arena_heap;
   arena_heap = heap ? heap : &ARENA_C_HEAP;
   return old;
@@ -173,7 +156,7 @@ Runtime_Context runtime_context;
 void runtime_context_destroy() noexcept {
   arena_destroy(&runtime_context.frame_scratch);
   runtime_context.frame_scratch = {};
-  arena_free_kept();
+  arena_give_back_kept();
   log_set_sink({});
 }
 

@@ -37,6 +37,21 @@ constexpr size_t LOWER_MAX_GROWTH = 3;
 // The lowercase of `text` in `arena`, NUL-terminated. data() is null when the arena has no room.
 std::string_view lower_from_utf8(Arena *arena, std::string_view text) noexcept;
 
+// The last one to seven bytes of a text, at `at`, as one word: two overlapping loads of four, or the
+// bytes one by one; what the word holds is fixed by the bytes and their count. For the eight-byte
+// loops of is_lower_ascii and text_hash.
+inline uint64_t text_tail_word(const char *at, size_t left) noexcept {
+  if (left < 4) {
+    uint64_t word = 0;
+    for (size_t i = 0; i < left; i++) word = (word << 8) | static_cast<unsigned char>(at[i]);
+    return word;
+  }
+  uint32_t head, tail;
+  std::memcpy(&head, at, 4);
+  std::memcpy(&tail, at + left - 4, 4);
+  return (uint64_t{head} << 32) | tail;
+}
+
 // Whether every byte of `text` is ASCII and none is an uppercase letter: then lower_from_utf8 would
 // give `text` itself, and a caller may keep `text` instead of a copy.
 inline bool is_lower_ascii(std::string_view text) noexcept {
@@ -45,32 +60,18 @@ inline bool is_lower_ascii(std::string_view text) noexcept {
   // 0x80 carry nothing into their neighbours).
   constexpr uint64_t ONES = 0x0101010101010101;
   constexpr uint64_t HIGH = 0x8080808080808080;
+  auto lower_ascii = [](uint64_t word) {
+    return !(word & HIGH) && !((word + ONES * (0x80 - 'A')) & ~(word + ONES * (0x80 - 'Z' - 1)) & HIGH);
+  };
   const char *at = text.data();
   size_t left = text.size();
   for (; left >= 8; at += 8, left -= 8) {
     uint64_t word;
     std::memcpy(&word, at, 8);
-    if (word & HIGH) return false;
-    uint64_t from_a = word + ONES * (0x80 - 'A');
-    uint64_t past_z = word + ONES * (0x80 - 'Z' - 1);
-    if (from_a & ~past_z & HIGH) return false;
+    if (!lower_ascii(word)) return false;
   }
-  // The last bytes as one word, from two overlapping loads of four (or the bytes one by one).
-  if (left >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, at, 4);
-    std::memcpy(&tail, at + left - 4, 4);
-    uint64_t word = (uint64_t{head} << 32) | tail;
-    if (word & HIGH) return false;
-    return !((word + ONES * (0x80 - 'A')) & ~(word + ONES * (0x80 - 'Z' - 1)) & HIGH);
-  }
-  for (; left; at++, left--) {
-    auto byte = static_cast<unsigned char>(*at);
-    if (byte >= 0x80 || (byte >= 'A' && byte <= 'Z')) return false;
-  }
-  return true;
+  return left == 0 || lower_ascii(text_tail_word(at, left));
 }
-
 
 // A 64-bit hash of `text` under `seed`. Tables seed it with something an author of the text cannot
 // know in advance, so that no file can be written to make every key collide.
@@ -90,17 +91,7 @@ inline uint64_t text_hash(std::string_view text, uint64_t seed) noexcept {
     left -= 8;
   }
   if (left) {
-    // The last one to seven bytes as one word: two overlapping loads of four, or the bytes alone.
-    uint64_t word = 0;
-    if (left >= 4) {
-      uint32_t head, tail;
-      std::memcpy(&head, at, 4);
-      std::memcpy(&tail, at + left - 4, 4);
-      word = (uint64_t{head} << 32) | tail;
-    } else {
-      for (size_t i = 0; i < left; i++) word = (word << 8) | static_cast<unsigned char>(at[i]);
-    }
-    h = (h ^ word) * MULTIPLIER;
+    h = (h ^ text_tail_word(at, left)) * MULTIPLIER;
     h ^= h >> 32;
   }
   h *= MULTIPLIER;

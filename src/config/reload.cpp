@@ -82,7 +82,7 @@ Reload_Result update_config_at(Arena *scratch, std::string_view path, Config *co
   state->last_check = now;
   state->looked = true;
 
-  Result<File_Stamp> looked = settings_file_look(scratch, path);
+  Result<File_Stamp> looked = platform_file_stamp(scratch, path);
   if (!looked.ok()) {
     log_fatal("last_write_time_by_name failed: {}", looked.status());
     return reload_failed(looked.status());

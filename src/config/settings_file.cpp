@@ -10,10 +10,6 @@ constexpr std::string_view SETTINGS_UTF16_BE_BOM = "\xFE\xFF";
 
 }  // namespace
 
-Result<File_Stamp> settings_file_look(Arena *scratch, std::string_view path) noexcept {
-  return platform_file_stamp(scratch, path);
-}
-
 Result<std::string_view> settings_text_from_bytes(Arena *arena, std::string_view bytes) noexcept {
   bool little = bytes.starts_with(SETTINGS_UTF16_LE_BOM);
   if (!little && !bytes.starts_with(SETTINGS_UTF16_BE_BOM)) return bytes;

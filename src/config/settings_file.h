@@ -17,15 +17,12 @@ constexpr std::string_view CONFIG_FILE_NAME = "ManeShade.ini";  // in the proces
 // no save, however odd, can stall a frame or take the game's memory.
 constexpr uint64_t CONFIG_FILE_MAX_BYTES = 1 << 20;  // 1 MiB
 
-// The file at `path`: its last-write time and size, as platform_file_stamp gives them.
-Result<File_Stamp> settings_file_look(Arena *scratch, std::string_view path) noexcept;
-
 struct Settings_Text {
   std::string_view bytes;  // the file's bytes, as read
   std::string_view text;   // what the INI reader reads: `bytes`, or their decoding from UTF-16
 };
 
-// The text of the file at `path` that the look `looked` saw, in `scratch`:
+// The text of the file at `path` that the look `looked` (platform_file_stamp) saw, in `scratch`:
 //   - FAILURE_TOO_LARGE, without opening it, when `looked` is past CONFIG_FILE_MAX_BYTES;
 //   - FAILURE_OPEN or FAILURE_READ with the OS's reason (platform_read_file);
 //   - FAILURE_CHANGED when a second look after the read does not see `looked` again (the file was

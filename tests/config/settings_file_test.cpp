@@ -34,7 +34,7 @@ std::string load_dump(const std::string &path, Status *status) {
   Arena scratch{};
   Test_Map loaded;
   *status = STATUS_OK;
-  Result<File_Stamp> looked = settings_file_look(&scratch, path);
+  Result<File_Stamp> looked = platform_file_stamp(&scratch, path);
   if (looked.ok()) *status = load_map_from_path(&scratch, &loaded.map, path, looked.value(), CONFIG_FILE_INI_OPTIONS);
   if (!looked.ok()) *status = looked.status();
   arena_destroy(&scratch);

@@ -120,7 +120,8 @@ size_t check_line_of(std::string_view text, size_t offset) {
 
 // Plain words about an encoding that the game does not read as the player meant; the module reads
 // such files all the same (and refuses them, or takes keys it does not know).
-void check_explain_encoding(std::string *report, std::string_view path, std::string_view bytes, std::string_view text) {
+void check_explain_encoding(Arena *scratch, std::string *report, std::string_view path, std::string_view bytes,
+                            std::string_view text) {
   if (text.data() != bytes.data()) return;  // UTF-16 with its mark: read as the player meant
   size_t nul_even = 0, nul_odd = 0;
   for (size_t i = 0; i < bytes.size(); i++) {
@@ -140,13 +141,8 @@ void check_explain_encoding(std::string *report, std::string_view path, std::str
                             "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
     return;
   }
-  Arena scratch{};
-  Ini_Iterator it = ini_iterator(&scratch, text, CONFIG_FILE_INI_OPTIONS);
+  Ini_Iterator it = ini_iterator(scratch, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
-  struct Scratch_Release {
-    Arena *arena;
-    ~Scratch_Release() { arena_destroy(arena); }
-  } release{&scratch};
   while (ini_next_line(&it, &line)) {
     // A section's name or a key: where the game's names stand.
     std::string_view name = line.kind == Ini_Line_Kind::header ? line.section
@@ -164,7 +160,7 @@ void check_explain_encoding(std::string *report, std::string_view path, std::str
 // Reads the file at `path` as the reloader does (settings_file.h), into `run`: so that each failure
 // is the one the game meets.
 Status check_read_as_the_game(Check_Run *run, std::string_view path) {
-  Result<File_Stamp> looked = settings_file_look(&run->scratch, path);
+  Result<File_Stamp> looked = platform_file_stamp(&run->scratch, path);
   if (!looked.ok()) return looked.status();
   run->size_bytes = looked.value().size_bytes;
   Result<Settings_Text> read = settings_file_read(&run->scratch, path, looked.value());
@@ -214,7 +210,7 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   if (!read.ok()) return check_unreadable(err, path, read);
   std::string_view bytes = run.read.bytes, text = run.read.text;
   std::string hint;
-  check_explain_encoding(&hint, path, bytes, text);
+  check_explain_encoding(&run.scratch, &hint, path, bytes, text);
   check_write(err, hint);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
@@ -258,7 +254,7 @@ std::string check_explain_now(std::string_view path) {
     return report;
   }
   std::string_view bytes = run.read.bytes, text = run.read.text;
-  check_explain_encoding(&report, path, bytes, text);
+  check_explain_encoding(&run.scratch, &report, path, bytes, text);
   Config_Diagnosis diagnosis{};
   {
     Log_Sink quiet = log_set_sink({});
