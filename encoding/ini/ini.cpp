@@ -185,16 +185,20 @@ inline std::string_view ini_trim(std::string_view text) {
   return is_trimmed_ascii(text) ? text : trim_white_space(text);
 }
 
+// Whether `c` can end a trimmed text for certain: a printable ASCII byte. Any other byte may be
+// white space, or start or end one (a control, a space, a multi-byte sequence).
+bool ini_is_printable_ascii(char c) { return static_cast<unsigned char>(c) > 0x20 && static_cast<unsigned char>(c) < 0x7F; }
+
 // The same for text whose start is trimmed already (a key: the start of a trimmed line).
 inline std::string_view ini_trim_end(std::string_view text) {
   while (!text.empty() && ini_is_blank(text.back())) text.remove_suffix(1);
-  return text.empty() || static_cast<unsigned char>(text.back()) < 0x80 ? text : trim_white_space(text);
+  return text.empty() || ini_is_printable_ascii(text.back()) ? text : trim_white_space(text);
 }
 
 // The same for text whose end is trimmed already (a value: the end of a trimmed line).
 inline std::string_view ini_trim_start(std::string_view text) {
   while (!text.empty() && ini_is_blank(text.front())) text.remove_prefix(1);
-  return text.empty() || static_cast<unsigned char>(text.front()) < 0x80 ? text : trim_white_space(text);
+  return text.empty() || ini_is_printable_ascii(text.front()) ? text : trim_white_space(text);
 }
 
 bool ini_starts_with_quote(std::string_view text) { return !text.empty() && (text[0] == '"' || text[0] == '\''); }

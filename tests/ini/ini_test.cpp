@@ -52,6 +52,30 @@ TEST(IniLines, CuttingAndTrimming) {
   expect_maps(rows);
 }
 
+// Every white-space code point is trimmed at every end: of the line, of the key before the
+// separator and of the value after it. U+FEFF and U+200B are not white space and stay.
+TEST(IniLines, EveryWhiteSpaceAtEveryEnd) {
+  const std::string_view white[] = {"\t", "\v", "\f", "\r", " ", "\xC2\x85", "\xC2\xA0", "\xE1\x9A\x80",
+                                    "\xE2\x80\x80", "\xE2\x80\x85", "\xE2\x80\x8A", "\xE2\x80\xA8",
+                                    "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80"};
+  for (std::string_view w : white) {
+    const std::string ws(w);
+    const std::string k = "k", ke = "k=";  // strings first: g++ 12 gives a false -Wrestrict for a literal plus a string
+    const std::string texts[] = {ws + "k=v", k + ws + "=v", ke + ws + "v", ke + "v" + ws, k + ws + " = " + ws + "v"};
+    for (const std::string &text : texts) {
+      Test_Map loaded;
+      ASSERT_TRUE(load_map_from_string(&loaded.map, text, CONFIG_OPTIONS).ok());
+      EXPECT_EQ(dump_map(loaded.map), "[]\nk\tv\n") << "white space trimmed: " << dump_bytes(text);
+    }
+  }
+  for (std::string_view kept : {"\xEF\xBB\xBF"sv, "\xE2\x80\x8B"sv}) {
+    const std::string k(kept), x = "x=1\n", dumped = "[]\n";  // x sorts first in the dump
+    Test_Map loaded;
+    ASSERT_TRUE(load_map_from_string(&loaded.map, x + k + "a" + k + " = " + k + "b" + k, CONFIG_OPTIONS).ok());
+    EXPECT_EQ(dump_map(loaded.map), dumped + "x\t1\n" + k + "a" + k + "\t" + k + "b" + k + "\n") << "not white space: " << dump_bytes(k);
+  }
+}
+
 TEST(IniSections, HeadersAndComments) {
   const Map_Row rows[] = {
       {"[s]\na=1", "[s]\na\t1\n", "a plain section"},
