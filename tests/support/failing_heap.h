@@ -8,9 +8,13 @@
 
 inline long long failing_heap_grants = -1;  // requests still granted; the one that finds 0 fails; -1: all
 inline long long failing_heap_live_blocks = 0;
+inline long long failing_heap_refusals = 0;  // requests refused so far
 
 inline void *failing_heap_alloc(size_t size) noexcept {
-  if (failing_heap_grants == 0) return nullptr;
+  if (failing_heap_grants == 0) {
+    failing_heap_refusals++;
+    return nullptr;
+  }
   if (failing_heap_grants > 0) failing_heap_grants--;
   void *block = std::malloc(size);
   if (block) failing_heap_live_blocks++;
