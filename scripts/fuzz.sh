@@ -6,7 +6,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/fuzz"
 total=${FUZZ_SECONDS:-90}
-targets="ini_fuzz config_fuzz reload_fuzz check_fuzz pe_fuzz"
+targets="ini_fuzz config_fuzz reload_fuzz check_fuzz pe_fuzz reference_fuzz"
 
 cd "$root"
 cmake --preset fuzz
