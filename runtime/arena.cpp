@@ -1,6 +1,7 @@
 // Arenas, the heap under them and the module's runtime context; see arena.h.
 #include "runtime/arena.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,11 +18,18 @@ const Arena_Heap *arena_heap = &ARENA_C_HEAP;
 
 // Blocks given back by arenas, kept for the next arena that needs one: memory the process has
 // touched already costs nothing to touch again, where fresh memory costs a page fault per page. A
-// reload takes the blocks that the last reload gave back. Singly linked through `prev`.
-Arena_Block *arena_kept;
+// reload takes the blocks that the last reload gave back. The kept blocks are sorted by capacity:
+// class k holds those of 2^k bytes up to 2^(k+1), singly linked through `prev`, and bit k of
+// arena_kept_classes says whether it holds any. Taking and giving back cost the same however many
+// blocks are kept.
+constexpr int ARENA_CLASS_COUNT = 64;
+Arena_Block *arena_kept[ARENA_CLASS_COUNT];
+uint64_t arena_kept_classes;
 size_t arena_kept_bytes;
 
 size_t arena_block_total(const Arena_Block *block) { return ARENA_HEADER_BYTES + block->capacity; }
+
+int arena_class_of(size_t capacity) { return std::bit_width(capacity) - 1; }
 
 // Keeps `block` for reuse, or gives it back to the heap when the kept blocks would pass the bound.
 void arena_give_back(Arena_Block *block) {
@@ -30,22 +38,31 @@ void arena_give_back(Arena_Block *block) {
     arena_heap->free(block);
     return;
   }
-  block->prev = arena_kept;
-  arena_kept = block;
+  int k = arena_class_of(block->capacity);
+  block->prev = arena_kept[k];
+  arena_kept[k] = block;
+  arena_kept_classes |= uint64_t{1} << k;
   arena_kept_bytes += bytes;
 }
 
-// The smallest kept block that holds `capacity`, taken off the list; null when none does.
-Arena_Block *arena_take_kept(size_t capacity) {
-  Arena_Block **best = nullptr;
-  for (Arena_Block **at = &arena_kept; *at; at = &(*at)->prev) {
-    if ((*at)->capacity >= capacity && (!best || (*at)->capacity < (*best)->capacity)) best = at;
-  }
-  if (!best) return nullptr;
-  Arena_Block *block = *best;
-  *best = block->prev;
+Arena_Block *arena_take_kept_of_class(int k) {
+  Arena_Block *block = arena_kept[k];
+  arena_kept[k] = block->prev;
+  if (!arena_kept[k]) arena_kept_classes &= ~(uint64_t{1} << k);
   arena_kept_bytes -= arena_block_total(block);
   return block;
+}
+
+// A kept block that holds `capacity` (at least 1), taken off its list; null when none does. The
+// newest block of the class of `capacity` when it is large enough (arenas that take and give back
+// blocks of one size find them there), else the newest of the smallest class above, every block of
+// which is.
+Arena_Block *arena_take_kept(size_t capacity) {
+  int k = arena_class_of(capacity);
+  if (arena_kept[k] && arena_kept[k]->capacity >= capacity) return arena_take_kept_of_class(k);
+  if (k + 1 >= ARENA_CLASS_COUNT) return nullptr;
+  uint64_t above = arena_kept_classes & ~((uint64_t{2} << k) - 1);
+  return above ? arena_take_kept_of_class(std::countr_zero(above)) : nullptr;
 }
 
 size_t arena_block_bytes(const Arena *arena) { return arena->block_bytes ? arena->block_bytes : ARENA_BLOCK_SIZE_BYTES; }
@@ -136,11 +153,14 @@ size_t arena_block_count(const Arena *arena) noexcept {
 size_t arena_kept_block_bytes() noexcept { return arena_kept_bytes; }
 
 void arena_give_back_kept() noexcept {
-  while (arena_kept) {
-    Arena_Block *next = arena_kept->prev;
-    arena_heap->free(arena_kept);
-    arena_kept = next;
+  for (Arena_Block *&kept : arena_kept) {
+    while (kept) {
+      Arena_Block *next = kept->prev;
+      arena_heap->free(kept);
+      kept = next;
+    }
   }
+  arena_kept_classes = 0;
   arena_kept_bytes = 0;
 }
 

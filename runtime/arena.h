@@ -11,6 +11,7 @@ constexpr size_t ARENA_BLOCK_SIZE_BYTES = 0x400000;  // 4 MiB; a larger request 
 
 // Blocks that arenas give back are kept for the next arena, up to this many bytes in all: a reload
 // takes the memory of the one before it, already touched, instead of fresh pages from the system.
+// Finding a kept block that fits costs the same however many are kept.
 // Most reloads need a few KiB; the largest file the module reads needs a few MiB.
 constexpr size_t ARENA_KEPT_MAX_BYTES = 0x4000000;  // 64 MiB
 

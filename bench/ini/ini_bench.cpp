@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "encoding/ini/ini.h"
 #include "ini_bench_text.h"
@@ -39,6 +40,26 @@ void bm_maneshade(benchmark::State &state, Bench_Text make_text) {
     delete_map(&map);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+// Parses of the small text into many maps alive at once, then all deleted: the time of a parse
+// must not grow with the number of maps (or of blocks kept for reuse) beside it.
+void bm_maneshade_many(benchmark::State &state, Bench_Text make_text) {
+  constexpr size_t MAPS = 4000;
+  const std::string &text = make_text();
+  const Ini_Options options = {";", /*lowercase_keys=*/true};
+  std::vector<Section_Map> maps(MAPS);
+  for (auto _ : state) {
+    for (Section_Map &map : maps) {
+      Status status = load_map_from_string(&map, text, options);
+      benchmark::DoNotOptimize(status);
+    }
+    state.PauseTiming();
+    for (Section_Map &map : maps) delete_map(&map);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * MAPS));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * MAPS * text.size()));
 }
 
 void bm_inih(benchmark::State &state, Bench_Text make_text) {
@@ -88,6 +109,8 @@ class Ratio_Reporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     ratio("bm_maneshade/large", "bm_inih/large", "large text: time over inih's");
     ratio("bm_maneshade/small", "bm_simpleini/small", "small text: time over SimpleIni's");
+    // 4,000 parses a run against one.
+    ratio("bm_maneshade_many/small", "bm_maneshade/small", "small text, a parse among 4,000 maps alive over a parse alone", 4000);
   }
 
  private:
@@ -95,10 +118,11 @@ class Ratio_Reporter : public benchmark::ConsoleReporter {
     double total = 0;
     int count = 0;
   };
-  void ratio(const std::string &ours, const std::string &theirs, const char *what) {
+  // `ours` over `theirs`, where one run of `ours` does `runs` of what one run of `theirs` does.
+  void ratio(const std::string &ours, const std::string &theirs, const char *what, double runs = 1) {
     auto a = means_.find(ours), b = means_.find(theirs);
     if (a == means_.end() || b == means_.end() || b->second.total <= 0) return;
-    std::printf("%s: %.2f\n", what, (a->second.total / a->second.count) / (b->second.total / b->second.count));
+    std::printf("%s: %.2f\n", what, (a->second.total / a->second.count / runs) / (b->second.total / b->second.count));
   }
   std::map<std::string, Mean> means_;
 };
@@ -106,6 +130,7 @@ class Ratio_Reporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 BENCHMARK_CAPTURE(bm_maneshade, small, bench_small_text);
+BENCHMARK_CAPTURE(bm_maneshade_many, small, bench_small_text);  // in ns, as the one-map run the ratio takes
 BENCHMARK_CAPTURE(bm_inih, small, bench_small_text);
 BENCHMARK_CAPTURE(bm_inireader, small, bench_small_text);
 BENCHMARK_CAPTURE(bm_simpleini, small, bench_small_text);
