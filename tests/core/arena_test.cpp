@@ -2,6 +2,9 @@
 // allocates nothing from the heap.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <iterator>
+
 #include "runtime/arena.h"
 #include "src/script/frame.h"
 #include "src/script/tint.h"
@@ -73,6 +76,40 @@ TEST(Arena, AlignmentAndStrings) {
   EXPECT_EQ(address % 16, 0u);
   EXPECT_EQ(arena_block_count(&odd), 2u);
   arena_destroy(&odd);
+}
+
+// Kept blocks serve later arenas by size: a block of the request's own class when it is large
+// enough, else one of the smallest class above; never a smaller one.
+TEST(Arena, KeptBlocksServeRequestsThatFit) {
+  arena_give_back_kept();
+  const size_t sizes[] = {5000, 9000, 6000, 3 * ARENA_BLOCK_SIZE_BYTES};
+  void *data[std::size(sizes)];
+  Arena made[std::size(sizes)];
+  for (size_t i = 0; i < std::size(sizes); i++) {
+    made[i].block_bytes = sizes[i];
+    data[i] = arena_push(&made[i], 1, 1);
+  }
+  for (Arena &a : made) arena_destroy(&a);  // all kept
+  struct Row {
+    size_t push;       // a new block holds one byte more: the push at any alignment of 1
+    size_t served_by;  // index in sizes
+    const char *fault;
+  } rows[] = {
+      {5999, 2, "the newest block of the class fits"},
+      {5499, 1, "the class's newest is too small: the smallest class above"},
+      {3999, 0, "no block of its class: the smallest class above"},
+      {8999, 3, "nothing of its class is left: the large block"},
+  };
+  for (const Row &row : rows) {
+    Arena a{};
+    a.block_bytes = 1;
+    EXPECT_EQ(arena_push(&a, row.push, 1), data[row.served_by]) << row.fault;
+    a.newest->prev = nullptr;
+    Arena_Block *taken = a.newest;
+    a.newest = nullptr;
+    std::free(taken);  // out of the keep for good, so the next row cannot get it back
+  }
+  EXPECT_EQ(arena_kept_block_bytes(), 0u);
 }
 
 TEST(Arena, SteadyFrameAllocatesNothing) {
