@@ -79,7 +79,7 @@ const Fuzz_Line &fuzz_line_at(const std::vector<Fuzz_Line> &lines, uint32_t numb
 }
 
 void fuzz_check_duplicates(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
-  if (d.status.failure != FAILURE_DUPLICATE_KEY) {
+  if (d.status.content != CONFIG_DUPLICATE_KEY) {
     fuzz_check(d.duplicates.empty());
     return;
   }
@@ -116,7 +116,7 @@ void fuzz_check_duplicates(const Config_Diagnosis &d, const std::vector<Fuzz_Lin
 }
 
 void fuzz_check_missing(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
-  if (d.status.failure != FAILURE_MISSING_KEY) {
+  if (d.status.content != CONFIG_MISSING_KEY) {
     fuzz_check(d.block_sections.empty() && d.empty_block_headers.empty());
     return;
   }
@@ -153,7 +153,7 @@ void fuzz_check_missing(const Config_Diagnosis &d, const std::vector<Fuzz_Line> 
 }
 
 void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
-  bool bad_value = d.status.failure == FAILURE_NOT_A_TRUTH_VALUE || d.status.failure == FAILURE_NOT_AN_INTEGER;
+  bool bad_value = d.status.content == CONFIG_NOT_A_TRUTH_VALUE || d.status.content == CONFIG_NOT_AN_INTEGER;
   if (!bad_value) {
     fuzz_check(d.key_places.empty());
     return;
@@ -203,8 +203,8 @@ void fuzz_check_file(std::string_view bytes) {
   config_diagnose(frame_scratch(), bytes, diagnosis.get());
   fuzz_check(diagnosis->status == module.status);
   if (module.status.ok()) fuzz_check(fuzz_same_config(diagnosis->config, module.config));
-  bool keyed = module.status.failure == FAILURE_MISSING_KEY || module.status.failure == FAILURE_NOT_A_TRUTH_VALUE ||
-               module.status.failure == FAILURE_NOT_AN_INTEGER;
+  bool keyed = module.status.content == CONFIG_MISSING_KEY || module.status.content == CONFIG_NOT_A_TRUTH_VALUE ||
+               module.status.content == CONFIG_NOT_AN_INTEGER;
   if (keyed) fuzz_check(module.status.key_index >= 0 && static_cast<size_t>(module.status.key_index) < CONFIG_KEY_COUNT);
   bool read = false;
   Std_Sections map = std_sections_of(bytes, CONFIG_FILE_INI_OPTIONS, &read);
@@ -216,7 +216,7 @@ void fuzz_check_file(std::string_view bytes) {
   arena_release(frame_scratch());
 
   // The program reads the file as the game does: refused unread past the bound, else its text.
-  Status verdict = STATUS_OK;
+  Config_Status verdict = CONFIG_STATUS_OK;
   if (bytes.size() > CONFIG_FILE_MAX_BYTES) {
     verdict = status_fail(FAILURE_TOO_LARGE);
   } else {
@@ -230,15 +230,15 @@ void fuzz_check_file(std::string_view bytes) {
   arena_release(frame_scratch());
   fuzz_check(exit_status == (verdict.ok() ? CHECK_EXIT_INSTALLED : CHECK_EXIT_REFUSED));
   if (!verdict.ok()) {
-    std::string line = std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(verdict.failure) + "\n";
+    std::string line = std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(verdict) + "\n";
     fuzz_check(report.find("\n" + line) != std::string::npos);
   }
   fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_unsafe_byte(json) == std::string::npos);
   // Every verdict has its JSON, one line; a file refused unread has no sections.
-  std::string message = "\"message\":\"" + std::string(reload_message(verdict.failure)) + "\"";
+  std::string message = "\"message\":\"" + std::string(reload_message(verdict)) + "\"";
   fuzz_check(json.starts_with(verdict.ok() ? "{\"config\":{" : "{\"config\":null,") && json.ends_with("}\n"));
   fuzz_check(json.find('\n') == json.size() - 1 && json.find(message) != std::string::npos);
-  fuzz_check(json.ends_with(",\"sections\":null}\n") == (verdict.failure == FAILURE_TOO_LARGE));
+  fuzz_check(json.ends_with(",\"sections\":null}\n") == (verdict.runtime.failure == FAILURE_TOO_LARGE));
 }
 
 }  // namespace

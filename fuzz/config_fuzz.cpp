@@ -33,15 +33,16 @@ constexpr std::string_view FUZZ_FILLERS[] = {";", "; a note = with [brackets] an
                                              "",  " ",  "\t \r",  "\xC2\xA0",  "\xE3\x80\x80"};
 
 // A refusal of text that was read: the failures of flattening and conversion, or memory.
-bool fuzz_is_refusal(const Status &status) {
-  switch (status.failure) {
-    case FAILURE_DUPLICATE_KEY: return status.key_index == STATUS_NO_KEY;
-    case FAILURE_MISSING_KEY:
-    case FAILURE_NOT_A_TRUTH_VALUE:
-    case FAILURE_NOT_AN_INTEGER: return status.key_index >= 0 && static_cast<size_t>(status.key_index) < CONFIG_KEY_COUNT;
-    case FAILURE_OUT_OF_MEMORY: return true;
-    default: return false;
+bool fuzz_is_refusal(const Config_Status &status) {
+  if (!status.runtime.ok()) return status.runtime.failure == FAILURE_OUT_OF_MEMORY && status.content == CONFIG_OK;
+  switch (status.content) {
+    case CONFIG_DUPLICATE_KEY: return status.key_index == CONFIG_NO_KEY;
+    case CONFIG_MISSING_KEY:
+    case CONFIG_NOT_A_TRUTH_VALUE:
+    case CONFIG_NOT_AN_INTEGER: return status.key_index >= 0 && static_cast<size_t>(status.key_index) < CONFIG_KEY_COUNT;
+    case CONFIG_OK: break;
   }
+  return false;
 }
 
 std::string fuzz_lower(std::string_view text) {
@@ -84,12 +85,12 @@ bool fuzz_has_duplicate(const Std_Sections &map) {
 
 // What the verdict claims about the map, checked against the map.
 void fuzz_check_verdict(const Std_Sections &map, const Fuzz_Outcome &outcome) {
-  const Status &status = outcome.status;
-  if (status.failure == FAILURE_OUT_OF_MEMORY) return;
+  const Config_Status &status = outcome.status;
+  if (status.runtime.failure == FAILURE_OUT_OF_MEMORY) return;
   fuzz_check(status.ok() || fuzz_is_refusal(status));
-  fuzz_check(status.ok() || *reload_message(status.failure) != '\0');
-  fuzz_check((status.failure == FAILURE_DUPLICATE_KEY) == fuzz_has_duplicate(map));
-  if (status.failure == FAILURE_DUPLICATE_KEY) return;
+  fuzz_check(status.ok() || *reload_message(status) != '\0');
+  fuzz_check((status.content == CONFIG_DUPLICATE_KEY) == fuzz_has_duplicate(map));
+  if (status.content == CONFIG_DUPLICATE_KEY) return;
   // Keys convert in table order: every key before the failing one is there, once.
   size_t checked = status.ok() ? CONFIG_KEY_COUNT : static_cast<size_t>(status.key_index);
   for (size_t i = 0; i < checked; i++) fuzz_check(fuzz_holders(map, CONFIG_KEYS[i]).size() == 1);
@@ -103,9 +104,9 @@ void fuzz_check_verdict(const Std_Sections &map, const Fuzz_Outcome &outcome) {
   }
   const Config_Key &failed = CONFIG_KEYS[status.key_index];
   size_t holders = fuzz_holders(map, failed).size();
-  if (status.failure == FAILURE_MISSING_KEY) fuzz_check(holders == 0);
-  if (status.failure == FAILURE_NOT_A_TRUTH_VALUE) fuzz_check(holders == 1 && failed.convert == parse_b32);
-  if (status.failure == FAILURE_NOT_AN_INTEGER) fuzz_check(holders == 1 && failed.convert == parse_i32);
+  if (status.content == CONFIG_MISSING_KEY) fuzz_check(holders == 0);
+  if (status.content == CONFIG_NOT_A_TRUTH_VALUE) fuzz_check(holders == 1 && failed.convert == parse_b32);
+  if (status.content == CONFIG_NOT_AN_INTEGER) fuzz_check(holders == 1 && failed.convert == parse_i32);
 }
 
 // ---- The map written out again. ----
@@ -401,8 +402,8 @@ std::string fuzz_append_key(std::string_view text, std::string_view section, con
 
 void fuzz_check_written_again(std::string_view text, const Std_Sections &map, const Fuzz_Outcome &outcome,
                               Fuzz_Random *random) {
-  const Status &status = outcome.status;
-  if (status.failure == FAILURE_DUPLICATE_KEY || status.failure == FAILURE_OUT_OF_MEMORY) return;
+  const Config_Status &status = outcome.status;
+  if (status.content == CONFIG_DUPLICATE_KEY || status.runtime.failure == FAILURE_OUT_OF_MEMORY) return;
   size_t index = status.ok() ? fuzz_below(random, CONFIG_KEY_COUNT) : static_cast<size_t>(status.key_index);
   const Config_Key &key = CONFIG_KEYS[index];
   std::vector<std::string_view> holders = fuzz_holders(map, key);
@@ -419,7 +420,7 @@ void fuzz_check_written_again(std::string_view text, const Std_Sections &map, co
     return;
   }
   // A good value where the refusal was: the conversion gets past that key.
-  fuzz_check(after.status.ok() || (after.status.key_index > status.key_index && after.status.failure != FAILURE_DUPLICATE_KEY));
+  fuzz_check(after.status.ok() || (after.status.key_index > status.key_index && after.status.content != CONFIG_DUPLICATE_KEY));
   if (after.status.ok()) fuzz_check((after.config.*key.block).*key.field == expected);
 }
 

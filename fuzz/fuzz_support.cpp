@@ -125,11 +125,11 @@ int32_t fuzz_tint_of(uint64_t written) {
   return static_cast<int32_t>(magnitude % 256);
 }
 
-Result<Config> fuzz_config_from_text(Arena *scratch, std::string_view text) {
+Config_Result fuzz_config_from_text(Arena *scratch, std::string_view text) {
   Section_Map sections{};
   Status read = load_map_from_string(&sections, text, CONFIG_FILE_INI_OPTIONS);
-  if (!read.ok()) return read;
-  Result<Config> converted = config_from_map(scratch, sections);
+  if (!read.ok()) return Config_Status(read);
+  Config_Result converted = config_from_map(scratch, sections);
   delete_map(&sections);
   return converted;
 }
@@ -141,7 +141,7 @@ bool fuzz_same_config(const Config &a, const Config &b) {
   return true;
 }
 
-Fuzz_Outcome fuzz_outcome(const Result<Config> &result) {
+Fuzz_Outcome fuzz_outcome(const Config_Result &result) {
   return {result.status(), result.ok() ? result.value() : Config{}};
 }
 

@@ -50,12 +50,12 @@ bool fuzz_same_config(const Config &a, const Config &b);
 
 // The Config of the file's `text` as the module reaches it: read as the reloader reads the file
 // (CONFIG_FILE_INI_OPTIONS), then config_from_map.
-Result<Config> fuzz_config_from_text(Arena *scratch, std::string_view text);
+Config_Result fuzz_config_from_text(Arena *scratch, std::string_view text);
 
 // A verdict, comparable: the status, and the Config when it is ok (all zero otherwise).
 struct Fuzz_Outcome {
-  Status status;
+  Config_Status status;
   Config config;
 };
-Fuzz_Outcome fuzz_outcome(const Result<Config> &result);
+Fuzz_Outcome fuzz_outcome(const Config_Result &result);
 bool fuzz_same_outcome(const Fuzz_Outcome &a, const Fuzz_Outcome &b);

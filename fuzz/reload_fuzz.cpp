@@ -71,7 +71,7 @@ std::string fuzz_other_case_header(std::string header) {
 // Both blocks with every key, one of them spoilt as `kind` says, and the verdict that must follow.
 Fuzz_Content fuzz_settings(Fuzz_Content_Kind kind, Fuzz_Random *random) {
   size_t spoilt = fuzz_below(random, CONFIG_KEY_COUNT);
-  Fuzz_Content content{"", {STATUS_OK, {}}};
+  Fuzz_Content content{"", {CONFIG_STATUS_OK, {}}};
   std::string eol = fuzz_one_in(random, 3) ? "\r\n" : "\n";
   if (fuzz_one_in(random, 2)) content.bytes.append("; ManeShade.ini" + eol);
   std::string headers[2];
@@ -97,13 +97,13 @@ Fuzz_Content fuzz_settings(Fuzz_Content_Kind kind, Fuzz_Random *random) {
   switch (kind) {
     case FUZZ_BAD_VALUE:
       content.outcome.status =
-          status_fail(key.after == CONFIG_TINT ? FAILURE_NOT_AN_INTEGER : FAILURE_NOT_A_TRUTH_VALUE, OS_OK, index);
+          Config_Status(key.after == CONFIG_TINT ? CONFIG_NOT_AN_INTEGER : CONFIG_NOT_A_TRUTH_VALUE, index);
       break;
-    case FUZZ_MISSING_KEY: content.outcome.status = status_fail(FAILURE_MISSING_KEY, OS_OK, index); break;
+    case FUZZ_MISSING_KEY: content.outcome.status = Config_Status(CONFIG_MISSING_KEY, index); break;
     case FUZZ_DUPLICATE_KEY: {
       const std::string &header = headers[spoilt / 16];
       content.bytes.append(fuzz_other_case_header(header) + eol + std::string(key.field_name()) + " = 1" + eol);
-      content.outcome.status = status_fail(FAILURE_DUPLICATE_KEY);
+      content.outcome.status = CONFIG_DUPLICATE_KEY;
       break;
     }
     default: break;
@@ -323,17 +323,17 @@ Fuzz_Expect fuzz_predict(const Fuzz_Model &model, const Fake_Platform &fake) {
 }
 
 // The player's line for a verdict on the file's text.
-const char *fuzz_message_for(Failure failure) {
-  switch (failure) {
-    case FAILURE_NONE: return "";
-    case FAILURE_DUPLICATE_KEY: return MESSAGE_DUPLICATE_KEY;
-    case FAILURE_MISSING_KEY:
-    case FAILURE_NOT_A_TRUTH_VALUE:
-    case FAILURE_NOT_AN_INTEGER: return MESSAGE_BAD_VALUE;
-    case FAILURE_OUT_OF_MEMORY: return MESSAGE_FAILED_TO_PARSE;
-    default: break;
+const char *fuzz_message_for(const Config_Status &status) {
+  if (status.runtime.failure == FAILURE_OUT_OF_MEMORY) return MESSAGE_FAILED_TO_PARSE;
+  fuzz_check(status.runtime.ok());  // not a verdict on text
+  switch (status.content) {
+    case CONFIG_OK: return "";
+    case CONFIG_DUPLICATE_KEY: return MESSAGE_DUPLICATE_KEY;
+    case CONFIG_MISSING_KEY:
+    case CONFIG_NOT_A_TRUTH_VALUE:
+    case CONFIG_NOT_AN_INTEGER: return MESSAGE_BAD_VALUE;
   }
-  fuzz_check(false);  // not a verdict on text
+  fuzz_check(false);
   return "";
 }
 
@@ -387,7 +387,7 @@ void fuzz_frame(Fuzz_Run *run) {
       }
       model.seen = true;
       model.seen_stamp = looked;
-      fuzz_check_result(result, false, fuzz_message_for(verdict->status.failure));
+      fuzz_check_result(result, false, fuzz_message_for(verdict->status));
       if (verdict->status.ok()) model.config = verdict->config;
       break;
     }

@@ -29,10 +29,6 @@ const char *failure_name(Failure failure) noexcept {
     case FAILURE_READ: return "Read_Failed";
     case FAILURE_TOO_LARGE: return "Too_Large";
     case FAILURE_CHANGED: return "Changed_While_Read";
-    case FAILURE_DUPLICATE_KEY: return "Duplicate_Key";
-    case FAILURE_MISSING_KEY: return "Missing_Key";
-    case FAILURE_NOT_A_TRUTH_VALUE: return "Not_A_Truth_Value";
-    case FAILURE_NOT_AN_INTEGER: return "Not_An_Integer";
   }
   return "Unknown";
 }

@@ -1,6 +1,6 @@
-// Failures as values: one small status type that says what failed, and a result type that adds a
-// value. Callers branch on the failure code; the texts a player sees are looked up from it in one
-// table (src/config/messages.h). Nothing here throws.
+// Failures as values: one small status type that says what failed in the runtime (memory, the OS's
+// files), and a result type that adds a value. Layers above may carry their own failures in a
+// status type of theirs. Callers branch on the failure code. Nothing here throws.
 #pragma once
 #include <cstdint>
 #include <utility>
@@ -36,44 +36,35 @@ enum Failure : uint8_t {
   FAILURE_READ,               // a file cannot be read; os_error says why (OS_TOO_LARGE: past the caller's bound)
   FAILURE_TOO_LARGE,          // a file is larger than any file of its kind, so it is not read
   FAILURE_CHANGED,            // a file changed while it was read: what was read is no version of it
-  FAILURE_DUPLICATE_KEY,      // two sections of one block hold the same key
-  FAILURE_MISSING_KEY,        // an expected key is not in the file
-  FAILURE_NOT_A_TRUTH_VALUE,  // an expected key's value is not yes, no, true or false
-  FAILURE_NOT_AN_INTEGER,     // an expected key's value is not an integer
 };
 
-// "Ok", "Out_Of_Memory", "File_Time_Failed", "Open_Failed", "Read_Failed", "Duplicate_Key", ...
+// "Ok", "Out_Of_Memory", "File_Time_Failed", "Open_Failed", "Read_Failed", "Too_Large", ...
 const char *failure_name(Failure failure) noexcept;
-
-constexpr int16_t STATUS_NO_KEY = -1;
 
 struct [[nodiscard]] Status {
   Failure failure;
   Os_Error os_error;  // FAILURE_FILE_TIME, _OPEN and _READ: what the OS reported; OS_OK otherwise
-  int16_t key_index;  // the key failures: which key failed, as an index that the producer documents;
-                      // STATUS_NO_KEY otherwise
 
   constexpr bool ok() const noexcept { return failure == FAILURE_NONE; }
   friend constexpr bool operator==(const Status &, const Status &) = default;
 };
 
-constexpr Status STATUS_OK = {FAILURE_NONE, OS_OK, STATUS_NO_KEY};
+constexpr Status STATUS_OK = {FAILURE_NONE, OS_OK};
 
-constexpr Status status_fail(Failure failure, Os_Error os_error = OS_OK, int16_t key_index = STATUS_NO_KEY) noexcept {
-  return {failure, os_error, key_index};
-}
+constexpr Status status_fail(Failure failure, Os_Error os_error = OS_OK) noexcept { return {failure, os_error}; }
 
-// A value, or the failure that kept it from being made. Reading the value of a failure is a bug.
-template <class T>
+// A value, or the failure (a Status, or a status type of a layer above: one with ok()) that kept it
+// from being made. Reading the value of a failure is a bug.
+template <class T, class S = Status>
 class [[nodiscard]] Result {
  public:
-  Result(Status failure) noexcept(noexcept(T())) : status_(failure), value_() {
+  Result(S failure) noexcept(noexcept(T())) : status_(failure), value_() {
     RUNTIME_ASSERT(!failure.ok(), "a Result made from a status must be a failure");
   }
-  Result(T value) noexcept(noexcept(T(std::move(value)))) : status_(STATUS_OK), value_(std::move(value)) {}
+  Result(T value) noexcept(noexcept(T(std::move(value)))) : status_(), value_(std::move(value)) {}
 
   bool ok() const noexcept { return status_.ok(); }
-  const Status &status() const noexcept { return status_; }
+  const S &status() const noexcept { return status_; }
   T &value() noexcept {
     RUNTIME_ASSERT(ok(), "the value of a failed Result");
     return value_;
@@ -84,7 +75,7 @@ class [[nodiscard]] Result {
   }
 
  private:
-  Status status_;
+  S status_;
   T value_;
 };
 

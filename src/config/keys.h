@@ -7,13 +7,12 @@
 #include <iterator>
 #include <string_view>
 
-#include "runtime/status.h"
 #include "src/config/config.h"
 #include "src/config/values.h"
 
 // Converts the value text of `key` into `*destination`, which it writes only on success; temporaries
 // go to `scratch`.
-using Config_Converter = Status (*)(Arena *scratch, int32_t *destination, std::string_view key,
+using Config_Converter = Config_Status (*)(Arena *scratch, int32_t *destination, std::string_view key,
                                     std::string_view value) noexcept;
 
 // What happens to a converted value once every key has converted.

@@ -30,7 +30,7 @@ void reload_mark_seen(Reload_State *state, const File_Stamp &stamp) {
   state->write_seen = true;
 }
 
-Reload_Result reload_failed(const Status &status) { return {false, reload_message(status.failure)}; }
+Reload_Result reload_failed(const Config_Status &status) { return {false, reload_message(status)}; }
 
 // Whether a failed read leaves this version to be read again at the next look: it read nothing of
 // the file's own doing (another program held it, the read failed, memory ran short).
@@ -56,11 +56,11 @@ Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config,
     if (!reload_may_retry(loaded.failure)) reload_mark_seen(state, stamp);
     return reload_failed(loaded);
   }
-  Result<Config> converted = config_from_map(scratch, sections);
+  Config_Result converted = config_from_map(scratch, sections);
   delete_map(&sections);
   // Running out of memory while flattening is the attempt's data not fitting, as in the read.
-  if (converted.status().failure == FAILURE_OUT_OF_MEMORY) {
-    log_fatal("load_map_from_path failed: {}", converted.status());
+  if (converted.status().runtime.failure == FAILURE_OUT_OF_MEMORY) {
+    log_fatal("load_map_from_path failed: {}", converted.status().runtime);
     return reload_failed(converted.status());
   }
   reload_mark_seen(state, stamp);

@@ -74,25 +74,25 @@ Status config_find_blocks(Arena *scratch, const Section_Map &sections, Config_Bl
   return STATUS_OK;
 }
 
-// FAILURE_DUPLICATE_KEY when two sections of one block hold the same key. Within a section the
+// CONFIG_DUPLICATE_KEY when two sections of one block hold the same key. Within a section the
 // reader keeps every key once, so only a block of several sections (names that differ in letter
 // case alone) can hold one twice: their pairs meet in one table in the scratch, by the hash the map
 // gave each key.
-Status config_check_duplicates(Arena *scratch, const Config_Block_Section *first, size_t pairs) {
+Config_Status config_check_duplicates(Arena *scratch, const Config_Block_Section *first, size_t pairs) {
   size_t size = 4;
   while (size < pairs * 2) size *= 2;
   Arena_Mark mark = arena_mark(scratch);
   auto *table = arena_push_array<Ini_Slot<const Ini_Pair>>(scratch, size);
   if (!table) return status_fail(FAILURE_OUT_OF_MEMORY);
   std::memset(static_cast<void *>(table), 0, sizeof(Ini_Slot<const Ini_Pair>) * size);
-  Status status = STATUS_OK;
+  Config_Status status = CONFIG_STATUS_OK;
   for (const Config_Block_Section *s = first; s && status.ok(); s = s->next) {
     for (const Ini_Pair *pair = s->section->first; pair; pair = pair->next) {
       size_t i = pair->hash & (size - 1);
       while (table[i].entry && !(table[i].hash == pair->hash && table[i].entry->key == pair->key)) i = (i + 1) & (size - 1);
       if (table[i].entry) {
         log_error("Duplicate key: {}", pair->key);
-        status = status_fail(FAILURE_DUPLICATE_KEY);
+        status = CONFIG_DUPLICATE_KEY;
         break;
       }
       table[i] = {pair->hash, pair};
@@ -112,7 +112,7 @@ const Ini_Pair *config_find(const Section_Map &sections, const Config_Blocks &bl
 }
 
 // Converts every expected key, in order, into a fresh Config, then normalises the tints.
-Result<Config> config_convert(Arena *scratch, const Section_Map &sections, const Config_Blocks &blocks) {
+Config_Result config_convert(Arena *scratch, const Section_Map &sections, const Config_Blocks &blocks) {
   Config fresh{};
   for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
     const Config_Key &key = CONFIG_KEYS[i];
@@ -120,11 +120,11 @@ Result<Config> config_convert(Arena *scratch, const Section_Map &sections, const
     auto index = static_cast<int16_t>(i);
     if (!found) {
       log_error("Missing expected key: {}", key.full_key);
-      return status_fail(FAILURE_MISSING_KEY, OS_OK, index);
+      return Config_Status(CONFIG_MISSING_KEY, index);
     }
-    Status converted = key.convert(scratch, &((fresh.*key.block).*key.field), key.full_key, config_cut_value(found->value));
-    if (converted.failure == FAILURE_OUT_OF_MEMORY) return converted;
-    if (!converted.ok()) return status_fail(converted.failure, OS_OK, index);
+    Config_Status converted = key.convert(scratch, &((fresh.*key.block).*key.field), key.full_key, config_cut_value(found->value));
+    if (!converted.runtime.ok()) return converted;
+    if (!converted.ok()) return Config_Status(converted.content, index);
   }
   for (const Config_Key &key : CONFIG_KEYS) {
     int32_t &value = (fresh.*key.block).*key.field;
@@ -140,14 +140,14 @@ int32_t normalise_tint(int32_t tint) noexcept {
   return static_cast<int32_t>(magnitude % 256);
 }
 
-Result<Config> config_from_map(Arena *scratch, const Section_Map &sections) noexcept {
+Config_Result config_from_map(Arena *scratch, const Section_Map &sections) noexcept {
   RUNTIME_ASSERT(sections.keys_lowercased, "config_from_map takes a map read with lowercase_keys");
   Config_Blocks blocks;
   Status found = config_find_blocks(scratch, sections, &blocks);
-  if (!found.ok()) return found;
+  if (!found.ok()) return Config_Status(found);
   for (size_t b = 0; b < CONFIG_BLOCK_COUNT; b++) {
     if (blocks.sections[b] < 2) continue;
-    Status unique = config_check_duplicates(scratch, blocks.first[b], blocks.pairs[b]);
+    Config_Status unique = config_check_duplicates(scratch, blocks.first[b], blocks.pairs[b]);
     if (!unique.ok()) return unique;
   }
   return config_convert(scratch, sections, blocks);

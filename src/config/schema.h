@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "encoding/ini/ini.h"
-#include "runtime/status.h"
 #include "src/config/config.h"
+#include "src/config/config_status.h"
 #include "src/config/keys.h"
 
 struct Arena;
@@ -22,12 +22,13 @@ constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
 // The sections whose names lowercase to "corvin" or "mael" are the blocks; every expected key is
 // looked up in its block (the full key "<section>.<key>", both lowercased), its value cut at the
 // first ";" and trimmed, and converted, in the order of CONFIG_KEYS; then the tints are
-// normalised. The first failure ends it: FAILURE_DUPLICATE_KEY when two sections of one block (names
-// that differ only in letter case) hold the same key, whatever key; FAILURE_MISSING_KEY,
+// normalised. The first failure ends it: CONFIG_DUPLICATE_KEY when two sections of one block (names
+// that differ only in letter case) hold the same key, whatever key; CONFIG_MISSING_KEY,
 // _NOT_A_TRUTH_VALUE or _NOT_AN_INTEGER with the expected key's index in CONFIG_KEYS as the
 // status's key_index; FAILURE_OUT_OF_MEMORY. Logs each failure as the reloader's records name it.
 // Temporaries go to `scratch`. Other sections and keys cost nothing beyond a look at their names.
-Result<Config> config_from_map(Arena *scratch, const Section_Map &sections) noexcept;
+using Config_Result = Result<Config, Config_Status>;
+Config_Result config_from_map(Arena *scratch, const Section_Map &sections) noexcept;
 
 // The absolute value of `tint` modulo 256; the smallest 32-bit value gives 0.
 int32_t normalise_tint(int32_t tint) noexcept;

@@ -30,9 +30,8 @@ uint32_t integer_base_for_prefix(char c) {
 
 }  // namespace
 
-Result<int64_t> parse_integer_text(std::string_view text) noexcept {
-  constexpr Status NOT_AN_INTEGER = status_fail(FAILURE_NOT_AN_INTEGER);
-  if (text.empty()) return NOT_AN_INTEGER;
+bool parse_integer_text(std::string_view text, int64_t *value) noexcept {
+  if (text.empty()) return false;
   bool negative = false;
   if (text.size() >= 2 && (text[0] == '+' || text[0] == '-')) {
     negative = text[0] == '-';
@@ -47,37 +46,38 @@ Result<int64_t> parse_integer_text(std::string_view text) noexcept {
   for (char c : text) {
     if (c == '_') continue;
     uint32_t digit = integer_digit_value(c);
-    if (digit >= base) return NOT_AN_INTEGER;
-    if (magnitude > (UINT64_MAX - digit) / base) return NOT_AN_INTEGER;
+    if (digit >= base) return false;
+    if (magnitude > (UINT64_MAX - digit) / base) return false;
     magnitude = magnitude * base + digit;
   }
   // Within 64 bits the value wraps like two's complement, as the low 32 bits are all that is kept.
-  return static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
+  *value = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
+  return true;
 }
 
-Status parse_b32(Arena *scratch, int32_t *destination, std::string_view key, std::string_view value) noexcept {
+Config_Status parse_b32(Arena *scratch, int32_t *destination, std::string_view key, std::string_view value) noexcept {
   if (value.size() <= TRUTH_VALUE_MAX_BYTES) {
     std::string_view v = lower_from_utf8(scratch, value);
     if (!v.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
     if (v == "yes" || v == "true") {
       *destination = 1;
-      return STATUS_OK;
+      return CONFIG_STATUS_OK;
     }
     if (v == "no" || v == "false") {
       *destination = 0;
-      return STATUS_OK;
+      return CONFIG_STATUS_OK;
     }
   }
   log_error("Failed to parse config value {}, expected yes/no: {}", key, value);
-  return status_fail(FAILURE_NOT_A_TRUTH_VALUE);
+  return CONFIG_NOT_A_TRUTH_VALUE;
 }
 
-Status parse_i32(Arena *, int32_t *destination, std::string_view key, std::string_view value) noexcept {
-  Result<int64_t> read = parse_integer_text(value);
-  if (!read.ok()) {
+Config_Status parse_i32(Arena *, int32_t *destination, std::string_view key, std::string_view value) noexcept {
+  int64_t read;
+  if (!parse_integer_text(value, &read)) {
     log_error("Failed to parse config value {}, expected an integer: {}", key, value);
-    return read.status();
+    return CONFIG_NOT_AN_INTEGER;
   }
-  *destination = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(read.value())));
-  return STATUS_OK;
+  *destination = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(read)));
+  return CONFIG_STATUS_OK;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ std::vector<std::string> logged;
 void capture(void *, const Log_Record *r) { logged.emplace_back(r->text); }
 
 struct Converted {
-  Status status;
+  Config_Status status;
   const char *message;  // what the game would show
   Config config;        // all zero unless the conversion succeeded
 };
@@ -38,10 +39,10 @@ struct Converted {
 Converted convert_text(const std::string &text) {
   Section_Map map;
   EXPECT_TRUE(load_map_from_string(&map, text, {";", true}).ok());
-  Result<Config> converted = config_from_map(frame_scratch(), map);
+  Config_Result converted = config_from_map(frame_scratch(), map);
   arena_release(frame_scratch());
   delete_map(&map);
-  Converted out{converted.status(), reload_message(converted.status().failure), {}};
+  Converted out{converted.status(), reload_message(converted.status()), {}};
   if (converted.ok()) out.config = converted.value();
   return out;
 }
@@ -111,13 +112,13 @@ TEST(Schema, CaseTwinsAreOneBlockAndOutOfMemoryIsReportedAsSuch) {
         Failing_Heap_Scope heap(grants);
         Arena scratch{};
         scratch.block_bytes = block;
-        Result<Config> got = config_from_map(&scratch, map);
+        Config_Result got = config_from_map(&scratch, map);
         arena_destroy(&scratch);
         if (got.ok()) {
           EXPECT_EQ(got.value().corvin.hair_primary, want);
           continue;
         }
-        ASSERT_EQ(got.status(), status_fail(FAILURE_OUT_OF_MEMORY)) << "blocks of " << block << ", " << grants << " granted";
+        ASSERT_EQ(got.status(), Config_Status(status_fail(FAILURE_OUT_OF_MEMORY))) << "blocks of " << block << ", " << grants << " granted";
         failures++;
       }
     }
@@ -139,29 +140,29 @@ TEST(Schema, Refusals) {
   struct Row {
     const char *fault;
     std::string text;
-    Status want_status;  // the failure, and for a key's failure its index in CONFIG_KEYS
+    Config_Status want_status;  // the failure, and for a key's failure its index in CONFIG_KEYS
     const char *want_message;
     std::vector<std::string> want_log;
   };
   const Row rows[] = {
       {"sections differing only in case holding one key",
        block_text("[corvin]", "") + block_text("[mael]", "") + "[Corvin]\nhair_primary = 2\n",
-       status_fail(FAILURE_DUPLICATE_KEY), MESSAGE_DUPLICATE_KEY,
+       Config_Status(CONFIG_DUPLICATE_KEY), MESSAGE_DUPLICATE_KEY,
        {"Duplicate key: hair_primary"}},
       {"the search for duplicates goes on past the first",
        block_text("[corvin]", "") + block_text("[mael]", "") + "[Corvin]\nhair_primary = 2\n[CORVIN]\nchin_primary = 3\n",
-       status_fail(FAILURE_DUPLICATE_KEY), MESSAGE_DUPLICATE_KEY, {"Duplicate key: hair_primary"}},
-      {"mael section missing", block_text("[corvin]", ""), status_fail(FAILURE_MISSING_KEY, OS_OK, 16), MESSAGE_BAD_VALUE, {"Missing expected key: mael.enabled"}},
+       Config_Status(CONFIG_DUPLICATE_KEY), MESSAGE_DUPLICATE_KEY, {"Duplicate key: hair_primary"}},
+      {"mael section missing", block_text("[corvin]", ""), Config_Status(CONFIG_MISSING_KEY, 16), MESSAGE_BAD_VALUE, {"Missing expected key: mael.enabled"}},
       {"a note alone leaves an empty value", block_text("[corvin]", "chin_primary = ; none\n") + block_text("[mael]", ""),
-       status_fail(FAILURE_NOT_AN_INTEGER, OS_OK, 4), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.chin_primary, expected an integer: "}},
+       Config_Status(CONFIG_NOT_AN_INTEGER, 4), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.chin_primary, expected an integer: "}},
       {"numbers are not truth values", block_text("[corvin]", "enabled = 1\n") + block_text("[mael]", ""),
-       status_fail(FAILURE_NOT_A_TRUTH_VALUE, OS_OK, 0), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.enabled, expected yes/no: 1"}},
+       Config_Status(CONFIG_NOT_A_TRUTH_VALUE, 0), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.enabled, expected yes/no: 1"}},
       {"the first failure ends the conversion",
        block_text("[corvin]", "stache_primary = lots\n") + block_text("[mael]", "beard_primary = many\n"),
-       status_fail(FAILURE_NOT_AN_INTEGER, OS_OK, 10), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.stache_primary, expected an integer: lots"}},
+       Config_Status(CONFIG_NOT_AN_INTEGER, 10), MESSAGE_BAD_VALUE, {"Failed to parse config value corvin.stache_primary, expected an integer: lots"}},
       {"an unterminated quote stays as written and is no integer",
        block_text("[corvin]", "hair_primary = \"12\n") + block_text("[mael]", ""),
-       status_fail(FAILURE_NOT_AN_INTEGER, OS_OK, 1), MESSAGE_BAD_VALUE,
+       Config_Status(CONFIG_NOT_AN_INTEGER, 1), MESSAGE_BAD_VALUE,
        {"Failed to parse config value corvin.hair_primary, expected an integer: \"12"}},
   };
   for (const Row &row : rows) {
@@ -205,21 +206,29 @@ TEST(Schema, EveryRowFillsTheFieldItNames) {
 // Every text a player can see for a failed reload, word for word.
 TEST(Messages, EachFailureShowsItsText) {
   struct Row {
-    Failure failure;
+    Config_Status status;
     const char *text;
   } rows[] = {
-      {FAILURE_NONE, ""},
-      {FAILURE_FILE_TIME, "failed to open config file"},
-      {FAILURE_OPEN, "failed to open config file"},
-      {FAILURE_READ, "failed to parse config file"},
-      {FAILURE_TOO_LARGE, "failed to parse config file"},
-      {FAILURE_OUT_OF_MEMORY, "failed to parse config file"},
-      {FAILURE_DUPLICATE_KEY, "duplicate key"},
-      {FAILURE_MISSING_KEY, "missing key, or failed to parse value"},
-      {FAILURE_NOT_A_TRUTH_VALUE, "missing key, or failed to parse value"},
-      {FAILURE_NOT_AN_INTEGER, "missing key, or failed to parse value"},
+      {CONFIG_STATUS_OK, ""},
+      {status_fail(FAILURE_FILE_TIME), "failed to open config file"},
+      {status_fail(FAILURE_OPEN), "failed to open config file"},
+      {status_fail(FAILURE_READ), "failed to parse config file"},
+      {status_fail(FAILURE_TOO_LARGE), "failed to parse config file"},
+      {status_fail(FAILURE_OUT_OF_MEMORY), "failed to parse config file"},
+      {CONFIG_DUPLICATE_KEY, "duplicate key"},
+      {CONFIG_MISSING_KEY, "missing key, or failed to parse value"},
+      {CONFIG_NOT_A_TRUTH_VALUE, "missing key, or failed to parse value"},
+      {CONFIG_NOT_AN_INTEGER, "missing key, or failed to parse value"},
   };
-  for (const Row &row : rows) EXPECT_STREQ(reload_message(row.failure), row.text) << failure_name(row.failure);
+  for (const Row &row : rows) {
+    EXPECT_STREQ(reload_message(row.status), row.text) << failure_name(row.status.runtime.failure) << " "
+                                                       << config_failure_name(row.status.content);
+  }
+  // Logs name each failure of the settings by a name of its own.
+  std::set<std::string> names;
+  for (int f = CONFIG_OK; f <= CONFIG_NOT_AN_INTEGER; f++) names.insert(config_failure_name(static_cast<Config_Failure>(f)));
+  EXPECT_EQ(names.size(), size_t{CONFIG_NOT_AN_INTEGER} + 1);
+  EXPECT_STREQ(config_failure_name(static_cast<Config_Failure>(200)), "Unknown");
 }
 
 }  // namespace

@@ -21,14 +21,15 @@ struct Reading {
   std::string message;
 };
 
-ref::Refusal refusal_of(Failure failure) {
+ref::Refusal refusal_of(Config_Failure failure) {
   switch (failure) {
-    case FAILURE_DUPLICATE_KEY: return ref::Refusal::duplicate_key;
-    case FAILURE_MISSING_KEY: return ref::Refusal::missing_key;
-    case FAILURE_NOT_A_TRUTH_VALUE: return ref::Refusal::not_a_truth_value;
-    case FAILURE_NOT_AN_INTEGER: return ref::Refusal::not_an_integer;
-    default: return ref::Refusal::none;
+    case CONFIG_DUPLICATE_KEY: return ref::Refusal::duplicate_key;
+    case CONFIG_MISSING_KEY: return ref::Refusal::missing_key;
+    case CONFIG_NOT_A_TRUTH_VALUE: return ref::Refusal::not_a_truth_value;
+    case CONFIG_NOT_AN_INTEGER: return ref::Refusal::not_an_integer;
+    case CONFIG_OK: break;
   }
+  return ref::Refusal::none;
 }
 
 Reading module_reading(const std::string &bytes, const ref::Options &options, bool convert) {
@@ -50,12 +51,13 @@ Reading module_reading(const std::string &bytes, const ref::Options &options, bo
     for (const Ini_Pair *p = s->first; p; p = p->next) keys[std::string(p->key)] = p->value;
   }
   if (convert) {
-    Result<Config> config = config_from_map(&arena, map);
+    Config_Result config = config_from_map(&arena, map);
     out.converted = true;
-    out.verdict.refusal = refusal_of(config.status().failure);
+    if (!config.status().runtime.ok()) out.text += "(out of memory)";
+    out.verdict.refusal = refusal_of(config.status().content);
     out.verdict.key_index = config.status().key_index;
     if (config.ok()) out.verdict.config = config.value();
-    out.message = reload_message(config.status().failure);
+    out.message = reload_message(config.status());
   }
   delete_map(&map);
   arena_destroy(&arena);

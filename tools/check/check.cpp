@@ -87,13 +87,13 @@ void check_explain_value(std::string *report, std::string_view path, const Confi
 }
 
 void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d) {
-  if (d.status.failure == FAILURE_DUPLICATE_KEY) {
+  if (d.status.content == CONFIG_DUPLICATE_KEY) {
     check_explain_duplicates(report, path, d);
     return;
   }
   if (d.status.key_index < 0) return;
   const Config_Key &key = CONFIG_KEYS[d.status.key_index];
-  if (d.status.failure == FAILURE_MISSING_KEY) {
+  if (d.status.content == CONFIG_MISSING_KEY) {
     check_explain_missing(report, path, d, key);
     return;
   }
@@ -187,7 +187,7 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(why) + " (" +
                        os_error_name(why) + ")\n");
   check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
-                       reload_message(status.failure) + "\n");
+                       reload_message(status) + "\n");
   return CHECK_EXIT_NOT_CHECKED;
 }
 
@@ -201,10 +201,10 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     std::string report;
     check_explain_size(&report, path, run.size_bytes);
     check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" +
-                             std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(FAILURE_TOO_LARGE) + "\n");
+                             std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(status_fail(FAILURE_TOO_LARGE)) + "\n");
     check_write(err, report);
     // Refused unread: the JSON still gives the game's line, and no sections.
-    if (dump) check_write(out, check_dump_json(nullptr, reload_message(FAILURE_TOO_LARGE), nullptr) + "\n");
+    if (dump) check_write(out, check_dump_json(nullptr, reload_message(status_fail(FAILURE_TOO_LARGE)), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
   if (!read.ok()) return check_unreadable(err, path, read);
@@ -217,10 +217,10 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   run.sink_installed = true;
   Config_Diagnosis diagnosis{};
   config_diagnose(&run.scratch, text, &diagnosis);
-  if (diagnosis.status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+  if (diagnosis.status.runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
 
   int exit_status = CHECK_EXIT_INSTALLED;
-  const char *message = reload_message(diagnosis.status.failure);
+  const char *message = reload_message(diagnosis.status);
   std::string report;
   if (diagnosis.status.ok()) {
     check_write(&report, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
@@ -261,7 +261,7 @@ std::string check_explain_now(std::string_view path) {
     config_diagnose(&run.scratch, text, &diagnosis);
     log_set_sink(quiet);
   }
-  if (diagnosis.status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+  if (diagnosis.status.runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   check_explain(&report, path, diagnosis);
   return report;
 }

@@ -110,28 +110,28 @@ Status diagnose_missing(Arena *scratch, const Config_Lines &lines, const Config_
 }  // namespace
 
 void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *out) {
-  out->status = load_map_from_string(&out->sections.map, text, CONFIG_FILE_INI_OPTIONS);
+  out->status = Config_Status(load_map_from_string(&out->sections.map, text, CONFIG_FILE_INI_OPTIONS));
   if (!out->status.ok()) return;
-  Result<Config> converted = config_from_map(scratch, out->sections.map);
+  Config_Result converted = config_from_map(scratch, out->sections.map);
   out->status = converted.status();
   if (converted.ok()) {
     out->config = converted.value();
     return;
   }
-  if (out->status.failure == FAILURE_OUT_OF_MEMORY) return;
+  if (out->status.runtime.failure == FAILURE_OUT_OF_MEMORY) return;
   Config_Lines lines;
   Status scanned = diagnose_scan(scratch, text, &lines);
   if (!scanned.ok()) {
     out->status = scanned;
     return;
   }
-  if (out->status.failure == FAILURE_DUPLICATE_KEY) {
+  if (out->status.content == CONFIG_DUPLICATE_KEY) {
     diagnose_duplicates(lines, out);
     return;
   }
   if (out->status.key_index < 0) return;
   const Config_Key &key = CONFIG_KEYS[out->status.key_index];
-  if (out->status.failure == FAILURE_MISSING_KEY) {
+  if (out->status.content == CONFIG_MISSING_KEY) {
     Status found = diagnose_missing(scratch, lines, key, out);
     if (!found.ok()) out->status = found;
     return;

@@ -9,6 +9,7 @@
 
 #include "encoding/ini/ini.h"
 #include "src/config/config.h"
+#include "src/config/config_status.h"
 
 struct Arena;
 
@@ -36,18 +37,18 @@ struct Config_Duplicate {
 };
 
 struct Config_Diagnosis {
-  Status status;         // the module's verdict, as config_from_map gives it for `sections`
+  Config_Status status;   // the module's verdict, as config_from_map gives it for `sections`
   Config config;         // what the module would install, when status is ok
   Owned_Sections sections;  // what the reader read
-  // FAILURE_DUPLICATE_KEY: every full key that two sections of one block hold, ordered by the first
+  // CONFIG_DUPLICATE_KEY: every full key that two sections of one block hold, ordered by the first
   // line of each.
   std::vector<Config_Duplicate> duplicates;
-  // FAILURE_MISSING_KEY: the sections of the failing key's block (byte order of their names), each
+  // CONFIG_MISSING_KEY: the sections of the failing key's block (byte order of their names), each
   // with the line of its first header; when there are none, the block's first header (its sections
   // hold no pairs, so the reader made no section of them), if any.
   std::vector<Config_Place> block_sections;
   std::vector<Config_Place> empty_block_headers;  // at most one
-  // FAILURE_NOT_A_TRUTH_VALUE, _NOT_AN_INTEGER: every line that wrote the failing key in its block,
+  // CONFIG_NOT_A_TRUTH_VALUE, _NOT_AN_INTEGER: every line that wrote the failing key in its block,
   // in file order; the last is the one the module read.
   std::vector<Config_Place> key_places;
 };
