@@ -22,7 +22,6 @@
 #include "src/config/messages.h"
 #include "src/config/schema.h"
 #include "src/config/settings_file.h"
-#include "src/script/message.h"
 #include "tests/check/check_capture.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/std_sections.h"

@@ -353,7 +353,7 @@ void fuzz_frame(Fuzz_Run *run) {
   std::optional<Fuzz_Outcome> verdict = expect == Fuzz_Expect::read ? run->expected : std::nullopt;
   uint64_t looks = fake.attribute_reads, reads = fake.file_reads;
 
-  Reload_Result result = update_config(&run->config, &run->state);
+  Reload_Result result = update_config(&run->config, &run->state, SETTINGS_WORKING_FOLDER_ONLY);
   arena_release(frame_scratch());
 
   looks = fake.attribute_reads - looks;

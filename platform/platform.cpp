@@ -22,3 +22,7 @@ Result<File_Stamp> platform_file_stamp(Arena *scratch, std::string_view path) no
 Result<std::string_view> platform_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
   return platform_services->read_file(arena, path, max_bytes);
 }
+
+Result<std::string_view> platform_beside_module(Arena *arena, std::string_view name) noexcept {
+  return platform_services->beside_module(arena, name);
+}

@@ -39,12 +39,19 @@ Result<File_Stamp> platform_file_stamp(Arena *scratch, std::string_view path) no
 // A file that shrinks while it is read gives what was there; data() may be null for an empty file.
 Result<std::string_view> platform_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept;
 
+// @per_os_impl (through PLATFORM_NATIVE_SERVICES) The UTF-8 path of the file `name` in the folder
+// of the module's own file (on Windows the DLL this code is linked into, found from its module
+// handle; elsewhere the running program), in `arena`. FAILURE_OPEN with the OS's reason when the
+// module's file cannot be named, or FAILURE_OUT_OF_MEMORY. Not to be called from the DLL entry.
+Result<std::string_view> platform_beside_module(Arena *arena, std::string_view name) noexcept;
+
 // The services above, as a table. Each OS file provides PLATFORM_NATIVE_SERVICES; tests substitute
 // an in-memory file system and a clock they advance.
 struct Platform_Services {
   uint64_t (*now_ticks)() noexcept;
   Result<File_Stamp> (*file_stamp)(Arena *scratch, std::string_view path) noexcept;
   Result<std::string_view> (*read_file)(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept;
+  Result<std::string_view> (*beside_module)(Arena *arena, std::string_view name) noexcept;
 };
 
 extern const Platform_Services PLATFORM_NATIVE_SERVICES;

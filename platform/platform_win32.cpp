@@ -142,6 +142,44 @@ Result<std::string_view> win32_read_file(Arena *arena, std::string_view path, ui
   return std::string_view(data, got.value());
 }
 
+// The module is the DLL that holds this function. GetModuleHandleExW returns zero on failure;
+// UNCHANGED_REFCOUNT takes no reference, so there is nothing to free. GetModuleFileNameW returns
+// the length written without the NUL, or the buffer's size when the path was cut short (then the
+// buffer is grown and the call made again), or zero on failure.
+Result<std::string_view> win32_beside_module(Arena *arena, std::string_view name) noexcept {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&win32_beside_module), &module)) {
+    return status_fail(FAILURE_OPEN, platform_error_from_win32(GetLastError()));
+  }
+  Arena_Mark mark = arena_mark(arena);
+  constexpr DWORD LONGEST_PATH_UNITS = 32768;  // a \\?\ path's bound
+  for (DWORD units = MAX_PATH;; units *= 2) {
+    wchar_t *wide = arena_push_array<wchar_t>(arena, units);
+    if (!wide) return status_fail(FAILURE_OUT_OF_MEMORY);
+    DWORD length = GetModuleFileNameW(module, wide, units);
+    if (length == 0) return status_fail(FAILURE_OPEN, platform_error_from_win32(GetLastError()));
+    if (length == units && units < LONGEST_PATH_UNITS) {
+      arena_pop_to(arena, mark);
+      continue;
+    }
+    DWORD folder = length;  // up to and with the last separator
+    while (folder > 0 && wide[folder - 1] != L'\\' && wide[folder - 1] != L'/') folder--;
+    char *path = static_cast<char *>(arena_push(arena, folder * UTF8_MAX_SEQUENCE_BYTES + name.size() + 1, 1));
+    if (!path) return status_fail(FAILURE_OUT_OF_MEMORY);
+    size_t n = 0;
+    for (DWORD i = 0; i < folder; i++) {
+      uint32_t unit = wide[i];
+      bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < folder && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+      if (pair) unit = 0x10000 + ((unit - 0xD800) << 10) + (static_cast<uint32_t>(wide[++i]) - 0xDC00);
+      n += utf8_encode(unit, path + n);
+    }
+    for (char c : name) path[n++] = c;
+    path[n] = '\0';
+    return std::string_view(path, n);
+  }
+}
+
 }  // namespace
 
-const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_file_stamp, win32_read_file};
+const Platform_Services PLATFORM_NATIVE_SERVICES = {win32_now_ticks, win32_file_stamp, win32_read_file, win32_beside_module};

@@ -175,7 +175,8 @@ Runtime_Context runtime_context;
 
 void runtime_context_destroy() noexcept {
   arena_destroy(&runtime_context.frame_scratch);
-  runtime_context.frame_scratch = {};
+  arena_destroy(&runtime_context.lasting);
+  runtime_context = {};
   arena_give_back_kept();
   log_set_sink({});
 }

@@ -107,6 +107,7 @@ void arena_give_back_kept() noexcept;
 
 struct Runtime_Context {
   Arena frame_scratch;
+  Arena lasting;  // what lives as long as the module: taken once, given back at shut-down
 };
 
 // Plain data, zero at load; nothing runs before the DLL entry.
@@ -116,9 +117,12 @@ extern Runtime_Context runtime_context;
 // log sink. Releases anything an earlier context held.
 void runtime_context_create() noexcept;
 
-// The runtime's shut-down: gives the frame scratch's blocks back to the heap and removes any log
-// sink. The context is as at load afterwards.
+// The runtime's shut-down: gives the frame scratch's and the lasting arena's blocks back to the heap
+// and removes any log sink. The context is as at load afterwards.
 void runtime_context_destroy() noexcept;
 
 // The frame's scratch arena. Fetched once at the entry of each step of the frame and passed down.
 inline Arena *frame_scratch() noexcept { return &runtime_context.frame_scratch; }
+
+// The arena of what the module keeps for its whole life (a path found once).
+inline Arena *lasting_memory() noexcept { return &runtime_context.lasting; }

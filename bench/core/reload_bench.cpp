@@ -104,7 +104,7 @@ void bench_reload(benchmark::State &bench, const std::string &bytes) {
   for (auto _ : bench) {
     platform.write_ticks++;
     platform.now += RELOAD_INTERVAL_TICKS;
-    Reload_Result r = update_config(&config, &state);
+    Reload_Result r = update_config(&config, &state, SETTINGS_WORKING_FOLDER_ONLY);
     benchmark::DoNotOptimize(r);
     arena_release(frame_scratch());
   }

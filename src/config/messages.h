@@ -2,7 +2,14 @@
 // are constants, so that the frame loop may keep referring to one from frame to frame; callers
 // branch on the failure, never on these texts.
 #pragma once
+#include <string_view>
+
 #include "src/config/config_status.h"
+
+struct Arena;
+
+// The line the player sees is this prefix, one space, and the reload's message.
+constexpr std::string_view MESSAGE_LINE_PREFIX = "Mane Shade:";
 
 inline constexpr const char *MESSAGE_FAILED_TO_OPEN = "failed to open config file";
 inline constexpr const char *MESSAGE_FAILED_TO_PARSE = "failed to parse config file";
@@ -46,3 +53,7 @@ constexpr const char *reload_message(const Config_Status &status) {
   }
   return "";
 }
+
+// The player's line for `message`: "Mane Shade:", one space and `message`, NUL-terminated, in
+// `arena`. data() is null when the arena has no room. The frame loop draws it; the validator prints it.
+std::string_view message_line(Arena *arena, std::string_view message) noexcept;

@@ -4,12 +4,10 @@
 #include "runtime/arena.h"
 #include "runtime/log.h"
 #include "src/config/messages.h"
-#include "src/config/schema.h"
-#include "src/config/settings_file.h"
 
 namespace {
 
-constexpr Reload_Result RELOAD_UNCHANGED = {true, ""};
+constexpr Reload_Result RELOAD_UNCHANGED = {true, "", {}, {}, {}};
 
 // Less than a second since the last look; no look yet, or a clock that went back, means "look now".
 // Written as a difference: `now - RELOAD_INTERVAL_TICKS` would wrap for a clock within a second of
@@ -30,7 +28,9 @@ void reload_mark_seen(Reload_State *state, const File_Stamp &stamp) {
   state->write_seen = true;
 }
 
-Reload_Result reload_failed(const Config_Status &status) { return {false, reload_message(status)}; }
+Reload_Result reload_ended(const Config_Status &status, std::string_view path, const Settings_Text &read = {}) {
+  return {false, reload_message(status), status, path, read};
+}
 
 // Whether a failed read leaves this version to be read again at the next look: it read nothing of
 // the file's own doing (another program held it, the read failed, memory ran short).
@@ -38,55 +38,73 @@ bool reload_may_retry(Failure failure) {
   return failure == FAILURE_OPEN || failure == FAILURE_READ || failure == FAILURE_OUT_OF_MEMORY;
 }
 
+// The look at the settings file: the working folder's, or when there is none, the one beside the
+// module. `*path` is the file looked at.
+Result<File_Stamp> reload_look(Arena *scratch, const Settings_Places &places, std::string_view *path) {
+  *path = places.working;
+  Result<File_Stamp> looked = platform_file_stamp(scratch, places.working);
+  if (looked.ok() || places.beside_module.empty() || !(looked.status() == status_fail(FAILURE_FILE_TIME, OS_FILE_NOT_FOUND))) {
+    return looked;
+  }
+  Result<File_Stamp> beside = platform_file_stamp(scratch, places.beside_module);
+  if (!beside.ok() && beside.status().failure != FAILURE_OUT_OF_MEMORY) return looked;  // neither: the working folder's reason
+  *path = places.beside_module;
+  return beside;
+}
+
 // Reads, flattens and converts the version `stamp`; the Config changes only when all of it converted.
 Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config, Reload_State *state,
                           const File_Stamp &stamp) {
-  Section_Map sections{};
-  Status loaded = load_map_from_path(scratch, &sections, path, stamp, CONFIG_FILE_INI_OPTIONS);
-  if (loaded.failure == FAILURE_CHANGED) {
+  Settings_Load loaded = settings_file_load(scratch, path, stamp);
+  const Status &runtime = loaded.status.runtime;
+  if (runtime.failure == FAILURE_CHANGED) {
     log_warning("{} changed while it was read: read again at the next look", path);
-    return RELOAD_UNCHANGED;
+    return {true, "", loaded.status, path, {}};
   }
-  if (!loaded.ok()) {
-    if (loaded.failure == FAILURE_OPEN) {
-      log_fatal("open failed: {}", loaded);
+  if (!runtime.ok()) {
+    if (runtime.failure == FAILURE_OPEN) {
+      log_fatal("open failed: {}", runtime);
     } else {
-      log_fatal("load_map_from_path failed: {}", loaded);
+      log_fatal("load_map_from_path failed: {}", runtime);
     }
-    if (!reload_may_retry(loaded.failure)) reload_mark_seen(state, stamp);
-    return reload_failed(loaded);
-  }
-  Config_Result converted = config_from_map(scratch, sections);
-  delete_map(&sections);
-  // Running out of memory while flattening is the attempt's data not fitting, as in the read.
-  if (converted.status().runtime.failure == FAILURE_OUT_OF_MEMORY) {
-    log_fatal("load_map_from_path failed: {}", converted.status().runtime);
-    return reload_failed(converted.status());
+    if (!reload_may_retry(runtime.failure)) reload_mark_seen(state, stamp);
+    return reload_ended(loaded.status, path, loaded.read);
   }
   reload_mark_seen(state, stamp);
-  if (!converted.ok()) return reload_failed(converted.status());
-  *config = converted.value();
+  if (!loaded.status.ok()) return reload_ended(loaded.status, path, loaded.read);
+  *config = loaded.config;
   log_info("Reloaded configuration");
-  return {false, ""};
+  return reload_ended(loaded.status, path, loaded.read);
 }
 
 }  // namespace
 
-Reload_Result update_config(Config *config, Reload_State *state) noexcept {
-  return update_config_at(frame_scratch(), CONFIG_FILE_NAME, config, state);
+Settings_Places settings_places(Arena *arena) noexcept {
+  Result<std::string_view> beside = platform_beside_module(arena, CONFIG_FILE_NAME);
+  if (!beside.ok()) return SETTINGS_WORKING_FOLDER_ONLY;
+  return {CONFIG_FILE_NAME, beside.value()};
+}
+
+Reload_Result update_config(Config *config, Reload_State *state, const Settings_Places &places) noexcept {
+  return update_config_from(frame_scratch(), places, config, state);
 }
 
 Reload_Result update_config_at(Arena *scratch, std::string_view path, Config *config, Reload_State *state) noexcept {
+  return update_config_from(scratch, {path, {}}, config, state);
+}
+
+Reload_Result update_config_from(Arena *scratch, const Settings_Places &places, Config *config, Reload_State *state) noexcept {
   uint64_t now = platform_now_ticks();
   if (reload_is_too_soon(*state, now)) return RELOAD_UNCHANGED;
   state->last_check = now;
   state->looked = true;
 
-  Result<File_Stamp> looked = platform_file_stamp(scratch, path);
+  std::string_view path;
+  Result<File_Stamp> looked = reload_look(scratch, places, &path);
   if (!looked.ok()) {
     log_fatal("last_write_time_by_name failed: {}", looked.status());
-    return reload_failed(looked.status());
+    return reload_ended(looked.status(), path);
   }
-  if (reload_is_seen(*state, looked.value())) return RELOAD_UNCHANGED;
+  if (reload_is_seen(*state, looked.value())) return {true, "", {}, path, {}};
   return reload_read(scratch, path, config, state, looked.value());
 }

@@ -5,30 +5,53 @@
 
 #include "platform/platform.h"
 #include "src/config/config.h"
+#include "src/config/config_status.h"
+#include "src/config/settings_file.h"
 
 struct Arena;
 
 constexpr uint64_t RELOAD_INTERVAL_TICKS = TICKS_PER_SECOND;  // one look at the file a second at most
 
+// Where the settings file is looked for, at every look: in the working folder, and when the working
+// folder holds no such file, beside the module (a game started from a launcher or a shortcut may run
+// in another folder than its own).
+struct Settings_Places {
+  std::string_view working;        // CONFIG_FILE_NAME, relative to the working folder
+  std::string_view beside_module;  // the same name in the module's folder; empty when unknown
+};
+
+constexpr Settings_Places SETTINGS_WORKING_FOLDER_ONLY = {CONFIG_FILE_NAME, {}};
+
+// Both places, the module's folder found from the module's file (platform_beside_module), in
+// `arena`, which must outlive their use. When the module's folder cannot be named, the working
+// folder's alone. Not to be called from the DLL entry.
+Settings_Places settings_places(Arena *arena) noexcept;
+
 struct Reload_Result {
-  bool unchanged;       // true: nothing was attempted this time
-  const char *message;  // when !unchanged: "" if the Config was replaced, else why not (a constant)
+  bool unchanged;        // true: nothing was attempted this time
+  const char *message;   // when !unchanged: "" if the Config was replaced, else why not (a constant)
+  Config_Status status;  // when !unchanged: the attempt's outcome, of which `message` is the player's words
+  std::string_view path; // the file looked at this time (empty when no look was made)
+  Settings_Text read;    // the file's bytes and text when it was read, in the scratch (until released)
 };
 
 // Runs once per frame, on the frame scratch. Looks at the file's last-write time and size at most
 // once a second (at once when the system clock reads earlier than the last look), and reads the
 // file only when the version they describe differs from the one last read: a save that keeps the
-// time but changes the size (two-second file times, a tool that restores times) is read too.
-// Replaces `*config` as a whole, and only after every expected key converted. Failures come back
-// as messages, never as exceptions, and leave `*config` as it was.
+// time but changes the size (two-second file times, a tool that restores times) is read too. The
+// file is the working folder's, or, when that folder holds none, the one beside the module: the
+// choice is made anew at every look, and a version is compared whichever file it is. Replaces
+// `*config` as a whole, and only after every expected key converted. Failures come back as
+// messages, never as exceptions, and leave `*config` as it was.
 //   - A version that was read counts as seen whatever its outcome: a file that failed to parse or
 //     convert (or is larger than CONFIG_FILE_MAX_BYTES) is not read again until it is saved again.
 //   - A version that could not be opened or read (another program held it for a moment), or whose
 //     data did not fit in memory, does not: the next look, a second later, tries again.
 //   - A version that changed while it was read (its time or size after the read differ from the
 //     look's) is not installed and changes no message: the next look tries again.
-Reload_Result update_config(Config *config, Reload_State *state) noexcept;
+Reload_Result update_config(Config *config, Reload_State *state, const Settings_Places &places) noexcept;
 
-// The same for the file at `path`, with temporaries in `scratch` (the validator's --watch follows
-// any file this way).
+// The same with temporaries in `scratch`; update_config_at follows the one file at `path` (the
+// validator's --watch follows any file this way).
+Reload_Result update_config_from(Arena *scratch, const Settings_Places &places, Config *config, Reload_State *state) noexcept;
 Reload_Result update_config_at(Arena *scratch, std::string_view path, Config *config, Reload_State *state) noexcept;

@@ -140,6 +140,15 @@ int32_t normalise_tint(int32_t tint) noexcept {
   return static_cast<int32_t>(magnitude % 256);
 }
 
+Config_Result config_from_text(Arena *scratch, std::string_view text) noexcept {
+  Section_Map sections{};
+  Status read = load_map_from_string(&sections, text, CONFIG_FILE_INI_OPTIONS);
+  if (!read.ok()) return Config_Status(read);
+  Config_Result converted = config_from_map(scratch, sections);
+  delete_map(&sections);
+  return converted;
+}
+
 Config_Result config_from_map(Arena *scratch, const Section_Map &sections) noexcept {
   RUNTIME_ASSERT(sections.keys_lowercased, "config_from_map takes a map read with lowercase_keys");
   Config_Blocks blocks;

@@ -30,5 +30,9 @@ constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
 using Config_Result = Result<Config, Config_Status>;
 Config_Result config_from_map(Arena *scratch, const Section_Map &sections) noexcept;
 
+// The Config of a settings file's text: read as CONFIG_FILE_INI_OPTIONS reads it, then
+// config_from_map; the map is released before it returns. Fails as those two do.
+Config_Result config_from_text(Arena *scratch, std::string_view text) noexcept;
+
 // The absolute value of `tint` modulo 256; the smallest 32-bit value gives 0.
 int32_t normalise_tint(int32_t tint) noexcept;

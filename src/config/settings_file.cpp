@@ -2,6 +2,7 @@
 #include "src/config/settings_file.h"
 
 #include "runtime/utf8.h"
+#include "src/config/schema.h"
 
 namespace {
 
@@ -31,9 +32,16 @@ Result<Settings_Text> settings_file_read(Arena *scratch, std::string_view path, 
   return Settings_Text{bytes.value(), text.value()};
 }
 
-Status load_map_from_path(Arena *scratch, Section_Map *out, std::string_view path, const File_Stamp &looked,
-                          const Ini_Options &options) noexcept {
+Settings_Load settings_file_load(Arena *scratch, std::string_view path, const File_Stamp &looked) noexcept {
+  Settings_Load out{};
   Result<Settings_Text> read = settings_file_read(scratch, path, looked);
-  if (!read.ok()) return read.status();
-  return load_map_from_string(out, read.value().text, options);
+  if (!read.ok()) {
+    out.status = read.status();
+    return out;
+  }
+  out.read = read.value();
+  Config_Result converted = config_from_text(scratch, out.read.text);
+  out.status = converted.status();
+  if (converted.ok()) out.config = converted.value();
+  return out;
 }

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "encoding/ini/ini.h"
 #include "platform/platform.h"
 #include "runtime/status.h"
+#include "src/config/config.h"
+#include "src/config/config_status.h"
 
 struct Arena;
 
@@ -37,8 +38,14 @@ Result<Settings_Text> settings_file_read(Arena *scratch, std::string_view path, 
 // The text that a file's `bytes` hold, as settings_file_read takes it, in `arena`.
 Result<std::string_view> settings_text_from_bytes(Arena *arena, std::string_view bytes) noexcept;
 
-// Reads the file that `looked` saw (settings_file_read) and parses its text into `*out`, which must
-// be empty (load_map_from_string). Fails as settings_file_read does, or with the reader's
-// FAILURE_OUT_OF_MEMORY; on failure `*out` is empty.
-Status load_map_from_path(Arena *scratch, Section_Map *out, std::string_view path, const File_Stamp &looked,
-                          const Ini_Options &options) noexcept;
+// A settings file read and converted the reloader's way, in one step: what the reloader, the
+// validator and the fuzz targets all go through.
+struct Settings_Load {
+  Config_Status status;  // settings_file_read's failure, else config_from_text's verdict
+  Config config;         // what the module would install, when status is ok; else all zero
+  Settings_Text read;    // the file's bytes and text, in the scratch; empty when the read failed
+};
+
+// Reads the file at `path` that the look `looked` saw (settings_file_read) and converts its text
+// (config_from_text). Temporaries, and the bytes and text it hands back, go to `scratch`.
+Settings_Load settings_file_load(Arena *scratch, std::string_view path, const File_Stamp &looked) noexcept;

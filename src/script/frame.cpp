@@ -3,6 +3,7 @@
 
 #include "host/bridge.h"
 #include "runtime/arena.h"
+#include "src/config/messages.h"
 #include "src/config/reload.h"
 #include "src/script/message.h"
 #include "src/script/tint.h"
@@ -10,11 +11,12 @@
 Frame_State frame_state_initial() noexcept {
   Frame_State state{};
   state.message = "";
+  state.places = SETTINGS_WORKING_FOLDER_ONLY;
   return state;
 }
 
 void run_frame(Frame_State *state) noexcept {
-  Reload_Result reload = update_config(&state->config, &state->reload_state);
+  Reload_Result reload = update_config(&state->config, &state->reload_state, state->places);
   if (!reload.unchanged) state->message = reload.message;
 
   if (state->message[0] != '\0') {
@@ -28,6 +30,8 @@ void run_frame(Frame_State *state) noexcept {
 
 extern "C" void script_main() noexcept {
   Frame_State state = frame_state_initial();
+  // The module's folder is named once, here on the script's thread rather than in the DLL entry.
+  state.places = settings_places(lasting_memory());
   for (;;) {
     run_frame(&state);
     script_wait(0);

@@ -2,18 +2,6 @@
 #include "src/script/message.h"
 
 #include "host/bridge.h"
-#include "runtime/arena.h"
-#include "runtime/format.h"
-
-std::string_view message_line(Arena *scratch, std::string_view message) noexcept {
-  size_t size = MESSAGE_LINE_PREFIX.size() + 1 + message.size();
-  char *line = static_cast<char *>(arena_push(scratch, size + 1, 1));
-  if (!line) return {};
-  Format_Buffer buffer = format_buffer(line, size);
-  format_to(&buffer, "{} {}", MESSAGE_LINE_PREFIX, message);
-  line[size] = '\0';
-  return {line, size};
-}
 
 void draw_message(const char *line) noexcept {
   const char *const parts[] = {MESSAGE_TEXT_LITERAL, line};

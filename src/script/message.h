@@ -2,12 +2,6 @@
 // left of the screen, drawn on every frame while a reload failure stands.
 #pragma once
 #include <cstdint>
-#include <string_view>
-
-struct Arena;
-
-// The on-screen line is this prefix, one space, and the reload's message.
-constexpr std::string_view MESSAGE_LINE_PREFIX = "Mane Shade:";
 
 // How the game builds a text from string arguments: the kind, then "LITERAL_STRING" and the line.
 constexpr int32_t MESSAGE_TEXT_KIND = 10;
@@ -25,9 +19,6 @@ constexpr Message_Pass MESSAGE_PASSES[] = {
     {0.3f, 0.3f, 255, 255, 255, 255, 0.01f, 0.04f},
 };
 
-// "Mane Shade:", one space and `message`, NUL-terminated, in `scratch`. data() is null when the
-// scratch is exhausted.
-std::string_view message_line(Arena *scratch, std::string_view message) noexcept;
-
+// The line itself is message_line (src/config/messages.h).
 // Draws the NUL-terminated `line` in each pass, with a new text handle per pass.
 void draw_message(const char *line) noexcept;

@@ -36,18 +36,23 @@ struct Step {
   bool want_unchanged;
   const char *want_message;  // checked when !want_unchanged
   int want_hair;             // corvin.hair_primary in force afterwards (0: nothing installed yet)
+  const char *want_path = nullptr;  // the file looked at, when given
 };
 
 void keep(Fake_Platform &) {}
 
-void run_steps(const char *scenario, const std::vector<Step> &steps, Fake_Platform &fs) {
+void run_steps(const char *scenario, const std::vector<Step> &steps, Fake_Platform &fs,
+               const Settings_Places &places = SETTINGS_WORKING_FOLDER_ONLY) {
   fake_platform_install(&fs);
   Config config{};
   Reload_State state{};
   for (const Step &step : steps) {
     fs.now += step.advance;
     step.change(fs);
-    Reload_Result r = update_config(&config, &state);
+    Reload_Result r = update_config(&config, &state, places);
+    if (step.want_path) {
+      EXPECT_EQ(r.path, step.want_path) << scenario << " / " << step.what;
+    }
     arena_release(frame_scratch());
     EXPECT_EQ(r.unchanged, step.want_unchanged) << scenario << " / " << step.what;
     if (!step.want_unchanged) {
@@ -69,6 +74,35 @@ TEST(Reload, PollsAtMostOncePerSecond) {
   }, fs);
   EXPECT_EQ(fs.file_reads, 2u);
   EXPECT_EQ(fs.attribute_reads, 5u);  // three looks, and after each of the two reads a look at what was read
+}
+
+// A game started from another folder (a launcher, a shortcut) finds the file beside the module; a
+// file in the working folder comes first, from the next look on.
+TEST(Reload, TheFileBesideTheModuleWhenTheWorkingFolderHasNone) {
+  Fake_Platform fs;
+  fs.exists = false;
+  fs.others = {{"game/ManeShade.ini", GOOD_A, fs.write_ticks - TICKS_PER_SECOND}};  // saved before the other
+  const Settings_Places places = {CONFIG_FILE_NAME, "game/ManeShade.ini"};
+  run_steps("two places", {
+      {"only beside the module: read there", 0, keep, false, "", 10, "game/ManeShade.ini"},
+      {"a second later, unchanged", TICKS_PER_SECOND, keep, true, "", 10, "game/ManeShade.ini"},
+      {"a file appears in the working folder: taken at the next look", TICKS_PER_SECOND,
+       [](Fake_Platform &f) { f.exists = true, f.bytes = GOOD_B; }, false, "", 20, "ManeShade.ini"},
+      {"the working folder's file is gone: the one beside the module, a version of its own", TICKS_PER_SECOND,
+       [](Fake_Platform &f) { f.exists = false; }, false, "", 10, "game/ManeShade.ini"},
+      {"neither: the working folder's failure", TICKS_PER_SECOND, [](Fake_Platform &f) { f.others.clear(); }, false,
+       MESSAGE_FAILED_TO_OPEN, 10, "ManeShade.ini"},
+  }, fs, places);
+  // The module's folder comes from the platform, with the file's name after it.
+  Arena arena{};
+  fake_platform_install(&fs);
+  Settings_Places found = settings_places(&arena);
+  EXPECT_EQ(found.working, CONFIG_FILE_NAME);
+  EXPECT_EQ(found.beside_module, "game/ManeShade.ini");
+  fs.module_folder.clear();  // the module's file cannot be named: the working folder alone
+  EXPECT_TRUE(settings_places(&arena).beside_module.empty());
+  fake_platform_remove();
+  arena_destroy(&arena);
 }
 
 TEST(Reload, FailuresKeepTheConfigAndAreNotRetriedUntilSavedAgain) {

@@ -35,8 +35,9 @@ std::string load_dump(const std::string &path, Status *status) {
   Test_Map loaded;
   *status = STATUS_OK;
   Result<File_Stamp> looked = platform_file_stamp(&scratch, path);
-  if (looked.ok()) *status = load_map_from_path(&scratch, &loaded.map, path, looked.value(), CONFIG_FILE_INI_OPTIONS);
   if (!looked.ok()) *status = looked.status();
+  Result<Settings_Text> read = looked.ok() ? settings_file_read(&scratch, path, looked.value()) : looked.status();
+  if (looked.ok()) *status = read.ok() ? load_map_from_string(&loaded.map, read.value().text, CONFIG_FILE_INI_OPTIONS) : read.status();
   arena_destroy(&scratch);
   return dump_map(loaded.map);
 }

@@ -90,4 +90,18 @@ TEST(PlatformPosix, WhatAPathNamesBesidesAFile) {
   std::filesystem::remove_all(dir);
 }
 
+// The file beside the running program: its folder, whatever the working folder.
+TEST(PlatformPosix, TheFileBesideTheModule) {
+  Arena arena{};
+  Result<std::string_view> beside = platform_beside_module(&arena, "ManeShade.ini");
+  ASSERT_TRUE(beside.ok());
+  EXPECT_EQ(std::filesystem::path(beside.value()), std::filesystem::read_symlink("/proc/self/exe").parent_path() / "ManeShade.ini");
+  {
+    Failing_Heap_Scope no_heap(0);
+    Arena empty{};
+    EXPECT_EQ(platform_beside_module(&empty, "ManeShade.ini").status(), status_fail(FAILURE_OUT_OF_MEMORY));
+  }
+  arena_destroy(&arena);
+}
+
 }  // namespace

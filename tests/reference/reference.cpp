@@ -385,10 +385,12 @@ Frame_Result reload_frame(Reloader *r, const Frame_World &world) {
     r->message = message;
     return Frame_Result{false, message};
   };
+  // The working folder's file; when it has none, the one beside the module.
+  const File_World &file = world.working.look.found || !world.beside_known || !world.beside.look.found ? world.working : world.beside;
   auto mark_seen = [&] {
     s.write_seen = true;
-    s.last_write = world.look.write_ticks;
-    s.last_size = world.look.size;
+    s.last_write = file.look.write_ticks;
+    s.last_size = file.look.size;
   };
   // At most one look a second; no look yet, or a clock set back before the last look, looks now.
   if (s.looked && world.now >= s.last_check && world.now - s.last_check < ONE_SECOND) return {true, ""};
@@ -396,20 +398,21 @@ Frame_Result reload_frame(Reloader *r, const Frame_World &world) {
   s.last_check = world.now;
   // Running out of memory is no fault of the file: the version is read again at the next look.
   if (world.out_of_memory) return ended(PARSE);
-  if (!world.look.found) return ended(OPEN);
-  // A version is its last-write time and its size; a version read once is not read again.
-  if (s.write_seen && s.last_write == world.look.write_ticks && s.last_size == world.look.size) return {true, ""};
-  if (world.look.size > (1u << 20)) {  // far too large for a settings file: refused unread, once
+  if (!file.look.found) return ended(OPEN);
+  // A version is its last-write time and its size, whichever file it is; a version read once is
+  // not read again.
+  if (s.write_seen && s.last_write == file.look.write_ticks && s.last_size == file.look.size) return {true, ""};
+  if (file.look.size > (1u << 20)) {  // far too large for a settings file: refused unread, once
     mark_seen();
     return ended(PARSE);
   }
   // Another program's lock, or a failed read, lasts a moment: read again at the next look.
-  if (!world.opens) return ended(OPEN);
-  if (!world.reads || world.bytes.size() > (1u << 20)) return ended(PARSE);
+  if (!file.opens) return ended(OPEN);
+  if (!file.reads || file.bytes.size() > (1u << 20)) return ended(PARSE);
   // A file that changed during its read was caught half saved: nothing changes, it is read again.
-  if (!(world.look_after_read == world.look)) return {true, ""};
+  if (!(file.look_after_read == file.look)) return {true, ""};
   mark_seen();
-  Verdict verdict = convert(read_ini(text_from_bytes(world.bytes), {";", true}));
+  Verdict verdict = convert(read_ini(text_from_bytes(file.bytes), {";", true}));
   if (verdict.refusal == Refusal::none) r->config = verdict.config;
   return ended(message_for(verdict.refusal));
 }

@@ -73,14 +73,21 @@ struct Look {
   friend bool operator==(const Look &, const Look &) = default;
 };
 
-// What happens to the file during one frame, as far as the reloader can see it.
-struct Frame_World {
-  uint64_t now;            // the system clock
+// What happens to one file during a frame, as far as the reloader can see it.
+struct File_World {
   Look look;               // the look at the file
   bool opens;              // the read's open succeeds (nobody holds the file locked)
   bool reads;              // the read succeeds once opened
   std::string bytes;       // what the read takes
   Look look_after_read;    // the second look, after the read
+};
+
+// One frame: the clock, the working folder's file and the one beside the module.
+struct Frame_World {
+  uint64_t now;
+  File_World working;
+  bool beside_known;       // the module's folder could be named
+  File_World beside;
   bool out_of_memory;      // the heap refused a request during the frame
 };
 

@@ -22,9 +22,17 @@ Os_Error fake_presence(std::string_view path) {
 // the fake, so that running out of memory meets the same steps.
 bool fake_path_fits(Arena *arena, std::string_view path) { return arena_push_string(arena, path).data(); }
 
+const Fake_Platform::Other_File *fake_other(std::string_view path) {
+  for (const Fake_Platform::Other_File &file : fake->others) {
+    if (file.path == path) return &file;
+  }
+  return nullptr;
+}
+
 Result<File_Stamp> fake_file_stamp(Arena *scratch, std::string_view path) noexcept {
   fake->attribute_reads++;
   if (!fake_path_fits(scratch, path)) return status_fail(FAILURE_OUT_OF_MEMORY);
+  if (const Fake_Platform::Other_File *other = fake_other(path)) return File_Stamp{other->write_ticks, other->bytes.size()};
   Os_Error error = fake_presence(path);
   if (error != OS_OK) return status_fail(FAILURE_FILE_TIME, error);
   return File_Stamp{fake->write_ticks, fake->stamp_size ? *fake->stamp_size : fake->bytes.size()};
@@ -33,6 +41,11 @@ Result<File_Stamp> fake_file_stamp(Arena *scratch, std::string_view path) noexce
 Result<std::string_view> fake_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
   fake->file_reads++;
   if (!fake_path_fits(arena, path)) return status_fail(FAILURE_OUT_OF_MEMORY);
+  if (const Fake_Platform::Other_File *other = fake_other(path)) {
+    std::string_view copy = arena_push_string(arena, other->bytes);
+    if (!copy.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
+    return copy;
+  }
   Os_Error error = fake_presence(path);
   if (error == OS_OK) error = fake->open_error;
   if (error != OS_OK) return status_fail(FAILURE_OPEN, error);
@@ -50,7 +63,15 @@ Result<std::string_view> fake_read_file(Arena *arena, std::string_view path, uin
   return bytes;
 }
 
-constexpr Platform_Services FAKE_SERVICES = {fake_now_ticks, fake_file_stamp, fake_read_file};
+Result<std::string_view> fake_beside_module(Arena *arena, std::string_view name) noexcept {
+  if (fake->module_folder.empty()) return status_fail(FAILURE_OPEN, OS_OTHER);
+  std::string path = fake->module_folder + std::string(name);
+  std::string_view copy = arena_push_string(arena, path);
+  if (!copy.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
+  return copy;
+}
+
+constexpr Platform_Services FAKE_SERVICES = {fake_now_ticks, fake_file_stamp, fake_read_file, fake_beside_module};
 
 }  // namespace
 

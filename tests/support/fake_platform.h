@@ -1,10 +1,12 @@
-// An in-memory platform for tests: one file (bytes, last-write time, whether it opens) and a clock
-// the test sets. Installed through platform_use_services.
+// An in-memory platform for tests: one file (bytes, last-write time, whether it opens), maybe others
+// that only exist and hold bytes, the module's folder, and a clock the test sets. Installed through
+// platform_use_services.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "src/config/settings_file.h"
@@ -19,6 +21,15 @@ struct Fake_Platform {
   Os_Error read_error = OS_OK;  // fails the read only, after a good open
   std::optional<uint64_t> stamp_size;  // the size a look reports, when not the bytes' (a file being written)
   std::function<void(Fake_Platform &)> during_read;  // runs after the bytes are taken, before the read returns
+
+  // Files besides the one above, at other paths: they always open and read.
+  struct Other_File {
+    std::string path;
+    std::string bytes;
+    uint64_t write_ticks;
+  };
+  std::vector<Other_File> others;
+  std::string module_folder = "game/";  // platform_beside_module's folder; its look fails when empty
 
   uint64_t time_reads = 0, attribute_reads = 0, file_reads = 0;
 };

@@ -14,7 +14,6 @@
 #include "src/config/messages.h"
 #include "src/config/schema.h"
 #include "src/config/settings_file.h"
-#include "src/script/message.h"
 #include "tools/check/config_diagnose.h"
 #include "tools/check/check_json.h"
 

@@ -16,7 +16,6 @@
 #include "runtime/arena.h"
 #include "src/config/messages.h"
 #include "src/config/settings_file.h"
-#include "src/script/message.h"
 #include "tools/check/check.h"
 #include "tools/check/check_report.h"
 #include "tools/pe/pe.h"

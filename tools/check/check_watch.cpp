@@ -7,7 +7,7 @@
 #include "runtime/arena.h"
 #include "src/config/keys.h"
 #include "src/config/reload.h"
-#include "src/script/message.h"
+#include "src/config/messages.h"
 #include "tools/check/check.h"
 #include "tools/check/check_console.h"
 #include "tools/check/check_report.h"
