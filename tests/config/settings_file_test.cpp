@@ -32,13 +32,13 @@ std::string utf8_from_path(const std::filesystem::path &path) {
 // The map of the file at `path`, read as the reloader reads it; its status in `*status`.
 std::string load_dump(const std::string &path, Status *status) {
   Arena scratch{};
-  Test_Map loaded;
+  Owned<Section_Map> loaded;
   *status = STATUS_OK;
   Result<File_Stamp> looked = platform_file_stamp(&scratch, path);
-  if (looked.ok()) *status = load_map_from_path(&scratch, &loaded.map, path, looked.value(), CONFIG_FILE_INI_OPTIONS);
+  if (looked.ok()) *status = load_map_from_path(&scratch, &loaded.value, path, looked.value(), CONFIG_FILE_INI_OPTIONS);
   if (!looked.ok()) *status = looked.status();
   arena_destroy(&scratch);
-  return dump_map(loaded.map);
+  return dump_map(loaded.value);
 }
 
 TEST(SettingsFile, ReadsAFileAndReportsEachStepsFailure) {
