@@ -1,5 +1,5 @@
 // Rebinding a module's imports; see rebind.h. The module's import table is read from its mapped image
-// with the PE reader (bounded by the image's size), and the matching slots rewritten.
+// (read_loaded_module), and the matching slots rewritten.
 #include "tools/sim/rebind.h"
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "tools/pe/pe.h"
 #include "tools/sim/events.h"
 #include "tools/sim/hooks.h"
+#include "tools/sim/module_check.h"
 #include "tools/sim/steps.h"
 
 namespace {
@@ -94,21 +95,15 @@ bool rebind_heap(Session *s, const std::string &shown, HMODULE handle) {
 Rebind_Result rebind_import(HMODULE module, std::span<const std::string_view> dlls, const char *function,
                             const void *replacement) {
   Rebind_Result result{false, 0, 0, 0};
-  auto *base = reinterpret_cast<const uint8_t *>(module);
-  if (!base) return result;
-  // The loader maps at least the headers' page; the image's size bounds every later read.
-  MEMORY_BASIC_INFORMATION region{};
-  if (!VirtualQuery(base, &region, sizeof region)) return result;
-  uint32_t size = pe_image_size(std::span<const uint8_t>(base, region.RegionSize));
-  if (size == 0) return result;
-  Pe_Read read = pe_read(std::span<const uint8_t>(base, size), Pe_Layout::image);
+  Pe_Read read = read_loaded_module(module);
   if (read.problem != Pe_Problem::none) return result;
+  auto *base = reinterpret_cast<uint8_t *>(module);
   result.ok = true;
   for (const Pe_Import_Dll &dll : read.file.imports) {
     if (!rebind_dll_matches(dlls, dll.dll)) continue;
     for (const Pe_Import &f : dll.functions) {
       if (f.by_ordinal || f.name != function) continue;
-      auto *slot = reinterpret_cast<ULONGLONG *>(const_cast<uint8_t *>(base) + f.slot_rva);
+      auto *slot = reinterpret_cast<ULONGLONG *>(base + f.slot_rva);
       DWORD old_protection = 0;
       // The bound table may sit in a read-only section once the loader is done with it.
       if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old_protection)) {
