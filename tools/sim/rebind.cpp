@@ -49,7 +49,7 @@ void rebind_report_failure(const std::string &shown, const char *what, const Reb
 }
 
 // The module's GetSystemTimeAsFileTime reads the game clock.
-bool rebind_clock(Session *s, const std::string &shown, HMODULE handle) {
+bool rebind_clock(const Output_Files &files, const std::string &shown, HMODULE handle) {
   Rebind_Result rebound = rebind_import(handle, KERNEL32_DLLS, "GetSystemTimeAsFileTime",
                                         reinterpret_cast<const void *>(game_clock_as_filetime));
   if (!rebound.ok) {
@@ -61,12 +61,12 @@ bool rebind_clock(Session *s, const std::string &shown, HMODULE handle) {
   Json_Writer line = events_line("clock");
   json_member_string(&line, "file", shown);
   json_member_integer(&line, "slots", rebound.slots);
-  events_write(*s, &line);
+  events_write(files, &line);
   return true;
 }
 
 // The module's heap requests go through the game, which counts them and refuses them when asked.
-bool rebind_heap(Session *s, const std::string &shown, HMODULE handle) {
+bool rebind_heap(const Output_Files &files, const std::string &shown, HMODULE handle) {
   std::string names;
   Json_Writer line = events_line("heap_imports");
   json_member_string(&line, "file", shown);
@@ -84,7 +84,7 @@ bool rebind_heap(Session *s, const std::string &shown, HMODULE handle) {
     json_string(&line, import.name);
   }
   json_end_array(&line);
-  events_write(*s, &line);
+  events_write(files, &line);
   std::printf("  heap: %s\n", names.empty() ? "imports none of msvcrt.dll's malloc, calloc, realloc, free"
                                             : (names + " from msvcrt.dll now go through the game").c_str());
   return true;
@@ -120,7 +120,7 @@ Rebind_Result rebind_import(HMODULE module, std::span<const std::string_view> dl
   return result;
 }
 
-bool rebind_module(Session *s, const std::string &shown, HMODULE handle) {
+bool rebind_module(const Output_Files &files, bool wall_clock, const std::string &shown, HMODULE handle) {
   // The module's reads go through the game, so that a step can change the file right after one, or
   // make one fail. Nothing else changes: the reader passes every other call on unchanged.
   Rebind_Result reader =
@@ -129,6 +129,6 @@ bool rebind_module(Session *s, const std::string &shown, HMODULE handle) {
     rebind_report_failure(shown, "watch the reads of", reader);
     return false;
   }
-  if (!rebind_heap(s, shown, handle)) return false;
-  return s->options.wall_clock || rebind_clock(s, shown, handle);
+  if (!rebind_heap(files, shown, handle)) return false;
+  return wall_clock || rebind_clock(files, shown, handle);
 }
