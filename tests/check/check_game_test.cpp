@@ -216,7 +216,8 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        well_but({{"OtherMod.asi", bytes_of(host_spec({"f"}))}, {"Notes.asi", "text"}}), 0, {"all is well"},
        {"OtherMod", "Notes"}},
       {"the module named .dll got no hint", well_but({{"ManeShade.dll", MODULE}}, "ManeShade.asi"), 1,
-       {"ManeShade.dll: problem: Mane Shade's module, named .dll", "rename it to .asi", "1 problem to fix"},
+       {"ManeShade.dll: problem: Mane Shade's module, named .dll", "rename it to .asi", "exports all 6 functions",
+        "1 problem to fix"},
        {"missing"}},
       {"a stray .dll copy beside the module", well_but({{"ManeShade.dll", MODULE}}), 0,
        {"ManeShade.dll: note: a copy of Mane Shade's module named .dll", "all is well"}, {"problem:"}},
@@ -288,9 +289,11 @@ TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
   } cases[] = {
       {"DIR missing", folder / "no such game", "maneshade-check: no folder "},
       {"DIR is a file", make_game(WELL) / "ManeShade.ini",
-       "ManeShade.ini is a file: --game wants the game's folder (the folder of its .exe), not a file; to check "},
+       "ManeShade.ini is a file: --game wants the game's folder (the folder of its .exe), not a file; to check it, run: "
+       "maneshade-check "},
       {"DIR names a file that is not there either", folder / "ManeShade.ini",
-       "maneshade-check: no folder " + utf8_of(folder / "ManeShade.ini") + ": --game wants the game's folder"},
+       "maneshade-check: no folder " + utf8_of(folder / "ManeShade.ini") +
+           ": --game wants the game's folder (the folder of its .exe), not a file; to check a settings file, leave out --game"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fault);

@@ -599,14 +599,16 @@ std::string check_game_not_a_folder(const fs::path &dir) {
     file_name = file_name || check_game_ends_with(name, extension);
   }
   // To check a settings file, the player leaves --game out.
-  std::string ini_hint = check_game_ends_with(name, ".ini") ? "; to check " + shown + " itself, run: maneshade-check " + shown : "";
+  bool ini = check_game_ends_with(name, ".ini");
   const std::string wants = "--game wants the game's folder (the folder of its .exe), not a file";
   if (status.type() == fs::file_type::not_found) {
-    return "maneshade-check: no folder " + shown + ": " + (file_name ? wants + ini_hint : "give the game's folder (the folder of its .exe)") + "\n";
+    std::string why = file_name ? wants + (ini ? "; to check a settings file, leave out --game" : "")
+                                : "give the game's folder (the folder of its .exe)";
+    return "maneshade-check: no folder " + shown + ": " + why + "\n";
   }
   if (ec) return "maneshade-check: cannot look at " + shown + ": " + check_visible(ec.message()) + "\n";
   if (status.type() != fs::file_type::directory) {
-    return "maneshade-check: " + shown + " is a file: " + wants + ini_hint + "\n";
+    return "maneshade-check: " + shown + " is a file: " + wants + (ini ? "; to check it, run: maneshade-check " + shown : "") + "\n";
   }
   return {};
 }
@@ -660,7 +662,12 @@ int check_game(std::string_view dir_text, FILE *err) {
   Game_Modules modules = check_game_find_modules(found);
   check_game_module(&report, modules, dir);
   check_game_copies_below(&report, found, GAME_MODULE, !modules.loaded.empty(), dir);
+  // The module whose imports the host must satisfy: the one the loader loads, else the copy named
+  // .dll, which will be that module once renamed.
   const Game_Pe *module = check_game_primary(modules);
+  for (const Game_Pe &pe : modules.named_dll) {
+    if (!module && pe.usable()) module = &pe;
+  }
   Game_Pe host = check_game_host(&report, found, dir);
   if (module && host.usable()) {
     check_game_imports(&report, module->dll.file, module->path, std::move(host.dll.file), host.path, found, dir);

@@ -21,7 +21,8 @@ constexpr std::string_view CHECK_USAGE =
     "  --dump       also write what was read to standard output, as one line of JSON\n"
     "  --watch      keep looking at FILE as the game does, and report every load until interrupted\n"
     "  --game DIR   check the game folder DIR: the module, the host library and ManeShade.ini\n"
-    "  --help       show this text (also -h and /?); --version: the version of Mane Shade it checks for\n"
+    "  --help       show this text (also -h and /?)\n"
+    "  --version    show the version, which is that of the ManeShade.asi it comes with\n"
     "Exit status: 0 the game would use the file, 1 it would refuse it, 2 the file cannot be read.\n";
 
 enum class Check_Mode { file, watch, game };
