@@ -188,7 +188,7 @@ void loader_on_register(Module_List *modules, Session_Record *record, const Stan
   std::string entry = text_address(reinterpret_cast<const void *>(e.entry));
   std::string text = "script " + entry + " registered for " + text_address(e.module) +
                      (m ? " (" + m->name + ")" : " (no loaded module has this handle)");
-  record->frame.steps.push_back(text);
+  record->frame.steps.push_back(Game_Line{text});
   Json_Writer line = events_line("register");
   json_member_integer(&line, "frame", record->frame.number);
   json_member_string(&line, "module", text_address(e.module));
@@ -205,7 +205,7 @@ void loader_on_unregister(Module_List *modules, Session_Record *record, const St
                           : unloading ? " (NOT the handle of " + unloading->name + ", which is unloading)"
                                       : " (outside an unload)";
   if (record->frame.number >= 0) {
-    record->frame.steps.push_back("scripts of module " + text_address(e.module) + " unregistered" + whose);
+    record->frame.steps.push_back(Game_Line{"scripts of module " + text_address(e.module) + " unregistered" + whose});
   } else {
     std::printf("  scripts of module %s unregistered%s\n", text_address(e.module).c_str(), whose.c_str());
   }

@@ -100,7 +100,6 @@ void begin_frame(Session *s, int64_t frame, uint64_t game_time_us) {
   record.calls = 0;
   record.changed_game = false;
   record.steps.clear();
-  record.failed_steps.clear();
   record.host_problems.clear();
   world_begin_frame(&s->world);
 }

@@ -49,14 +49,20 @@ struct Output_Files {
   std::FILE *events = nullptr;
 };
 
+// A line of what the game did in a frame: a step or a registration, or a step that could not do
+// its part (what did not happen, and why).
+struct Game_Line {
+  std::string text;
+  bool failed = false;
+};
+
 // What happened in the current frame: noted by the host observer and the steps, reported by the
 // timeline, cleared when the next frame starts (main.cpp).
 struct Frame_Record {
   int64_t number = -1;  // -1 outside the frames (loading, unloading)
   int64_t calls = 0;
   bool changed_game = false;  // a native other than a read was called
-  std::vector<std::string> steps;
-  std::vector<std::string> failed_steps;  // what a step could not do, and why
+  std::vector<Game_Line> steps;  // what the steps and the host did, in order
   std::vector<std::string> host_problems;
 };
 

@@ -183,11 +183,9 @@ void steps_report(Session_Record *record, int line_number, const std::string &do
   if (failure) {
     text = "could not " + failure->what;
     if (failure->error != 0) text += ": " + steps_error_text(failure->error);
-    record->frame.failed_steps.push_back(text);
     record->totals.failed_steps++;
-  } else {
-    record->frame.steps.push_back(text);
   }
+  record->frame.steps.push_back(Game_Line{text, failure != nullptr});
   Json_Writer line = events_line("step");
   json_member_integer(&line, "frame", record->frame.number);
   json_member_integer(&line, "line", line_number);

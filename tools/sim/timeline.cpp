@@ -119,8 +119,7 @@ void timeline_write_eventful_frame(const World &world, uint64_t clock_start_tick
                                                   : -static_cast<double>(clock_start_ticks - ticks);
   std::printf("frame %" PRId64 " (%s %+.3f s):\n", frame.number, format_clock(ticks).c_str(),
               since_start / CLOCK_TICKS_PER_SECOND);
-  for (const std::string &line : frame.steps) std::printf("  game    %s\n", line.c_str());
-  for (const std::string &line : frame.failed_steps) std::printf("  FAILED  %s\n", line.c_str());
+  for (const Game_Line &line : frame.steps) std::printf("  %s %s\n", line.failed ? "FAILED " : "game   ", line.text.c_str());
   for (const std::string &line : activity) std::printf("  module  %s\n", line.c_str());
   for (const std::string &line : frame.host_problems) std::printf("  PROBLEM %s\n", line.c_str());
   for (const std::string &line : world.problems) std::printf("  PROBLEM game: %s\n", line.c_str());
@@ -176,8 +175,7 @@ void timeline_end_frame(const World &world, uint64_t clock_start_ticks, Session_
   totals.heap_refused += heap.refused;
 
   std::vector<std::string> activity = timeline_module_activity(world, frame, heap);
-  bool eventful = !frame.steps.empty() || !frame.failed_steps.empty() || !frame.host_problems.empty() ||
-                  !world.problems.empty();
+  bool eventful = !frame.steps.empty() || !frame.host_problems.empty() || !world.problems.empty();
   if (!eventful && run->first >= 0 && run->activity == activity) {
     run->last = frame.number;
     run->any_calls = run->any_calls || frame.calls > 0;
