@@ -207,7 +207,7 @@ void fuzz_check_file(std::string_view bytes) {
   if (keyed) fuzz_check(module.status.key_index >= 0 && static_cast<size_t>(module.status.key_index) < CONFIG_KEY_COUNT);
   bool read = false;
   Std_Sections map = std_sections_of(bytes, CONFIG_FILE_INI_OPTIONS, &read);
-  fuzz_check(read && std_sections(diagnosis->sections.map) == map);
+  fuzz_check(read && std_sections(diagnosis->sections.value) == map);
   std::vector<Fuzz_Line> lines = fuzz_lines_of(bytes);
   fuzz_check_duplicates(*diagnosis, lines, map);
   fuzz_check_missing(*diagnosis, lines, map);

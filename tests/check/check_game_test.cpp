@@ -201,10 +201,31 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        {"ScriptHookVanta.dll: problem: lacks scriptWait (?scriptWait@@YAXK@Z), which ManeShade.asi imports", "error 127",
         "1 problem to fix"},
        {"nativeCall", "exports all"}},
-      {"host is the development stand-in", well_but({{"ScriptHookVanta.dll", bytes_of(host_spec(with(with(MODULE_IMPORTS, "standin_run_frame"), "standin_set_native_handler")))}}), 1,
-       {"ScriptHookVanta.dll: problem: this is Mane Shade's development stand-in", "exports all 6 functions",
-        "1 problem to fix"},
+      {"the stand-in host got a problem and then an ok line",
+       well_but({{"ScriptHookVanta.dll", bytes_of(host_spec(with(with(MODULE_IMPORTS, "standin_run_frame"), "standin_set_native_handler")))}}), 1,
+       {"ScriptHookVanta.dll: problem: this is Mane Shade's development stand-in", "1 problem to fix"},
+       {"ScriptHookVanta.dll: ok"}},
+      {"a renamed copy, which a loader loads all the same, was called missing",
+       well_but({{"MyHair.asi", MODULE}}, "ManeShade.asi"), 0,
+       {"MyHair.asi: ok: Mane Shade's module under another name", "exports all 6 functions", "all is well"}, {"missing"}},
+      {"two copies that both load went unsaid", well_but({{"ManeShade (1).asi", MODULE}}), 1,
+       {"ManeShade.asi: ok: a 64-bit", "ManeShade (1).asi: problem: another copy of Mane Shade's module",
+        "loaded twice: remove one", "1 problem to fix"},
        {}},
+      {"another mod's .asi files are none of the check's business",
+       well_but({{"OtherMod.asi", bytes_of(host_spec({"f"}))}, {"Notes.asi", "text"}}), 0, {"all is well"},
+       {"OtherMod", "Notes"}},
+      {"the module named .dll got no hint", well_but({{"ManeShade.dll", MODULE}}, "ManeShade.asi"), 1,
+       {"ManeShade.dll: problem: Mane Shade's module, named .dll", "rename it to .asi", "exports all 6 functions",
+        "1 problem to fix"},
+       {"missing"}},
+      {"a stray .dll copy beside the module", well_but({{"ManeShade.dll", MODULE}}), 0,
+       {"ManeShade.dll: note: a copy of Mane Shade's module named .dll", "all is well"}, {"problem:"}},
+      {"ManeShade.ini.txt was called missing", well_but({{"ManeShade.ini.txt", INI}}, "ManeShade.ini"), 1,
+       {"ManeShade.ini.txt: problem: Windows hides the .txt: rename the file to ManeShade.ini", "1 problem to fix"},
+       {"missing"}},
+      {"a ManeShade.ini.bak beside the real one", well_but({{"ManeShade.ini.bak", INI}}), 0,
+       {"ManeShade.ini.bak: note: not the file the game reads", "all is well"}, {"problem:"}},
       {"module is a text file", well_but({{"ManeShade.asi", "[corvin]\n"}}), 1,
        {"ManeShade.asi: problem: not a usable DLL: not a Windows program or DLL"}, {"exports all"}},
       {"module is a folder", well_but({{"ManeShade.asi/", ""}}), 1, {"ManeShade.asi: problem: cannot read it: it is a folder"}, {}},
@@ -267,7 +288,12 @@ TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
     std::string said;
   } cases[] = {
       {"DIR missing", folder / "no such game", "maneshade-check: no folder "},
-      {"DIR is a file", make_game(WELL) / "ManeShade.ini", " is not a folder: give the game's folder"},
+      {"DIR is a file", make_game(WELL) / "ManeShade.ini",
+       "ManeShade.ini is a file: --game wants the game's folder (the folder of its .exe), not a file; to check it, run: "
+       "maneshade-check "},
+      {"DIR names a file that is not there either", folder / "ManeShade.ini",
+       "maneshade-check: no folder " + utf8_of(folder / "ManeShade.ini") +
+           ": --game wants the game's folder (the folder of its .exe), not a file; to check a settings file, leave out --game"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fault);
@@ -276,6 +302,24 @@ TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
     EXPECT_NE(outcome.err.find(c.said), std::string::npos) << outcome.err;
     EXPECT_EQ(count_of(outcome.err, "\n"), 1u) << outcome.err;
   }
+}
+
+// Every line names files and folders in full, whatever DIR was given as: "move it to ." says nothing.
+TEST_F(CheckGame, LinesNameFullPaths) {
+  fs::path game = make_game(well_but({{"mods/ManeShade.ini", INI}, {"old/ManeShade.asi", MODULE}}, "ManeShade.asi"));
+  fs::path previous = fs::current_path();
+  fs::current_path(game);
+  FILE *err = std::tmpfile();
+  ASSERT_NE(err, nullptr);
+  check_game(".", err);
+  std::string text = check_capture_read(err);
+  std::fclose(err);
+  fs::current_path(previous);
+  std::string full = utf8_of(game);
+  EXPECT_NE(text.find("the game reads only the one in " + full + "; edit that one"), std::string::npos) << text;
+  EXPECT_NE(text.find("move it to " + full + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("maneshade-check: " + full + ": "), std::string::npos) << text;
+  EXPECT_EQ(text.find("./"), std::string::npos) << text;
 }
 
 // A file of 300 MiB (sparse: nothing is written) is refused unread, not read into memory.

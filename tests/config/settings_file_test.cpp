@@ -32,14 +32,14 @@ std::string utf8_from_path(const std::filesystem::path &path) {
 // The map of the file at `path`, read as the reloader reads it; its status in `*status`.
 std::string load_dump(const std::string &path, Status *status) {
   Arena scratch{};
-  Test_Map loaded;
+  Owned<Section_Map> loaded;
   *status = STATUS_OK;
   Result<File_Stamp> looked = platform_file_stamp(&scratch, path);
   if (!looked.ok()) *status = looked.status();
   Result<Settings_Text> read = looked.ok() ? settings_file_read(&scratch, path, looked.value()) : looked.status();
-  if (looked.ok()) *status = read.ok() ? load_map_from_string(&loaded.map, read.value().text, CONFIG_FILE_INI_OPTIONS) : read.status();
+  if (looked.ok()) *status = read.ok() ? load_map_from_string(&loaded.value, read.value().text, CONFIG_FILE_INI_OPTIONS) : read.status();
   arena_destroy(&scratch);
-  return dump_map(loaded.map);
+  return dump_map(loaded.value);
 }
 
 TEST(SettingsFile, ReadsAFileAndReportsEachStepsFailure) {

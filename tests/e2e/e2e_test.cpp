@@ -380,15 +380,36 @@ TEST(Game, WriteSetsTheExactBytesAndTime) {
   EXPECT_EQ(write_time_of(run.folder, "ManeShade.ini", &exists), CLOCK_START + 35'000'000);
 }
 
+// A step that fails says what did not happen and why, and counts as a failed step, not a problem.
 TEST(Game, DeletesTheIniAndReportsAStepThatFails) {
-  Sim_Run run = run_sim("ini_delete", game_only(session(3, "corvin", "at 0 ini write data \"x\"\nat 1 ini delete\nat 2 ini delete\n")));
+  Sim_Run run = run_sim("ini_delete", game_only(session(7, "corvin",
+                                                        "at 0 ini write data \"x\"\nat 1 ini delete\nat 2 ini delete\n"
+                                                        "at 3 ini write data \"y\"\nat 4 ini lock\nat 5 ini write data \"z\"\n"
+                                                        "at 6 ini unlock\nat 6 ini unlock\n")));
   ASSERT_TRUE(run.started) << run.summary();
   std::vector<const Json_Value *> steps = run.events_of("step");
-  ASSERT_EQ(steps.size(), 3u);
+  ASSERT_EQ(steps.size(), 8u);
   EXPECT_TRUE(steps[1]->flag("ok"));
   EXPECT_FALSE(steps[2]->flag("ok")) << "nothing left to delete";
   EXPECT_EQ(steps[2]->i64("line"), 11);
-  EXPECT_EQ(content_of(run.folder, "ManeShade.ini"), "<missing>");
+  struct Row {
+    size_t step;
+    const char *fault;
+    const char *text;
+  } rows[] = {
+      {2, "\"deleted: FAILED, error 2\" for a delete that did not happen",
+       "could not delete ManeShade.ini: there is no such file (error 2, file not found)"},
+      {5, "\"written: FAILED, error 32\", the error unexplained",
+       "could not write ManeShade.ini: another program holds it open (error 32, a sharing violation)"},
+      {7, "an unlock with nothing held", "could not close ManeShade.ini: no ini lock step holds it open"},
+  };
+  for (const Row &row : rows) {
+    EXPECT_FALSE(steps[row.step]->flag("ok")) << row.fault;
+    EXPECT_EQ(steps[row.step]->str("text"), row.text) << row.fault;
+    EXPECT_NE(run.out.find(std::string("  FAILED  ") + row.text), std::string::npos) << row.fault << "\n" << run.out;
+  }
+  EXPECT_NE(run.out.find(" 0 problems, 3 failed steps, "), std::string::npos) << "failed steps counted as problems\n" << run.out;
+  EXPECT_EQ(content_of(run.folder, "ManeShade.ini"), "y");
 }
 
 TEST(Game, RefusesABadScenarioNamingItsLine) {

@@ -229,6 +229,46 @@ TEST(CheckGameE2e, DecidesAsTheStrictLoaderDoes) {
   }
 }
 
+// An ASI loader loads every .asi of its folder, whatever the name, and no .dll: the game loads a
+// renamed copy, both of two copies, and no copy named .dll. maneshade-check.exe --game, run in the
+// same folder, knows the module by its content alike.
+TEST(CheckGameE2e, KnowsTheModuleByItsContentAsTheLoaderLoadsIt) {
+  std::string module = read_program_file(L"ManeShade.asi");
+  struct Case {
+    const char *fault;
+    bool with_module;  // ManeShade.asi itself too
+    const char *copy;  // the module under this name
+    size_t registrations;
+    const char *said;
+  } cases[] = {
+      {"a renamed copy was called missing", false, "MyHair.asi", 1, "MyHair.asi: ok: Mane Shade's module under another name"},
+      {"two copies loaded with no warning", true, "ManeShade (1).asi", 2,
+       "ManeShade (1).asi: problem: another copy of Mane Shade's module"},
+      {"a copy named .dll got no hint", false, "ManeShade.dll", 0,
+       "ManeShade.dll: problem: Mane Shade's module, named .dll: an ASI loader loads only .asi files: rename it to .asi"},
+  };
+  for (size_t i = 0; i < std::size(cases); i++) {
+    const Case &c = cases[i];
+    SCOPED_TRACE(c.fault);
+    Sim_Options options;
+    options.scenario = SESSION;
+    options.with_module = c.with_module;
+    options.files = {{c.copy, module}};
+    Sim_Run run = run_sim("module_names_" + std::to_string(i), options);
+    ASSERT_TRUE(run.started) << run.summary();
+    EXPECT_EQ(run.events_of("register").size(), c.registrations) << run.out;
+
+    std::wstring folder(run.folder.begin(), run.folder.end());  // the case's name is ASCII
+    std::wstring command = L"\"" + test_program_folder() + L"maneshade-check.exe\" --game .";
+    Program_Run check = run_program(command, folder, folder + L"check.txt.out", folder + L"check.txt");
+    std::string err;
+    read_whole(folder + L"check.txt", &err);
+    ASSERT_TRUE(check.ended) << "maneshade-check.exe did not start, or did not end";
+    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    EXPECT_EQ(err.find("ManeShade.asi: problem: missing"), std::string::npos) << err;
+  }
+}
+
 // The same facts as the objdump checks, read with the reader the game and the validator use.
 TEST(BuiltFiles, ModuleImportsTheSixDecoratedNamesAndTheStandInExportsThem) {
   Pe_File module = read_built(L"ManeShade.asi");

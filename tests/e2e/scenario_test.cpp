@@ -156,7 +156,7 @@ const Bad_Case BAD_CASES[] = {
     {"start 1601-01-01T00:00:00Z\nat 1 clock back 0.016667s\nat 1 clock back 1ms\n", 3, "before 1601"},
     {"at 1 heap fail after -1\n", 1, "'-1' is not an integer"},
     {"at 1 heap fail 3\n", 1, "heap fail after COUNT"},
-    {"at 1 heap ok now\n", 1, "heap fail after COUNT"},
+    {"at 1 heap ok now\n", 1, "expected: at FRAME heap ok"},
     {"at -1 model mael\n", 1, "'-1' is not an integer"},
     {"colour red\n", 1, "unknown line 'colour'"},
     {"ped 0x1FFFFFFFFFFFFFFFF\n", 1, "not a 64-bit handle"},

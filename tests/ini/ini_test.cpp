@@ -23,9 +23,9 @@ struct Map_Row {
 
 void expect_maps(const Map_Row *rows, size_t count, const Ini_Options &options) {
   for (size_t i = 0; i < count; i++) {
-    Test_Map loaded;
-    EXPECT_TRUE(load_map_from_string(&loaded.map, rows[i].text, options).ok()) << rows[i].fault;
-    EXPECT_EQ(dump_map(loaded.map), rows[i].expected) << rows[i].fault;
+    Owned<Section_Map> loaded;
+    EXPECT_TRUE(load_map_from_string(&loaded.value, rows[i].text, options).ok()) << rows[i].fault;
+    EXPECT_EQ(dump_map(loaded.value), rows[i].expected) << rows[i].fault;
   }
 }
 
@@ -63,16 +63,16 @@ TEST(IniLines, EveryWhiteSpaceAtEveryEnd) {
     const std::string k = "k", ke = "k=";  // strings first: g++ 12 gives a false -Wrestrict for a literal plus a string
     const std::string texts[] = {ws + "k=v", k + ws + "=v", ke + ws + "v", ke + "v" + ws, k + ws + " = " + ws + "v"};
     for (const std::string &text : texts) {
-      Test_Map loaded;
-      ASSERT_TRUE(load_map_from_string(&loaded.map, text, CONFIG_OPTIONS).ok());
-      EXPECT_EQ(dump_map(loaded.map), "[]\nk\tv\n") << "white space trimmed: " << dump_bytes(text);
+      Owned<Section_Map> loaded;
+      ASSERT_TRUE(load_map_from_string(&loaded.value, text, CONFIG_OPTIONS).ok());
+      EXPECT_EQ(dump_map(loaded.value), "[]\nk\tv\n") << "white space trimmed: " << dump_bytes(text);
     }
   }
   for (std::string_view kept : {"\xEF\xBB\xBF"sv, "\xE2\x80\x8B"sv}) {
     const std::string k(kept), x = "x=1\n", dumped = "[]\n";  // x sorts first in the dump
-    Test_Map loaded;
-    ASSERT_TRUE(load_map_from_string(&loaded.map, x + k + "a" + k + " = " + k + "b" + k, CONFIG_OPTIONS).ok());
-    EXPECT_EQ(dump_map(loaded.map), dumped + "x\t1\n" + k + "a" + k + "\t" + k + "b" + k + "\n") << "not white space: " << dump_bytes(k);
+    Owned<Section_Map> loaded;
+    ASSERT_TRUE(load_map_from_string(&loaded.value, x + k + "a" + k + " = " + k + "b" + k, CONFIG_OPTIONS).ok());
+    EXPECT_EQ(dump_map(loaded.value), dumped + "x\t1\n" + k + "a" + k + "\t" + k + "b" + k + "\n") << "not white space: " << dump_bytes(k);
   }
 }
 
@@ -230,24 +230,24 @@ TEST(IniUnquote, LiteralsAndEveryEscape) {
 
 TEST(IniRobustness, HostileInput) {
   std::string long_value = std::string("k=").append(3 << 20, 'v');
-  Test_Map a;
-  ASSERT_TRUE(load_map_from_string(&a.map, long_value, CONFIG_OPTIONS).ok());
-  EXPECT_EQ(map_value(a.map, "", "k").size(), size_t{3} << 20);
+  Owned<Section_Map> a;
+  ASSERT_TRUE(load_map_from_string(&a.value, long_value, CONFIG_OPTIONS).ok());
+  EXPECT_EQ(map_value(a.value, "", "k").size(), size_t{3} << 20);
 
   std::string many_equals(1 << 20, '=');
-  Test_Map b;
-  ASSERT_TRUE(load_map_from_string(&b.map, many_equals, CONFIG_OPTIONS).ok());
-  EXPECT_EQ(map_value(b.map, "", "").size(), (size_t{1} << 20) - 1);
+  Owned<Section_Map> b;
+  ASSERT_TRUE(load_map_from_string(&b.value, many_equals, CONFIG_OPTIONS).ok());
+  EXPECT_EQ(map_value(b.value, "", "").size(), (size_t{1} << 20) - 1);
 
   std::string quotes(1 << 16, '"');
-  Test_Map c;
-  ASSERT_TRUE(load_map_from_string(&c.map, quotes, CONFIG_OPTIONS).ok());
-  EXPECT_EQ(c.map.first, nullptr);
+  Owned<Section_Map> c;
+  ASSERT_TRUE(load_map_from_string(&c.value, quotes, CONFIG_OPTIONS).ok());
+  EXPECT_EQ(c.value.first, nullptr);
 
   std::string escapes = std::string("k=\"").append(1 << 16, '\\').append("\"");
-  Test_Map d;
-  ASSERT_TRUE(load_map_from_string(&d.map, escapes, CONFIG_OPTIONS).ok());
-  EXPECT_EQ(map_value(d.map, "", "k"), std::string(1 << 15, '\\'));
+  Owned<Section_Map> d;
+  ASSERT_TRUE(load_map_from_string(&d.value, escapes, CONFIG_OPTIONS).ok());
+  EXPECT_EQ(map_value(d.value, "", "k"), std::string(1 << 15, '\\'));
 }
 
 // The tables grow from a few slots: many sections and many keys, each found again afterwards, and
@@ -261,30 +261,30 @@ TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
     }
   }
   text += "[s7]\nk3 = again\n";  // a repeated header continues its section; the later value wins
-  Test_Map loaded;
-  ASSERT_TRUE(load_map_from_string(&loaded.map, text, CONFIG_OPTIONS).ok());
-  EXPECT_EQ(loaded.map.count, 300u);
+  Owned<Section_Map> loaded;
+  ASSERT_TRUE(load_map_from_string(&loaded.value, text, CONFIG_OPTIONS).ok());
+  EXPECT_EQ(loaded.value.count, 300u);
   size_t pairs = 0;
   for (int s = 0; s < 300; s++) {
     std::string name = std::string("s").append(std::to_string(s));
-    const Ini_Section *section = ini_find_section(&loaded.map, name);
+    const Ini_Section *section = ini_find_section(&loaded.value, name);
     ASSERT_NE(section, nullptr) << name;
     EXPECT_EQ(section->count, static_cast<uint32_t>(s % 40 + 1)) << name;
     for (int k = 0; k <= s % 40; k++, pairs++) {
       std::string want = s == 7 && k == 3 ? "again" : std::to_string(s * 100 + k);
-      EXPECT_EQ(map_value(loaded.map, name, std::string("k").append(std::to_string(k))), want) << name << " k" << k;
+      EXPECT_EQ(map_value(loaded.value, name, std::string("k").append(std::to_string(k))), want) << name << " k" << k;
     }
   }
-  EXPECT_EQ(map_value(loaded.map, "s1", "k2"), "(none)");
-  EXPECT_EQ(ini_find_section(&loaded.map, "S1"), nullptr);
-  Test_Map empty;  // a file of notes only: no table to look in
-  ASSERT_TRUE(load_map_from_string(&empty.map, "; note\n[no pairs]\n", CONFIG_OPTIONS).ok());
-  EXPECT_EQ(ini_find_section(&empty.map, "no pairs"), nullptr);
+  EXPECT_EQ(map_value(loaded.value, "s1", "k2"), "(none)");
+  EXPECT_EQ(ini_find_section(&loaded.value, "S1"), nullptr);
+  Owned<Section_Map> empty;  // a file of notes only: no table to look in
+  ASSERT_TRUE(load_map_from_string(&empty.value, "; note\n[no pairs]\n", CONFIG_OPTIONS).ok());
+  EXPECT_EQ(ini_find_section(&empty.value, "no pairs"), nullptr);
 
   // Iteration meets every pair once, and the probing above had collisions to get past: keys whose
   // hashes share a home slot. (A section of a few keys has no table yet.)
   size_t in_order = 0, displaced = 0;
-  for (const Ini_Section *section = loaded.map.first; section; section = section->next) {
+  for (const Ini_Section *section = loaded.value.first; section; section = section->next) {
     for (const Ini_Pair *pair = section->first; pair; pair = pair->next) {
       in_order++;
       displaced += section->slots && section->slots[pair->hash & section->mask].entry != pair;
@@ -300,8 +300,8 @@ TEST(IniMaps, GrowthKeepsEveryEntryFindable) {
 TEST(IniMaps, AnEqualHashIsNoEqualKey) {
   std::string text = "[few]\na=1\nb=2\n[many]\n";
   for (int k = 0; k < 16; k++) text.append("k").append(std::to_string(k)).append("=v\n");
-  Test_Map loaded;
-  Section_Map &map = loaded.map;
+  Owned<Section_Map> loaded;
+  Section_Map &map = loaded.value;
   ASSERT_TRUE(load_map_from_string(&map, text, CONFIG_OPTIONS).ok());
   const Ini_Section *few = ini_find_section(&map, "few");
   const Ini_Section *many = ini_find_section(&map, "many");

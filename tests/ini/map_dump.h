@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "encoding/ini/ini.h"
+#include "tools/owned/owned.h"
 
 inline std::string dump_bytes(std::string_view text) {
   static const char HEX[] = "0123456789ABCDEF";
@@ -49,16 +50,6 @@ inline std::string dump_map(const Section_Map &map) {
   for (const auto &s : sections) out += s;
   return out;
 }
-
-// A Section_Map released at the end of its scope.
-struct Test_Map {
-  Section_Map map{};
-
-  Test_Map() = default;
-  Test_Map(const Test_Map &) = delete;
-  Test_Map &operator=(const Test_Map &) = delete;
-  ~Test_Map() { delete_map(&map); }
-};
 
 // The value of `key` in section `section`, or "(none)".
 inline std::string map_value(const Section_Map &map, std::string_view section, std::string_view key) {

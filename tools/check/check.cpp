@@ -16,6 +16,7 @@
 #include "src/config/settings_file.h"
 #include "tools/check/config_diagnose.h"
 #include "tools/check/check_json.h"
+#include "tools/owned/owned.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ constexpr std::string_view CHECK_PROGRAM = "maneshade-check";
 
 // What one run holds; released on every way out, the log sink put back.
 struct Check_Run {
-  Arena scratch{};
+  Owned<Arena> scratch;
   uint64_t size_bytes = 0;  // as the look at the file saw it
   Settings_Text read{};     // the file's bytes and the text the reader reads, in the scratch
   Log_Sink previous_sink{};
@@ -34,7 +35,6 @@ struct Check_Run {
   Check_Run &operator=(const Check_Run &) = delete;
   ~Check_Run() {
     if (sink_installed) log_set_sink(previous_sink);
-    arena_destroy(&scratch);
   }
 };
 
@@ -159,10 +159,10 @@ void check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
 // Reads the file at `path` as the reloader does (settings_file.h), into `run`: so that each failure
 // is the one the game meets.
 Status check_read_as_the_game(Check_Run *run, std::string_view path) {
-  Result<File_Stamp> looked = platform_file_stamp(&run->scratch, path);
+  Result<File_Stamp> looked = platform_file_stamp(run->scratch.get(), path);
   if (!looked.ok()) return looked.status();
   run->size_bytes = looked.value().size_bytes;
-  Result<Settings_Text> read = settings_file_read(&run->scratch, path, looked.value());
+  Result<Settings_Text> read = settings_file_read(run->scratch.get(), path, looked.value());
   if (!read.ok()) return read.status();
   run->read = read.value();
   return STATUS_OK;
@@ -183,8 +183,7 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   }
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   Os_Error why = status.os_error;
-  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(why) + " (" +
-                       os_error_name(why) + ")\n");
+  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(why) + "\n");
   check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
                        reload_message(status) + "\n");
   return CHECK_EXIT_NOT_CHECKED;
@@ -209,13 +208,13 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   if (!read.ok()) return check_unreadable(err, path, read);
   std::string_view bytes = run.read.bytes, text = run.read.text;
   std::string hint;
-  check_explain_encoding(&run.scratch, &hint, path, bytes, text);
+  check_explain_encoding(run.scratch.get(), &hint, path, bytes, text);
   check_write(err, hint);
 
   run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
   run.sink_installed = true;
   Config_Diagnosis diagnosis{};
-  config_diagnose(&run.scratch, text, &diagnosis);
+  config_diagnose(run.scratch.get(), text, &diagnosis);
   if (diagnosis.status.runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
 
   int exit_status = CHECK_EXIT_INSTALLED;
@@ -230,7 +229,7 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
                              std::string(MESSAGE_LINE_PREFIX) + " " + message + "\n");
   }
   check_write(err, report);
-  if (dump) check_write(out, check_dump_json(&diagnosis.sections.map, message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
+  if (dump) check_write(out, check_dump_json(diagnosis.sections.get(), message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
   return exit_status;
 }
 
@@ -249,15 +248,15 @@ std::string check_explain_now(std::string_view path) {
   if (read.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   if (!read.ok()) {
     Os_Error why = read.os_error;
-    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(why) + " (" + os_error_name(why) + ")\n");
+    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(why) + "\n");
     return report;
   }
   std::string_view bytes = run.read.bytes, text = run.read.text;
-  check_explain_encoding(&run.scratch, &report, path, bytes, text);
+  check_explain_encoding(run.scratch.get(), &report, path, bytes, text);
   Config_Diagnosis diagnosis{};
   {
     Log_Sink quiet = log_set_sink({});
-    config_diagnose(&run.scratch, text, &diagnosis);
+    config_diagnose(run.scratch.get(), text, &diagnosis);
     log_set_sink(quiet);
   }
   if (diagnosis.status.runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "runtime/arena.h"
 #include "src/config/messages.h"
 #include "src/config/settings_file.h"
 #include "tools/check/check.h"
 #include "tools/check/check_report.h"
+#include "tools/owned/owned.h"
 #include "tools/pe/pe.h"
 
 namespace fs = std::filesystem;
@@ -49,7 +49,10 @@ constexpr size_t CHECK_GAME_MAX_DLLS_FOLLOWED = 8;
 struct Game_Found {
   std::vector<fs::path> in_dir[GAME_FILE_COUNT];  // names equal but for ASCII case: Windows finds any
   std::vector<fs::path> below[GAME_FILE_COUNT];
+  std::vector<fs::path> asis_in_dir;  // every *.asi of DIR: an ASI loader loads each, whatever its name
   std::vector<fs::path> dlls_in_dir;  // every *.dll of DIR: where the host's forwarders may lead
+  std::vector<fs::path> ini_lookalikes;  // ManeShade.ini.* of DIR: in Explorer, with extensions hidden,
+                                         // ManeShade.ini.txt reads "ManeShade.ini"
   size_t unreadable_folders = 0;
   fs::path first_unreadable;
   std::error_code first_unreadable_why;
@@ -65,21 +68,15 @@ struct Game_Report {
 
 enum class Game_Verdict { ok, problem, note };
 
-// A module or host file's table, when it could be read.
+// A PE file of the folder as the loader would find it, or why it cannot be read.
 struct Game_Pe {
-  bool usable = false;  // read, and a PE32+ x86-64 DLL
-  Pe_File file{};
-};
+  fs::path path;
+  bool read = false;       // the bytes were read; `dll` is the loader's verdict on them
+  bool too_large = false;  // else: larger than CHECK_GAME_MAX_FILE_BYTES
+  Os_Error error{};        // else: why the bytes cannot be read
+  Pe_Dll dll{};
 
-// A read's bytes, in its own arena, released on every way out.
-struct Game_Read {
-  Arena scratch{};
-  std::string_view bytes;
-
-  Game_Read() = default;
-  Game_Read(const Game_Read &) = delete;
-  Game_Read &operator=(const Game_Read &) = delete;
-  ~Game_Read() { arena_destroy(&scratch); }
+  bool usable() const { return read && dll.state == Pe_Dll_State::found; }
 };
 
 // A name that is not valid UTF-16 (Windows allows lone surrogates) has no UTF-8 form; the
@@ -140,13 +137,22 @@ void check_game_record_unreadable(Game_Found *found, const fs::path &folder, std
   }
 }
 
-bool check_game_ends_with_dll(std::string_view name) {
-  return name.size() > 4 && pe_dll_name_equal(name.substr(name.size() - 4), ".dll");
+// Whether `name` ends with `extension` (".dll"), in any letter case, after at least one character.
+bool check_game_ends_with(std::string_view name, std::string_view extension) {
+  return name.size() > extension.size() && pe_dll_name_equal(name.substr(name.size() - extension.size()), extension);
+}
+
+bool check_game_starts_with(std::string_view name, std::string_view start) {
+  return name.size() > start.size() && pe_dll_name_equal(name.substr(0, start.size()), start);
 }
 
 void check_game_match(Game_Found *found, const fs::path &path, int depth) {
   std::string name = check_game_utf8(path.filename());
-  if (depth == 0 && check_game_ends_with_dll(name)) found->dlls_in_dir.push_back(path);
+  if (depth == 0 && check_game_ends_with(name, ".dll")) found->dlls_in_dir.push_back(path);
+  if (depth == 0 && check_game_ends_with(name, ".asi")) found->asis_in_dir.push_back(path);
+  if (depth == 0 && check_game_starts_with(name, std::string(CONFIG_FILE_NAME) + ".")) {
+    found->ini_lookalikes.push_back(path);
+  }
   for (int i = 0; i < GAME_FILE_COUNT; i++) {
     if (!pe_dll_name_equal(name, CHECK_GAME_FILES[i])) continue;
     if (depth == 0) found->in_dir[i].push_back(path);
@@ -213,11 +219,11 @@ void check_game_case_twins(Game_Report *report, const Game_Found &found, Game_Fi
 
 // Copies below DIR: misplaced when DIR lacks the file; when it has one, a stray module is a
 // problem (a loader may load both), a stray ini only a backup (no loader loads an .ini).
-void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, const fs::path &dir) {
+void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, bool in_dir,
+                             const fs::path &dir) {
   std::string name(CHECK_GAME_FILES[file]);
   std::vector<fs::path> copies = found.below[file];
   std::sort(copies.begin(), copies.end());
-  bool in_dir = !found.in_dir[file].empty();
   for (const fs::path &path : copies) {
     if (in_dir && file == GAME_CONFIG) {
       check_game_say_at(report, path, Game_Verdict::note,
@@ -240,28 +246,21 @@ void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_
   }
 }
 
-// A PE file's tables, or why they cannot be had.
-struct Game_Load {
-  bool read = false;        // the bytes were read; `table` says what they hold
-  bool too_large = false;   // else: larger than CHECK_GAME_MAX_FILE_BYTES
-  Os_Error error{};         // else: why the bytes cannot be read
-  Pe_Read table{};
-};
-
-Game_Load check_game_load(const fs::path &path) {
-  Game_Load load;
-  Game_Read read;
-  Result<std::string_view> bytes = platform_read_file(&read.scratch, check_game_utf8(path), CHECK_GAME_MAX_FILE_BYTES);
+// Reads the PE file at `path` as the loader would judge it.
+Game_Pe check_game_load(const fs::path &path) {
+  Game_Pe pe;
+  pe.path = path;
+  Owned<Arena> scratch;
+  Result<std::string_view> bytes = platform_read_file(scratch.get(), check_game_utf8(path), CHECK_GAME_MAX_FILE_BYTES);
   if (!bytes.ok()) {
-    load.too_large = bytes.status().os_error == OS_TOO_LARGE;
-    load.error = bytes.status().os_error;
-    return load;
+    pe.too_large = bytes.status().os_error == OS_TOO_LARGE;
+    pe.error = bytes.status().os_error;
+    return pe;
   }
-  read.bytes = bytes.value();
-  const auto *data = reinterpret_cast<const uint8_t *>(read.bytes.data());
-  load.read = true;
-  load.table = pe_read(std::span<const uint8_t>(data, read.bytes.size()), Pe_Layout::file);
-  return load;
+  const auto *data = reinterpret_cast<const uint8_t *>(bytes.value().data());
+  pe.read = true;
+  pe.dll = pe_judge_dll(std::span<const uint8_t>(data, bytes.value().size()));
+  return pe;
 }
 
 // What a file of unreadable tables is, for a problem line; Windows refuses all of them (error
@@ -275,46 +274,111 @@ std::string check_game_unusable_text(Pe_Problem problem) {
   }
 }
 
-// Reads the PE file at `path` and says what is wrong with it; `fix` ends each problem line.
-Game_Pe check_game_read_pe(Game_Report *report, const fs::path &path, std::string_view fix) {
-  Game_Pe pe;
-  Game_Load load = check_game_load(path);
-  if (load.too_large) {
-    check_game_say_at(report, path, Game_Verdict::problem,
+// Says what is wrong with a PE file that is not a usable DLL; `fix` ends each problem line.
+void check_game_say_unusable(Game_Report *report, const Game_Pe &pe, std::string_view fix) {
+  if (pe.too_large) {
+    check_game_say_at(report, pe.path, Game_Verdict::problem,
                       "larger than 256 MiB, far larger than any DLL: not the right file: " + std::string(fix));
-    return pe;
+  } else if (!pe.read) {
+    check_game_say_at(report, pe.path, Game_Verdict::problem, std::string("cannot read it: ") + check_reason(pe.error));
+  } else if (pe.dll.problem != Pe_Problem::none) {
+    check_game_say_at(report, pe.path, Game_Verdict::problem,
+                      check_game_unusable_text(pe.dll.problem) + ": " + std::string(fix));
+  } else {
+    check_game_say_at(report, pe.path, Game_Verdict::problem,
+                      "it is " + pe.dll.what + ", not a 64-bit (x86-64) DLL; a 64-bit game cannot load it (error 193): " +
+                          std::string(fix));
   }
-  if (!load.read) {
-    check_game_say_at(report, path, Game_Verdict::problem,
-                      std::string("cannot read it: ") + check_reason(load.error) + " (" + os_error_name(load.error) + ")");
-    return pe;
-  }
-  if (load.table.problem != Pe_Problem::none) {
-    check_game_say_at(report, path, Game_Verdict::problem,
-                      check_game_unusable_text(load.table.problem) + ": " + std::string(fix));
-    return pe;
-  }
-  pe.file = std::move(load.table.file);
-  pe.usable = pe_is_x64_dll(pe.file);
-  if (!pe.usable) {
-    check_game_say_at(report, path, Game_Verdict::problem,
-                      "it is " + pe_kind_text(pe.file) +
-                          ", not a 64-bit (x86-64) DLL; a 64-bit game cannot load it (error 193): " + std::string(fix));
-  }
-  return pe;
 }
 
-Game_Pe check_game_module(Game_Report *report, const Game_Found &found, const fs::path &dir) {
-  const fs::path *path = check_game_pick(found, GAME_MODULE);
-  if (!path) {
+// Whether a file read is Mane Shade's module, whatever its name: its export table names the module.
+bool check_game_is_module(const Game_Pe &pe) {
+  return pe.read && pe.dll.problem == Pe_Problem::none && pe_dll_name_equal(pe.dll.file.export_name, MODULE_FILE_NAME);
+}
+
+bool check_game_named(const fs::path &path, std::string_view name) {
+  return pe_dll_name_equal(check_game_utf8(path.filename()), name);
+}
+
+// The module's files in DIR, as an ASI loader sees them: every .asi that is the module by its content
+// or by its name (the loader loads each), the exact name first; and the module under the extension
+// .dll, which no ASI loader loads.
+struct Game_Modules {
+  std::vector<Game_Pe> loaded;     // the .asi copies
+  std::vector<Game_Pe> named_dll;  // ManeShade*.dll that is the module, or is named ManeShade.dll
+};
+
+// The first usable copy that the loader loads: the module whose imports are checked; or null.
+const Game_Pe *check_game_primary(const Game_Modules &modules) {
+  for (const Game_Pe &pe : modules.loaded) {
+    if (pe.usable()) return &pe;
+  }
+  return nullptr;
+}
+
+Game_Modules check_game_find_modules(const Game_Found &found) {
+  Game_Modules modules;
+  for (const fs::path &path : found.asis_in_dir) {
+    Game_Pe pe = check_game_load(path);
+    if (check_game_is_module(pe) || check_game_named(path, MODULE_FILE_NAME)) modules.loaded.push_back(std::move(pe));
+  }
+  std::string stem(MODULE_FILE_NAME.substr(0, MODULE_FILE_NAME.size() - 4));  // "ManeShade"
+  for (const fs::path &path : found.dlls_in_dir) {
+    std::string name = check_game_utf8(path.filename());
+    if (!check_game_starts_with(name, stem)) continue;
+    Game_Pe pe = check_game_load(path);
+    if (check_game_is_module(pe) || check_game_named(path, stem + ".dll")) modules.named_dll.push_back(std::move(pe));
+  }
+  // The exact name first, as the player knows it; then in name order, as a loader lists them.
+  auto order = [](const Game_Pe &a, const Game_Pe &b) {
+    bool a_exact = check_game_utf8(a.path.filename()) == MODULE_FILE_NAME;
+    bool b_exact = check_game_utf8(b.path.filename()) == MODULE_FILE_NAME;
+    return a_exact != b_exact ? a_exact : a.path < b.path;
+  };
+  std::sort(modules.loaded.begin(), modules.loaded.end(), order);
+  std::sort(modules.named_dll.begin(), modules.named_dll.end(), order);
+  return modules;
+}
+
+// Each copy of the module in DIR: the first usable one is the module; every other usable .asi copy
+// loads too (twice the script, twice the tints); a copy named .dll loads never.
+void check_game_module(Game_Report *report, const Game_Modules &modules, const fs::path &dir) {
+  static constexpr std::string_view FIX = "copy ManeShade.asi again from the release ZIP";
+  const Game_Pe *primary = check_game_primary(modules);
+  for (const Game_Pe &pe : modules.loaded) {
+    if (!pe.usable()) {
+      check_game_say_unusable(report, pe, FIX);
+    } else if (&pe == primary && check_game_named(pe.path, MODULE_FILE_NAME)) {
+      check_game_say_at(report, pe.path, Game_Verdict::ok, "a 64-bit (x86-64) DLL");
+    } else if (&pe == primary) {
+      check_game_say_at(report, pe.path, Game_Verdict::ok,
+                        "Mane Shade's module under another name, which an ASI loader loads as it loads any .asi "
+                        "file; a 64-bit (x86-64) DLL");
+    } else {
+      check_game_say_at(report, pe.path, Game_Verdict::problem,
+                        "another copy of Mane Shade's module, beside " + check_game_shown(primary->path) +
+                            "; an ASI loader loads every .asi file of the folder, so Mane Shade would be loaded twice: "
+                            "remove one");
+    }
+  }
+  for (const Game_Pe &pe : modules.named_dll) {
+    if (primary) {
+      check_game_say_at(report, pe.path, Game_Verdict::note,
+                        "a copy of Mane Shade's module named .dll, which an ASI loader does not load; the game uses " +
+                            check_game_shown(primary->path) + ": delete this copy");
+    } else {
+      check_game_say_at(report, pe.path, Game_Verdict::problem,
+                        "Mane Shade's module, named .dll: an ASI loader loads only .asi files: rename it to .asi (" +
+                            std::string(MODULE_FILE_NAME) + ")");
+    }
+  }
+  if (modules.loaded.empty() && modules.named_dll.empty()) {
     check_game_say_at(report, dir / MODULE_FILE_NAME, Game_Verdict::problem,
                       "missing: copy ManeShade.asi from the release ZIP into the game folder");
-    return {};
   }
-  check_game_case_twins(report, found, GAME_MODULE, *path);
-  return check_game_read_pe(report, *path, "copy ManeShade.asi again from the release ZIP");
 }
 
+// The host library, read; `usable` only when the module's imports are worth looking up in it.
 Game_Pe check_game_host(Game_Report *report, const Game_Found &found, const fs::path &dir) {
   const fs::path *path = check_game_pick(found, GAME_HOST);
   if (!path) {
@@ -324,11 +388,17 @@ Game_Pe check_game_host(Game_Report *report, const Game_Found &found, const fs::
     return {};
   }
   check_game_case_twins(report, found, GAME_HOST, *path);
-  Game_Pe host = check_game_read_pe(report, *path, "install the 64-bit ScriptHookVanta.dll again");
-  if (host.usable && pe_find_export(host.file, CHECK_GAME_STANDIN_MARKER)) {
+  Game_Pe host = check_game_load(*path);
+  if (!host.usable()) {
+    check_game_say_unusable(report, host, "install the 64-bit ScriptHookVanta.dll again");
+    return host;
+  }
+  if (pe_find_export(host.dll.file, CHECK_GAME_STANDIN_MARKER)) {
+    // The one line for this file: whatever it exports, it is not what the game needs.
     check_game_say_at(report, *path, Game_Verdict::problem,
                       "this is Mane Shade's development stand-in (it exports standin_run_frame), not the real host "
                       "library: the game needs the real ScriptHookVanta.dll");
+    host.dll.state = Pe_Dll_State::unusable;
   }
   return host;
 }
@@ -367,16 +437,12 @@ class Game_Dll_Source : public Pe_Dll_Source {
       }
       return b;
     }
-    Game_Load load = check_game_load(path);
-    b.state = Pe_Dll_State::unusable;
-    if (!load.read) {
-      b.what = load.too_large ? "larger than 256 MiB" : std::string("a file that cannot be read (") + check_reason(load.error) + ")";
-    } else if (load.table.problem != Pe_Problem::none) {
-      b.what = std::string("not a usable DLL: ") + pe_problem_text(load.table.problem);
+    Game_Pe pe = check_game_load(path);
+    if (pe.read) {
+      b = std::move(pe.dll);
     } else {
-      b.what = pe_kind_text(load.table.file);
-      if (pe_is_x64_dll(load.table.file)) b.state = Pe_Dll_State::found;
-      b.file = std::move(load.table.file);
+      b.state = Pe_Dll_State::unusable;
+      b.what = pe.too_large ? "larger than 256 MiB" : std::string("a file that cannot be read (") + check_reason(pe.error) + ")";
     }
     return b;
   }
@@ -462,8 +528,30 @@ void check_game_imports(Game_Report *report, const Pe_File &module, const fs::pa
   }
 }
 
+// ManeShade.ini.txt and the like: with extensions hidden, as Windows shows files by default, Explorer
+// names it "ManeShade.ini", and a player who saved the shipped file from a browser or renamed a
+// copy in Explorer sees no difference. The game opens only ManeShade.ini.
+void check_game_ini_lookalikes(Game_Report *report, const Game_Found &found, const fs::path *config) {
+  std::vector<fs::path> lookalikes = found.ini_lookalikes;
+  std::sort(lookalikes.begin(), lookalikes.end());
+  for (const fs::path &path : lookalikes) {
+    std::string extension = check_visible(check_game_utf8(path.filename()).substr(CONFIG_FILE_NAME.size()));
+    if (config) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "not the file the game reads, which is " + check_game_shown(*config) + "; with extensions " +
+                            "hidden, Windows shows both as ManeShade.ini: edit that one, or delete this one");
+    } else {
+      check_game_say_at(report, path, Game_Verdict::problem,
+                        "Windows hides the " + extension + ": rename the file to " + std::string(CONFIG_FILE_NAME) +
+                            " (the game reads only that name)");
+    }
+  }
+}
+
 void check_game_config(Game_Report *report, const Game_Found &found, const fs::path &dir) {
   const fs::path *path = check_game_pick(found, GAME_CONFIG);
+  check_game_ini_lookalikes(report, found, path);
+  if (!path && !found.ini_lookalikes.empty()) return;  // the rename above is the fix
   if (!path) {
     check_game_say_at(report, dir / CONFIG_FILE_NAME, Game_Verdict::problem,
                       std::string("missing: copy ManeShade.ini from the release ZIP into the game folder; without it "
@@ -498,19 +586,42 @@ void check_game_search_notes(Game_Report *report, const Game_Found &found, const
   }
 }
 
-// Why `dir` is not a folder to check, as the one line of the run; empty when it is one.
+// Why `dir` is not a folder to check, as the one line of the run; empty when it is one. A player who
+// gives a file (the ini, the module, the game's .exe) learns that --game wants the folder.
 std::string check_game_not_a_folder(const fs::path &dir) {
   std::error_code ec;
   fs::file_status status = fs::status(dir, ec);
   std::string shown = check_game_shown(dir);
+  std::string name = check_game_utf8(dir.filename());
+  bool file_name = false;
+  for (std::string_view extension : {".ini", ".asi", ".dll", ".exe", ".txt"}) {
+    file_name = file_name || check_game_ends_with(name, extension);
+  }
+  // To check a settings file, the player leaves --game out.
+  bool ini = check_game_ends_with(name, ".ini");
+  const std::string wants = "--game wants the game's folder (the folder of its .exe), not a file";
   if (status.type() == fs::file_type::not_found) {
-    return "maneshade-check: no folder " + shown + ": give the game's folder (the folder of its .exe)\n";
+    std::string why = file_name ? wants + (ini ? "; to check a settings file, leave out --game" : "")
+                                : "give the game's folder (the folder of its .exe)";
+    return "maneshade-check: no folder " + shown + ": " + why + "\n";
   }
   if (ec) return "maneshade-check: cannot look at " + shown + ": " + check_visible(ec.message()) + "\n";
   if (status.type() != fs::file_type::directory) {
-    return "maneshade-check: " + shown + " is not a folder: give the game's folder (the folder of its .exe)\n";
+    return "maneshade-check: " + shown + " is a file: " + wants + (ini ? "; to check it, run: maneshade-check " + shown : "") + "\n";
   }
   return {};
+}
+
+// DIR as every line names it: in full, so that "move it to" and "the one in" name a place the player
+// can find whatever folder the check was started in.
+fs::path check_game_full_path(const fs::path &dir) {
+  std::error_code ec;
+  fs::path full = fs::absolute(dir, ec);
+  if (ec) return dir;
+  full = full.lexically_normal();
+  // "C:\Games\Vanta\" and "/games/vanta/." name the folder; a trailing separator reads as a name.
+  if (!full.has_filename() && full.has_relative_path()) full = full.parent_path();
+  return full;
 }
 
 int check_game_verdict(Game_Report *report, const fs::path &dir) {
@@ -539,6 +650,7 @@ int check_game(std::string_view dir_text, FILE *err) {
     check_write(err, not_a_folder);
     return CHECK_GAME_TO_FIX;
   }
+  dir = check_game_full_path(dir);
   Game_Found found;
   std::error_code why;
   if (!check_game_walk(dir, &found, &why)) {
@@ -546,17 +658,21 @@ int check_game(std::string_view dir_text, FILE *err) {
     return CHECK_GAME_TO_FIX;
   }
 
-  Game_Pe module = check_game_module(&report, found, dir);
-  const fs::path *module_path = check_game_pick(found, GAME_MODULE);
-  if (module.usable) check_game_say_at(&report, *module_path, Game_Verdict::ok, "a 64-bit (x86-64) DLL");
-  check_game_copies_below(&report, found, GAME_MODULE, dir);
+  Game_Modules modules = check_game_find_modules(found);
+  check_game_module(&report, modules, dir);
+  check_game_copies_below(&report, found, GAME_MODULE, !modules.loaded.empty(), dir);
+  // The module whose imports the host must satisfy: the one the loader loads, else the copy named
+  // .dll, which will be that module once renamed.
+  const Game_Pe *module = check_game_primary(modules);
+  for (const Game_Pe &pe : modules.named_dll) {
+    if (!module && pe.usable()) module = &pe;
+  }
   Game_Pe host = check_game_host(&report, found, dir);
-  if (module.usable && host.usable) {
-    check_game_imports(&report, module.file, *module_path, std::move(host.file), *check_game_pick(found, GAME_HOST),
-                       found, dir);
+  if (module && host.usable()) {
+    check_game_imports(&report, module->dll.file, module->path, std::move(host.dll.file), host.path, found, dir);
   }
   check_game_config(&report, found, dir);
-  check_game_copies_below(&report, found, GAME_CONFIG, dir);
+  check_game_copies_below(&report, found, GAME_CONFIG, !found.in_dir[GAME_CONFIG].empty(), dir);
   check_game_search_notes(&report, found, dir);
   return check_game_verdict(&report, dir);
 }

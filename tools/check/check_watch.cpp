@@ -52,8 +52,8 @@ void check_watch_begin(Check_Watch *watch, std::string_view path, FILE *err) {
 
 void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err) {
   Reload_State before = watch->state;
-  Reload_Result result = update_config_at(&watch->scratch, watch->path, &watch->config, &watch->state);
-  arena_release(&watch->scratch);
+  Reload_Result result = update_config_at(watch->scratch.get(), watch->path, &watch->config, &watch->state);
+  arena_release(watch->scratch.get());
   if (result.unchanged) return;
   watch->message = result.message;
   // The reloader marks a version seen once it read it; every other failure comes back each second.

@@ -5,18 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/arena.h"
 #include "src/config/config.h"
+#include "tools/owned/owned.h"
 
 // What the game would hold now: the settings in force and the line on screen.
 struct Check_Watch {
-  Check_Watch() = default;
-  Check_Watch(const Check_Watch &) = delete;
-  Check_Watch &operator=(const Check_Watch &) = delete;
-  ~Check_Watch() { arena_destroy(&scratch); }
-
   std::string path;
-  Arena scratch{};  // the reloader's temporaries, released after every look
+  Owned<Arena> scratch;  // the reloader's temporaries, released after every look
   Config config{};
   Reload_State state{};
   const char *message = "";   // the game's line after "Mane Shade: "; "" when none

@@ -83,7 +83,7 @@ void diagnose_duplicates(const Config_Lines &lines, Config_Diagnosis *out) {
 
 Status diagnose_missing(Arena *scratch, const Config_Lines &lines, const Config_Key &key, Config_Diagnosis *out) {
   std::vector<std::string_view> names;
-  for (const Ini_Section *section = out->sections.map.first; section; section = section->next) {
+  for (const Ini_Section *section = out->sections.value.first; section; section = section->next) {
     std::string_view lowered = lower_from_utf8(scratch, section->name);
     if (!lowered.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
     if (lowered == key.section()) names.push_back(section->name);
@@ -110,9 +110,9 @@ Status diagnose_missing(Arena *scratch, const Config_Lines &lines, const Config_
 }  // namespace
 
 void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *out) {
-  out->status = Config_Status(load_map_from_string(&out->sections.map, text, CONFIG_FILE_INI_OPTIONS));
+  out->status = Config_Status(load_map_from_string(out->sections.get(), text, CONFIG_FILE_INI_OPTIONS));
   if (!out->status.ok()) return;
-  Config_Result converted = config_from_map(scratch, out->sections.map);
+  Config_Result converted = config_from_map(scratch, out->sections.value);
   out->status = converted.status();
   if (converted.ok()) {
     out->config = converted.value();

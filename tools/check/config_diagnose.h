@@ -10,18 +10,9 @@
 #include "encoding/ini/ini.h"
 #include "src/config/config.h"
 #include "src/config/config_status.h"
+#include "tools/owned/owned.h"
 
 struct Arena;
-
-// A Section_Map that is released with its owner.
-struct Owned_Sections {
-  Section_Map map{};
-
-  Owned_Sections() = default;
-  Owned_Sections(const Owned_Sections &) = delete;
-  Owned_Sections &operator=(const Owned_Sections &) = delete;
-  ~Owned_Sections() { delete_map(&map); }
-};
 
 // A line of the file and the section in force there, exactly as written.
 struct Config_Place {
@@ -39,7 +30,7 @@ struct Config_Duplicate {
 struct Config_Diagnosis {
   Config_Status status;   // the module's verdict, as config_from_map gives it for `sections`
   Config config;         // what the module would install, when status is ok
-  Owned_Sections sections;  // what the reader read
+  Owned<Section_Map> sections;  // what the reader read
   // CONFIG_DUPLICATE_KEY: every full key that two sections of one block hold, ordered by the first
   // line of each.
   std::vector<Config_Duplicate> duplicates;

@@ -352,6 +352,27 @@ uint32_t pe_image_size(std::span<const uint8_t> headers) {
   return size;
 }
 
+Pe_Read pe_read_loaded(const uint8_t *base, size_t readable) {
+  uint32_t size = base ? pe_image_size(std::span<const uint8_t>(base, readable)) : 0;
+  if (size == 0) return pe_fail(Pe_Problem::not_pe, "no PE32+ image at the module's base");
+  return pe_read(std::span<const uint8_t>(base, size), Pe_Layout::image);
+}
+
+Pe_Dll pe_judge_dll(std::span<const uint8_t> bytes) {
+  Pe_Dll dll;
+  dll.state = Pe_Dll_State::unusable;
+  Pe_Read read = pe_read(bytes, Pe_Layout::file);
+  if (read.problem != Pe_Problem::none) {
+    dll.problem = read.problem;
+    dll.what = std::string("not a usable DLL: ") + pe_problem_text(read.problem);
+    return dll;
+  }
+  dll.what = pe_kind_text(read.file);
+  if (pe_is_x64_dll(read.file)) dll.state = Pe_Dll_State::found;
+  dll.file = std::move(read.file);
+  return dll;
+}
+
 const char *pe_problem_text(Pe_Problem problem) {
   switch (problem) {
     case Pe_Problem::none: return "no problem";

@@ -99,6 +99,12 @@ Pe_Read pe_read(std::span<const uint8_t> bytes, Pe_Layout layout);
 // do not start a PE32+ image.
 uint32_t pe_image_size(std::span<const uint8_t> headers);
 
+// The tables of an image as the loader mapped it at `base` (a module loaded in this process), of
+// which the first `readable` bytes are known to be mapped (at least the headers' page, as the OS
+// reports it). The image's SizeOfImage bounds every later read. not_pe when the headers do not
+// start a PE32+ image.
+Pe_Read pe_read_loaded(const uint8_t *base, size_t readable);
+
 const char *pe_problem_text(Pe_Problem problem);
 
 // Whether Windows x64 would load the file as a DLL: AMD64, PE32+, marked as a DLL.
@@ -152,8 +158,14 @@ enum class Pe_Dll_State {
 struct Pe_Dll {
   Pe_Dll_State state = Pe_Dll_State::missing;
   std::string what;
+  Pe_Problem problem = Pe_Problem::none;  // unusable: why its tables cannot be read, if that is why
   Pe_File file{};
 };
+
+// What a DLL found on disk is to the loader, judged from the file's bytes: found (a PE32+ x86-64
+// DLL, `file` its tables), or unusable with `what` it is ("a 32-bit (x86) DLL", "not a usable DLL:
+// ..."), with the reader's `problem` when its tables cannot be read (then `file` is empty).
+Pe_Dll pe_judge_dll(std::span<const uint8_t> bytes);
 
 // Binds DLL names as the loader would (a loaded module, a file found on the search path, a fake
 // in tests). A name is as a module's import table or a forwarder writes it.

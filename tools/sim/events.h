@@ -12,14 +12,14 @@
 Json_Writer events_line(std::string_view kind);
 
 // Ends `line` and writes it to the events file, when the session has one.
-void events_write(const Session &s, Json_Writer *line);
+void events_write(const Output_Files &files, Json_Writer *line);
 
 // A problem that the timeline and the events report: counted, kept for the frame's report (or
 // printed at once outside the frames), and written as a problem event.
-void events_report_problem(Session *s, const std::string &text);
+void events_report_problem(Session_Record *record, const std::string &text);
 
 // A native call the host reports: counted, noted in the frame's record, and written to the trace.
-void events_on_native_call(Session *s, const Standin_Event &e);
+void events_on_native_call(Session_Record *record, const Standin_Event &e);
 
 // A script whose entry point returned: reported as a problem.
-void events_on_script_returned(Session *s, const Standin_Event &e);
+void events_on_script_returned(Session_Record *record, const Standin_Event &e);

@@ -45,8 +45,8 @@ std::vector<std::wstring> loader_find_modules() {
   return names;
 }
 
-const Loaded_Module *loader_module_by_handle(const Session &s, const void *handle) {
-  for (const Loaded_Module &m : s.modules.loaded) {
+const Loaded_Module *loader_module_by_handle(const Module_List &modules, const void *handle) {
+  for (const Loaded_Module &m : modules.loaded) {
     if (m.handle == handle) return &m;
   }
   return nullptr;
@@ -60,8 +60,8 @@ bool loader_entry_in_module(Script_Entry_Point entry, HMODULE module) {
 
 // A module that Windows would not load, or that LoadLibrary refused: reported, and the session goes
 // on with the others (and ends with a failure status).
-void loader_refuse(Session *s, const std::string &shown, const Module_Check &check) {
-  s->totals.refused_modules++;
+void loader_refuse(Session_Record *record, const std::string &shown, const Module_Check &check) {
+  record->totals.refused_modules++;
   std::printf("refused %s: %s\n", shown.c_str(), check.text.c_str());
   std::fprintf(stderr, "maneshade-sim: refused %s: %s\n", shown.c_str(), check.text.c_str());
   for (size_t i = 1; i < check.unresolved.size(); i++) {
@@ -89,13 +89,14 @@ void loader_refuse(Session *s, const std::string &shown, const Module_Check &che
     json_end_object(&line);
   }
   json_end_array(&line);
-  events_write(*s, &line);
+  events_write(record->files, &line);
 }
 
 // The scripts that `handle`'s module registered while it loaded, each judged: under the module's
 // own handle, and with an entry point inside the module?
-void loader_report_registrations(Session *s, const std::string &shown, HMODULE handle) {
-  for (const Registration &r : s->modules.registered_while_loading) {
+void loader_report_registrations(const Module_List &modules, Session_Record *record, const std::string &shown,
+                                 HMODULE handle) {
+  for (const Registration &r : modules.registered_while_loading) {
     bool own = r.module == handle;
     bool inside = loader_entry_in_module(r.entry, handle);
     std::string entry = text_address(reinterpret_cast<const void *>(r.entry));
@@ -110,108 +111,108 @@ void loader_report_registrations(Session *s, const std::string &shown, HMODULE h
     json_member_boolean(&line, "own_module", own);
     json_member_string(&line, "entry", entry);
     json_member_boolean(&line, "entry_in_module", inside);
-    events_write(*s, &line);
+    events_write(record->files, &line);
   }
-  if (s->modules.registered_while_loading.empty()) std::printf("  registered no script\n");
+  if (modules.registered_while_loading.empty()) std::printf("  registered no script\n");
 }
 
 // Loads the module file `name`; false only when it loaded but cannot be handed the game's functions.
-bool loader_load_one(Session *s, const std::wstring &name) {
+bool loader_load_one(Module_List *modules, Session_Record *record, bool wall_clock, const std::wstring &name) {
   wchar_t full[MAX_PATH * 4];
   DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
   std::string shown = loader_utf8_from_wide(name.c_str());
   if (!length || length >= std::size(full)) {
-    loader_refuse(s, shown, Module_Check{false, ERROR_FILENAME_EXCED_RANGE, "the path is too long", {}});
+    loader_refuse(record, shown, Module_Check{false, ERROR_FILENAME_EXCED_RANGE, "the path is too long", {}});
     return true;
   }
   // Wine would load a module whose imports do not resolve; Windows refuses it, so the game does.
   Module_Check check = check_module_file(full);
   if (!check.ok) {
-    loader_refuse(s, shown, check);
+    loader_refuse(record, shown, check);
     return true;
   }
-  s->modules.registered_while_loading.clear();
+  modules->registered_while_loading.clear();
   HMODULE handle = LoadLibraryW(full);
   if (!handle) {
     DWORD error = GetLastError();
-    loader_refuse(s, shown, Module_Check{false, error, "LoadLibrary failed with error " + std::to_string(error), {}});
+    loader_refuse(record, shown, Module_Check{false, error, "LoadLibrary failed with error " + std::to_string(error), {}});
     return true;
   }
-  s->modules.loaded.push_back(Loaded_Module{shown, handle});
+  modules->loaded.push_back(Loaded_Module{shown, handle});
   std::printf("loaded %s at %s\n", shown.c_str(), text_address(handle).c_str());
   Json_Writer line = events_line("load");
   json_member_string(&line, "file", shown);
   json_member_string(&line, "module", text_address(handle));
   json_member_boolean(&line, "ok", true);
-  events_write(*s, &line);
-  loader_report_registrations(s, shown, handle);
-  return rebind_module(s, shown, handle);
+  events_write(record->files, &line);
+  loader_report_registrations(*modules, record, shown, handle);
+  return rebind_module(record->files, wall_clock, shown, handle);
 }
 
 }  // namespace
 
-bool loader_load_modules(Session *s) {
+bool loader_load_modules(Module_List *modules, Session_Record *record, bool wall_clock) {
   std::vector<std::wstring> names = loader_find_modules();
   if (names.empty()) std::printf("no *.asi module in the working folder: the game runs alone\n");
-  s->modules.loaded.reserve(names.size());
+  modules->loaded.reserve(names.size());
   for (const std::wstring &name : names) {
-    if (!loader_load_one(s, name)) return false;
+    if (!loader_load_one(modules, record, wall_clock, name)) return false;
   }
   return true;
 }
 
-void loader_unload_modules(Session *s) {
-  for (size_t i = s->modules.loaded.size(); i-- > 0;) {
-    const Loaded_Module &m = s->modules.loaded[i];
+void loader_unload_modules(Module_List *modules, Session_Record *record) {
+  for (size_t i = modules->loaded.size(); i-- > 0;) {
+    const Loaded_Module &m = modules->loaded[i];
     std::printf("unloading %s\n", m.name.c_str());
-    s->modules.unloading = &m;
+    modules->unloading = &m;
     bool ok = FreeLibrary(m.handle) != 0;
-    s->modules.unloading = nullptr;
+    modules->unloading = nullptr;
     std::printf("  %s\n", ok ? "unloaded" : "FreeLibrary FAILED");
     Json_Writer line = events_line("unload");
     json_member_string(&line, "file", m.name);
     json_member_string(&line, "module", text_address(m.handle));
     json_member_boolean(&line, "ok", ok);
-    events_write(*s, &line);
+    events_write(record->files, &line);
   }
 }
 
-void loader_on_register(Session *s, const Standin_Event &e) {
-  s->totals.registrations++;
-  if (s->frame.number < 0 && s->modules.unloading == nullptr) {
+void loader_on_register(Module_List *modules, Session_Record *record, const Standin_Event &e) {
+  record->totals.registrations++;
+  if (record->frame.number < 0 && modules->unloading == nullptr) {
     // While a module loads its handle is not known yet: judged once LoadLibrary returns.
-    s->modules.registered_while_loading.push_back(Registration{e.module, e.entry});
+    modules->registered_while_loading.push_back(Registration{e.module, e.entry});
     return;
   }
-  const Loaded_Module *m = loader_module_by_handle(*s, e.module);
+  const Loaded_Module *m = loader_module_by_handle(*modules, e.module);
   std::string entry = text_address(reinterpret_cast<const void *>(e.entry));
   std::string text = "script " + entry + " registered for " + text_address(e.module) +
                      (m ? " (" + m->name + ")" : " (no loaded module has this handle)");
-  s->frame.steps.push_back(text);
+  record->frame.steps.push_back(Game_Line{text});
   Json_Writer line = events_line("register");
-  json_member_integer(&line, "frame", s->frame.number);
+  json_member_integer(&line, "frame", record->frame.number);
   json_member_string(&line, "module", text_address(e.module));
   json_member_string(&line, "entry", entry);
   json_member_boolean(&line, "own_module", m != nullptr);
-  events_write(*s, &line);
+  events_write(record->files, &line);
 }
 
-void loader_on_unregister(Session *s, const Standin_Event &e) {
-  s->totals.unregistrations++;
-  const Loaded_Module *unloading = s->modules.unloading;
+void loader_on_unregister(Module_List *modules, Session_Record *record, const Standin_Event &e) {
+  record->totals.unregistrations++;
+  const Loaded_Module *unloading = modules->unloading;
   bool own = unloading && unloading->handle == e.module;
   std::string whose = own ? " (the handle of " + unloading->name + ", which is unloading)"
                           : unloading ? " (NOT the handle of " + unloading->name + ", which is unloading)"
                                       : " (outside an unload)";
-  if (s->frame.number >= 0) {
-    s->frame.steps.push_back("scripts of module " + text_address(e.module) + " unregistered" + whose);
+  if (record->frame.number >= 0) {
+    record->frame.steps.push_back(Game_Line{"scripts of module " + text_address(e.module) + " unregistered" + whose});
   } else {
     std::printf("  scripts of module %s unregistered%s\n", text_address(e.module).c_str(), whose.c_str());
   }
   Json_Writer line = events_line("unregister");
-  json_member_integer(&line, "frame", s->frame.number);
+  json_member_integer(&line, "frame", record->frame.number);
   json_member_string(&line, "module", text_address(e.module));
   json_member_boolean(&line, "during_unload", unloading != nullptr);
   json_member_boolean(&line, "own_module", own);
-  events_write(*s, &line);
+  events_write(record->files, &line);
 }

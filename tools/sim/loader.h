@@ -5,15 +5,16 @@
 #include "tools/sim/session.h"
 #include "tools/standin-host/standin.h"
 
-// Loads every *.asi of the working folder in name order, reporting each (and each script it
-// registers) on the timeline and in the events. A refused module is counted and the others still
-// load. False when a loaded module cannot be handed the game's functions: the session cannot run.
-bool loader_load_modules(Session *s);
+// Loads every *.asi of the working folder in name order into `modules`, reporting each (and each
+// script it registers) on the timeline and in the events. A refused module is counted and the others
+// still load. Each is handed the game's functions (the game clock unless `wall_clock`). False when a
+// loaded module cannot be: the session cannot run.
+bool loader_load_modules(Module_List *modules, Session_Record *record, bool wall_clock);
 
 // Unloads the loaded modules, the last loaded first.
-void loader_unload_modules(Session *s);
+void loader_unload_modules(Module_List *modules, Session_Record *record);
 
 // The host's registration events. A registration while a module loads is judged once LoadLibrary
 // returns its handle; any other is reported at once.
-void loader_on_register(Session *s, const Standin_Event &e);
-void loader_on_unregister(Session *s, const Standin_Event &e);
+void loader_on_register(Module_List *modules, Session_Record *record, const Standin_Event &e);
+void loader_on_unregister(Module_List *modules, Session_Record *record, const Standin_Event &e);

@@ -93,20 +93,21 @@ void pace_frame(const LARGE_INTEGER &frequency, const LARGE_INTEGER &real_start,
 }
 
 void begin_frame(Session *s, int64_t frame, uint64_t game_time_us) {
-  s->frame.number = frame;
+  Frame_Record &record = s->record.frame;
+  record.number = frame;
   game_clock_ticks =
-      s->scenario.clock_start_ticks + game_time_us * CLOCK_TICKS_PER_MICROSECOND - s->clock_set_back_ticks;
-  s->frame.calls = 0;
-  s->frame.changed_game = false;
-  s->frame.steps.clear();
-  s->frame.host_problems.clear();
+      s->scenario.clock_start_ticks + game_time_us * CLOCK_TICKS_PER_MICROSECOND - s->steps.clock_set_back_ticks;
+  record.calls = 0;
+  record.changed_game = false;
+  record.steps.clear();
+  record.host_problems.clear();
   world_begin_frame(&s->world);
 }
 
-void flush_outputs(const Session &s) {
+void flush_outputs(const Output_Files &files) {
   std::fflush(stdout);
-  if (s.files.trace) std::fflush(s.files.trace);
-  if (s.files.events) std::fflush(s.files.events);
+  if (files.trace) std::fflush(files.trace);
+  if (files.events) std::fflush(files.events);
 }
 
 // A stack overflow kills the game (a module's, on its script fiber, cannot be survived): it is named
@@ -125,11 +126,11 @@ void observe_host(void *context, const Standin_Event *event) {
   auto *s = static_cast<Session *>(context);
   try {
     switch (event->kind) {
-      case STANDIN_EVENT_NATIVE_CALL: events_on_native_call(s, *event); break;
-      case STANDIN_EVENT_SCRIPT_REGISTERED: loader_on_register(s, *event); break;
-      case STANDIN_EVENT_SCRIPT_UNREGISTERED: loader_on_unregister(s, *event); break;
-      case STANDIN_EVENT_PROBLEM: events_report_problem(s, std::string("host: ") + event->text); break;
-      case STANDIN_EVENT_SCRIPT_RETURNED: events_on_script_returned(s, *event); break;
+      case STANDIN_EVENT_NATIVE_CALL: events_on_native_call(&s->record, *event); break;
+      case STANDIN_EVENT_SCRIPT_REGISTERED: loader_on_register(&s->modules, &s->record, *event); break;
+      case STANDIN_EVENT_SCRIPT_UNREGISTERED: loader_on_unregister(&s->modules, &s->record, *event); break;
+      case STANDIN_EVENT_PROBLEM: events_report_problem(&s->record, std::string("host: ") + event->text); break;
+      case STANDIN_EVENT_SCRIPT_RETURNED: events_on_script_returned(&s->record, *event); break;
       default: break;
     }
   } catch (...) {
@@ -150,16 +151,16 @@ void run_frames(Session *s) {
     begin_frame(s, frame, game_time_us);
     bool stepped = false;
     while (next_step < s->scenario.steps.size() && s->scenario.steps[next_step].frame == frame) {
-      steps_apply(s, s->scenario.steps[next_step++]);
+      steps_apply(&s->steps, &s->world, &s->record, s->scenario.steps[next_step++]);
       stepped = true;
     }
     // Where a step may make a module fail: what the earlier frames did is kept if the game dies.
-    if (stepped) flush_outputs(*s);
+    if (stepped) flush_outputs(s->record.files);
     standin_run_frame(game_time_us);
-    timeline_end_frame(s, &run);
+    timeline_end_frame(s->world, s->scenario.clock_start_ticks, &s->record, &run);
   }
   timeline_end_frames(&run);
-  s->frame.number = -1;
+  s->record.frame.number = -1;
 }
 
 // The scenario's text from its file or the built-in demo, parsed into `s`; else the exit status.
@@ -188,20 +189,20 @@ int load_scenario(Session *s, const char *source) {
 int play(Session *s) {
   world_register_natives(&s->world);
   standin_set_observer(observe_host, s);
-  steps_attach(s);
+  steps_attach(&s->record);
   int exit_code = 0;
-  if (loader_load_modules(s)) {
+  if (loader_load_modules(&s->modules, &s->record, s->options.wall_clock)) {
     run_frames(s);
   } else {
     exit_code = EXIT_LOAD_FAILED;
   }
-  if (s->totals.refused_modules > 0) exit_code = EXIT_LOAD_FAILED;
-  loader_unload_modules(s);
+  if (s->record.totals.refused_modules > 0) exit_code = EXIT_LOAD_FAILED;
+  loader_unload_modules(&s->modules, &s->record);
   standin_set_observer(nullptr, nullptr);
   steps_attach(nullptr);
-  steps_release(s);
-  timeline_write_final_state(*s);
-  timeline_write_totals(*s);
+  steps_release(&s->steps);
+  timeline_write_final_state(s->world, s->record.files);
+  timeline_write_totals(s->record.totals, s->scenario.frame_count);
   return exit_code;
 }
 
@@ -219,16 +220,18 @@ int run(int argc, char **argv) {
     s.scenario.clock_start_ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
   }
   game_clock_ticks = s.scenario.clock_start_ticks;
+  s.steps.clock_start_ticks = s.scenario.clock_start_ticks;
   s.world = world_from_scenario(s.scenario);
 
-  s.files.trace = open_output(s.options.trace_path);
-  s.files.events = open_output(s.options.events_path);
-  if ((s.options.trace_path && !s.files.trace) || (s.options.events_path && !s.files.events)) return EXIT_IO_FAILED;
+  Output_Files &files = s.record.files;
+  files.trace = open_output(s.options.trace_path);
+  files.events = open_output(s.options.events_path);
+  if ((s.options.trace_path && !files.trace) || (s.options.events_path && !files.events)) return EXIT_IO_FAILED;
 
-  timeline_write_start(s, source);
+  timeline_write_start(s.scenario, s.world, s.options.wall_clock, source);
   int exit_code = play(&s);
-  if (s.files.trace) std::fclose(s.files.trace);
-  if (s.files.events) std::fclose(s.files.events);
+  if (files.trace) std::fclose(files.trace);
+  if (files.events) std::fclose(files.events);
   return exit_code;
 }
 

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
-#include <span>
 
 namespace {
 
@@ -46,20 +45,6 @@ bool check_read_file(const std::wstring &path, std::vector<uint8_t> *out) {
   return ok;
 }
 
-// The tables of a module loaded in this process, read from its mapped image: the loader maps at
-// least the headers' page, and the image's size bounds every later read.
-bool check_read_image(HMODULE module, Pe_File *out) {
-  auto *base = reinterpret_cast<const uint8_t *>(module);
-  MEMORY_BASIC_INFORMATION region{};
-  if (!VirtualQuery(base, &region, sizeof region)) return false;
-  uint32_t size = pe_image_size(std::span<const uint8_t>(base, region.RegionSize));
-  if (size == 0) return false;
-  Pe_Read read = pe_read(std::span<const uint8_t>(base, size), Pe_Layout::image);
-  if (read.problem != Pe_Problem::none) return false;
-  *out = std::move(read.file);
-  return true;
-}
-
 // Binds each DLL name once, as the loader would: a module of that name already in the process,
 // whose export table the loader searches in memory, or else the file found on the search path.
 class Process_Dll_Source : public Pe_Dll_Source {
@@ -72,9 +57,13 @@ class Process_Dll_Source : public Pe_Dll_Source {
     Pe_Dll &b = bound_[key];
     std::wstring name = check_wide_from_utf8(dll);
     if (HMODULE loaded = GetModuleHandleW(name.c_str())) {
-      bool read = check_read_image(loaded, &b.file);
-      b.state = read ? Pe_Dll_State::found : Pe_Dll_State::unusable;
-      if (!read) b.what = "a loaded module whose export table cannot be read";
+      Pe_Read read = read_loaded_module(loaded);
+      b.state = read.problem == Pe_Problem::none ? Pe_Dll_State::found : Pe_Dll_State::unusable;
+      if (b.state == Pe_Dll_State::found) {
+        b.file = std::move(read.file);
+      } else {
+        b.what = "a loaded module whose export table cannot be read";
+      }
       return b;
     }
     // The search path of a LoadLibrary without flags: the program's folder, the system folders,
@@ -82,20 +71,13 @@ class Process_Dll_Source : public Pe_Dll_Source {
     wchar_t path[MAX_PATH * 4];
     DWORD length = SearchPathW(nullptr, name.c_str(), nullptr, static_cast<DWORD>(std::size(path)), path, nullptr);
     if (length == 0 || length >= std::size(path)) return b;  // missing
-    b.state = Pe_Dll_State::unusable;
     std::vector<uint8_t> bytes;
     if (!check_read_file(path, &bytes)) {
+      b.state = Pe_Dll_State::unusable;
       b.what = "a file that cannot be read";
       return b;
     }
-    Pe_Read read = pe_read(bytes, Pe_Layout::file);
-    if (read.problem != Pe_Problem::none) {
-      b.what = std::string("not a usable DLL: ") + pe_problem_text(read.problem);
-      return b;
-    }
-    b.what = pe_kind_text(read.file);
-    if (pe_is_x64_dll(read.file)) b.state = Pe_Dll_State::found;
-    b.file = std::move(read.file);
+    b = pe_judge_dll(bytes);
     return b;
   }
 
@@ -105,24 +87,25 @@ class Process_Dll_Source : public Pe_Dll_Source {
 
 }  // namespace
 
+Pe_Read read_loaded_module(HMODULE module) {
+  auto *base = reinterpret_cast<const uint8_t *>(module);
+  MEMORY_BASIC_INFORMATION region{};
+  if (!base || !VirtualQuery(base, &region, sizeof region)) return Pe_Read{Pe_Problem::not_pe, "no mapped image", {}};
+  return pe_read_loaded(base, region.RegionSize);
+}
+
 Module_Check check_module_file(const std::wstring &path) {
   std::vector<uint8_t> bytes;
   if (!check_read_file(path, &bytes)) {
     return Module_Check{false, PE_ERROR_BAD_EXE_FORMAT, "the file cannot be read, or is larger than any module", {}};
   }
-  Pe_Read read = pe_read(bytes, Pe_Layout::file);
-  if (read.problem != Pe_Problem::none) {
+  Pe_Dll module = pe_judge_dll(bytes);
+  if (module.state != Pe_Dll_State::found) {
     return Module_Check{false, PE_ERROR_BAD_EXE_FORMAT,
-                        std::string("not a module: ") + pe_problem_text(read.problem) + " (" + read.detail +
-                            ") (error 193)",
-                        {}};
-  }
-  if (!pe_is_x64_dll(read.file)) {
-    return Module_Check{false, PE_ERROR_BAD_EXE_FORMAT,
-                        "the file is " + pe_kind_text(read.file) + ", which a 64-bit game cannot load (error 193)", {}};
+                        "the file is " + module.what + ", which a 64-bit game cannot load (error 193)", {}};
   }
   Process_Dll_Source source;
-  std::vector<Pe_Unresolved> unresolved = pe_unresolved_imports(read.file, source);
+  std::vector<Pe_Unresolved> unresolved = pe_unresolved_imports(module.file, source);
   if (unresolved.empty()) return Module_Check{true, 0, {}, {}};
   Module_Check check{false, unresolved[0].error, pe_unresolved_text(unresolved[0]), {}};
   check.unresolved = std::move(unresolved);

@@ -2,6 +2,11 @@
 // Windows loader: Wine loads a module whose imports do not resolve (with a stub that crashes when
 // called), Windows refuses it. Windows only.
 #pragma once
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -19,3 +24,8 @@ struct Module_Check {
 // process (the stand-in host among them), whose export table is read in memory, or else the file
 // found on the DLL search path. A forwarder is followed to its DLL, bound the same way.
 Module_Check check_module_file(const std::wstring &path);
+
+// The tables of `module`, loaded in this process, read from its mapped image (pe_read_loaded over
+// the headers' region as the system reports it): the rebinding of its imports and the check of the
+// modules that other modules import from read them alike.
+Pe_Read read_loaded_module(HMODULE module);

@@ -1,5 +1,5 @@
 // Rebinding a module's imports; see rebind.h. The module's import table is read from its mapped image
-// with the PE reader (bounded by the image's size), and the matching slots rewritten.
+// (read_loaded_module), and the matching slots rewritten.
 #include "tools/sim/rebind.h"
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "tools/pe/pe.h"
 #include "tools/sim/events.h"
 #include "tools/sim/hooks.h"
+#include "tools/sim/module_check.h"
 #include "tools/sim/steps.h"
 
 namespace {
@@ -48,7 +49,7 @@ void rebind_report_failure(const std::string &shown, const char *what, const Reb
 }
 
 // The module's GetSystemTimeAsFileTime reads the game clock.
-bool rebind_clock(Session *s, const std::string &shown, HMODULE handle) {
+bool rebind_clock(const Output_Files &files, const std::string &shown, HMODULE handle) {
   Rebind_Result rebound = rebind_import(handle, KERNEL32_DLLS, "GetSystemTimeAsFileTime",
                                         reinterpret_cast<const void *>(game_clock_as_filetime));
   if (!rebound.ok) {
@@ -60,12 +61,12 @@ bool rebind_clock(Session *s, const std::string &shown, HMODULE handle) {
   Json_Writer line = events_line("clock");
   json_member_string(&line, "file", shown);
   json_member_integer(&line, "slots", rebound.slots);
-  events_write(*s, &line);
+  events_write(files, &line);
   return true;
 }
 
 // The module's heap requests go through the game, which counts them and refuses them when asked.
-bool rebind_heap(Session *s, const std::string &shown, HMODULE handle) {
+bool rebind_heap(const Output_Files &files, const std::string &shown, HMODULE handle) {
   std::string names;
   Json_Writer line = events_line("heap_imports");
   json_member_string(&line, "file", shown);
@@ -83,7 +84,7 @@ bool rebind_heap(Session *s, const std::string &shown, HMODULE handle) {
     json_string(&line, import.name);
   }
   json_end_array(&line);
-  events_write(*s, &line);
+  events_write(files, &line);
   std::printf("  heap: %s\n", names.empty() ? "imports none of msvcrt.dll's malloc, calloc, realloc, free"
                                             : (names + " from msvcrt.dll now go through the game").c_str());
   return true;
@@ -94,21 +95,15 @@ bool rebind_heap(Session *s, const std::string &shown, HMODULE handle) {
 Rebind_Result rebind_import(HMODULE module, std::span<const std::string_view> dlls, const char *function,
                             const void *replacement) {
   Rebind_Result result{false, 0, 0, 0};
-  auto *base = reinterpret_cast<const uint8_t *>(module);
-  if (!base) return result;
-  // The loader maps at least the headers' page; the image's size bounds every later read.
-  MEMORY_BASIC_INFORMATION region{};
-  if (!VirtualQuery(base, &region, sizeof region)) return result;
-  uint32_t size = pe_image_size(std::span<const uint8_t>(base, region.RegionSize));
-  if (size == 0) return result;
-  Pe_Read read = pe_read(std::span<const uint8_t>(base, size), Pe_Layout::image);
+  Pe_Read read = read_loaded_module(module);
   if (read.problem != Pe_Problem::none) return result;
+  auto *base = reinterpret_cast<uint8_t *>(module);
   result.ok = true;
   for (const Pe_Import_Dll &dll : read.file.imports) {
     if (!rebind_dll_matches(dlls, dll.dll)) continue;
     for (const Pe_Import &f : dll.functions) {
       if (f.by_ordinal || f.name != function) continue;
-      auto *slot = reinterpret_cast<ULONGLONG *>(const_cast<uint8_t *>(base) + f.slot_rva);
+      auto *slot = reinterpret_cast<ULONGLONG *>(base + f.slot_rva);
       DWORD old_protection = 0;
       // The bound table may sit in a read-only section once the loader is done with it.
       if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old_protection)) {
@@ -125,7 +120,7 @@ Rebind_Result rebind_import(HMODULE module, std::span<const std::string_view> dl
   return result;
 }
 
-bool rebind_module(Session *s, const std::string &shown, HMODULE handle) {
+bool rebind_module(const Output_Files &files, bool wall_clock, const std::string &shown, HMODULE handle) {
   // The module's reads go through the game, so that a step can change the file right after one, or
   // make one fail. Nothing else changes: the reader passes every other call on unchanged.
   Rebind_Result reader =
@@ -134,6 +129,6 @@ bool rebind_module(Session *s, const std::string &shown, HMODULE handle) {
     rebind_report_failure(shown, "watch the reads of", reader);
     return false;
   }
-  if (!rebind_heap(s, shown, handle)) return false;
-  return s->options.wall_clock || rebind_clock(s, shown, handle);
+  if (!rebind_heap(files, shown, handle)) return false;
+  return wall_clock || rebind_clock(files, shown, handle);
 }

@@ -27,7 +27,7 @@ Rebind_Result rebind_import(HMODULE module, std::span<const std::string_view> dl
                             const void *replacement);
 
 // Hands the loaded module `handle` the game's functions: its ReadFile, its heap functions and,
-// unless the session keeps the real clock, its GetSystemTimeAsFileTime. Reports each on the
-// timeline and in the events under the file name `shown`. False when the module's import table
-// cannot be changed: the session cannot run.
-bool rebind_module(Session *s, const std::string &shown, HMODULE handle);
+// unless the session keeps the real clock (`wall_clock`), its GetSystemTimeAsFileTime. Reports each
+// on the timeline and in the events under the file name `shown`. False when the module's import
+// table cannot be changed: the session cannot run.
+bool rebind_module(const Output_Files &files, bool wall_clock, const std::string &shown, HMODULE handle);

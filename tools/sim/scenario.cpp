@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <initializer_list>
 #include <cstdio>
+#include <initializer_list>
+#include <iterator>
+#include <span>
 
 #include "tools/game/game_interface.h"
 
@@ -25,7 +27,8 @@ struct Parser {
   size_t at = 0;
   int line = 0;
   std::string error;
-  bool seen_frames = false, seen_frame_time = false, seen_start = false, seen_ped = false, seen_model = false;
+  int error_line = 0;        // where the first fault is
+  bool seen_settings[8] = {};  // by row of SETTINGS: given once
 };
 
 bool scenario_next_line(Parser &p, std::string_view *out) {
@@ -45,6 +48,13 @@ bool scenario_next_line(Parser &p, std::string_view *out) {
 bool scenario_fail(Parser &p, std::initializer_list<std::string_view> parts) {
   if (!p.error.empty()) return false;
   for (std::string_view part : parts) p.error.append(part);
+  p.error_line = p.line;
+  return false;
+}
+
+// The fault just recorded is at `line`.
+bool scenario_fail_at(Parser &p, int line) {
+  p.error_line = line;
   return false;
 }
 
@@ -266,11 +276,6 @@ bool scenario_named(Parser &p, std::string_view word, const Named (&names)[count
   return scenario_fail(p, {"unknown ", what, " '", word, "' (a name or a 0x hash)"});
 }
 
-bool expect_count(Parser &p, const std::vector<std::string_view> &w, size_t n, const char *usage) {
-  if (w.size() == n) return true;
-  return scenario_fail(p, {"expected: ", usage});
-}
-
 const Component_Spec *find_component(const Scenario &s, std::string_view name) {
   for (const Component_Spec &c : s.components) {
     if (c.name == name) return &c;
@@ -278,190 +283,307 @@ const Component_Spec *find_component(const Scenario &s, std::string_view name) {
   return nullptr;
 }
 
-bool once(Parser &p, bool *seen, const char *what) {
-  if (!*seen) {
-    *seen = true;
-    return true;
+// ---- Statements as rows: the words, the arguments, and what they make. ----
+
+// The values a statement's arguments matched, by their names in the row's arguments ("COUNT",
+// "T0", "M", ...), and its content when it takes one.
+struct Arguments {
+  static constexpr size_t MAX = 16;
+  std::string_view names[MAX];
+  std::string_view values[MAX];
+  size_t count = 0;
+  std::string content;
+
+  std::string_view get(std::string_view name) const {
+    for (size_t i = 0; i < count; i++) {
+      if (names[i] == name) return values[i];
+    }
+    return {};
   }
-  return scenario_fail(p, {what, " is given twice"});
+  bool has(std::string_view name) const { return !get(name).empty(); }
+};
+
+// An argument is a literal word when it holds no capital letter ("palette", "mtime"), else a
+// value named by itself ("COUNT", "T0", "corvin|mael|0xHASH"); "[...]" is an optional group, taken
+// when the line holds its first word there; CONTENT is `data "..."` or `<<WORD` with the lines
+// after it, up to one that is WORD alone.
+bool is_value_token(std::string_view token) {
+  return std::any_of(token.begin(), token.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
-// component NAME CATEGORY palette P tints T0 T1 T2 assets A1 A2 A3 A4
-bool parse_component(Parser &p, const std::vector<std::string_view> &w, Scenario *s) {
-  const char *usage = "component NAME CATEGORY palette P tints T0 T1 T2 assets A1 A2 A3 A4";
-  if (!expect_count(p, w, 14, usage)) return false;
-  if (w[3] != "palette" || w[5] != "tints" || w[9] != "assets") return scenario_fail(p, {"expected: ", usage});
-  if (find_component(*s, w[1])) return scenario_fail(p, {"component '", w[1], "' is defined twice"});
-  Component_Spec c{};
-  c.name = std::string(w[1]);
-  bool ok = scenario_named(p, w[2], GAME_CATEGORIES, "category", &c.category) &&
-            scenario_u32(p, w[4], &c.palette);
-  for (int i = 0; ok && i < 3; i++) ok = scenario_i32(p, w[6 + i], &c.tints[i]);
-  for (int i = 0; ok && i < 4; i++) ok = scenario_u32(p, w[10 + i], &c.assets[i]);
-  if (!ok) return false;
-  s->components.push_back(std::move(c));
-  return true;
+std::vector<std::string_view> split_pattern(std::string_view pattern) {
+  std::vector<std::string_view> tokens;
+  for (size_t at = 0; at < pattern.size();) {
+    size_t end = pattern.find(' ', at);
+    if (end == std::string_view::npos) end = pattern.size();
+    if (end > at) tokens.push_back(pattern.substr(at, end - at));
+    at = end + 1;
+  }
+  return tokens;
 }
 
-// Reads the content of an ini write or replace: `data "..."` or `<<WORD` with the lines up to WORD.
-bool parse_content(Parser &p, const std::vector<std::string_view> &w, size_t at, Step *step) {
-  if (at + 2 == w.size() && w[at] == "data") return scenario_quoted(p, w[at + 1], &step->content);
-  if (at + 1 != w.size() || w[at].size() < 3 || w[at].substr(0, 2) != "<<") {
+// Reads the content: `data "..."`, or `<<WORD` and the lines up to WORD, which the parser consumes.
+bool match_content(Parser &p, std::span<const std::string_view> words, size_t *at, std::string *out) {
+  size_t i = *at;
+  if (i + 2 == words.size() && words[i] == "data") {
+    *at = i + 2;
+    return scenario_quoted(p, words[i + 1], out);
+  }
+  if (i + 1 != words.size() || words[i].size() < 3 || words[i].substr(0, 2) != "<<") {
     return scenario_fail(p, {"expected the content: data \"...\" or <<WORD, then lines, then WORD alone"});
   }
-  std::string_view marker = w[at].substr(2);
+  *at = i + 1;
+  std::string_view marker = words[i].substr(2);
   int start_line = p.line;
   std::string_view line;
   while (scenario_next_line(p, &line)) {
     if (line == marker) return true;
-    step->content.append(line);
-    step->content.push_back('\n');
+    out->append(line);
+    out->push_back('\n');
   }
   p.line = start_line;
   return scenario_fail(p, {"the content has no closing line '", marker, "'"});
 }
 
-// at FRAME clock back DURATION
-bool parse_clock_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s, Step *step) {
-  step->kind = Step_Kind::clock_back;
-  const char *usage = "at FRAME clock back DURATION (like 3600s or 250ms)";
-  if (w.size() != 5 || w[3] != "back") return scenario_fail(p, {"expected: ", usage});
-  uint64_t *ticks = &step->clock_back_ticks;
-  if (!scenario_duration(w[4], 7, ticks) || *ticks > static_cast<uint64_t>(INT64_MAX)) {
-    return scenario_fail(p, {"'", w[4], "' is not a duration like 3600s or 250ms"});
+// Matches `words` against the arguments `pattern`; on a mismatch the fault is "expected: USAGE".
+bool match_arguments(Parser &p, std::string_view pattern, std::span<const std::string_view> words,
+                     std::string_view usage, Arguments *out) {
+  std::vector<std::string_view> tokens = split_pattern(pattern);
+  size_t at = 0;
+  bool in_group = false, skipping = false;
+  for (std::string_view token : tokens) {
+    if (token.front() == '[') {
+      token.remove_prefix(1);
+      in_group = true;
+      skipping = !(at < words.size() && words[at] == token);  // a group starts with its literal
+    }
+    bool group_ends = in_group && token.back() == ']';
+    if (group_ends) token.remove_suffix(1);
+    if (!skipping) {
+      if (token == "CONTENT") {
+        if (!match_content(p, words, &at, &out->content)) return false;
+      } else if (at >= words.size() || (!is_value_token(token) && words[at] != token)) {
+        return scenario_fail(p, {"expected: ", usage});
+      } else if (is_value_token(token)) {
+        if (out->count == Arguments::MAX) return scenario_fail(p, {"expected: ", usage});
+        out->names[out->count] = token;
+        out->values[out->count++] = words[at++];
+      } else {
+        at++;
+      }
+    }
+    if (group_ends) in_group = skipping = false;
   }
-  s->steps.push_back(std::move(*step));
+  if (at != words.size()) return scenario_fail(p, {"expected: ", usage});
   return true;
 }
 
-// at FRAME heap fail after COUNT | at FRAME heap ok
-bool parse_heap_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s, Step *step) {
-  if (w.size() == 4 && w[3] == "ok") {
-    step->kind = Step_Kind::heap_ok;
-  } else if (w.size() == 6 && w[3] == "fail" && w[4] == "after") {
-    step->kind = Step_Kind::heap_fail;
-    if (!scenario_integer(p, w[5], 0, INT64_MAX, &step->heap_allowed)) return false;
-  } else {
-    return scenario_fail(p, {"expected: at FRAME heap fail after COUNT, or at FRAME heap ok"});
+// A setting: the scenario's own values, each given once but for components.
+struct Setting_Statement {
+  std::string_view words;
+  std::string_view arguments;
+  bool (*make)(Parser &p, const Arguments &a, Scenario *s);
+  bool repeats;
+};
+
+bool make_frames(Parser &p, const Arguments &a, Scenario *s) {
+  return scenario_integer(p, a.get("COUNT"), 1, MAX_FRAME_COUNT, &s->frame_count);
+}
+
+bool make_frame_time(Parser &p, const Arguments &a, Scenario *s) {
+  uint64_t us = 0;
+  std::string_view word = a.get("DURATION");
+  if (!scenario_duration(word, 6, &us) || us == 0 || us > 3600 * uint64_t{1'000'000}) {
+    return scenario_fail(p, {"frame time '", word, "' is not a duration from 1us to 1 hour, like 16.667ms"});
   }
-  s->steps.push_back(std::move(*step));
+  s->frame_time_us = us;
   return true;
 }
 
-// at FRAME ...
-bool parse_step(Parser &p, const std::vector<std::string_view> &w, Scenario *s) {
+bool make_start(Parser &p, const Arguments &a, Scenario *s) {
+  return scenario_clock(p, a.get("YYYY-MM-DDTHH:MM:SSZ"), &s->clock_start_ticks);
+}
+
+bool make_ped(Parser &p, const Arguments &a, Scenario *s) { return scenario_u64(p, a.get("HANDLE"), &s->ped); }
+
+bool make_model(Parser &p, const Arguments &a, Scenario *s) {
+  return scenario_named(p, a.get("corvin|mael|0xHASH"), MODEL_NAMES, "model", &s->model);
+}
+
+bool make_component(Parser &p, const Arguments &a, Scenario *s) {
+  std::string_view name = a.get("NAME");
+  if (find_component(*s, name)) return scenario_fail(p, {"component '", name, "' is defined twice"});
+  Component_Spec c{};
+  c.name = std::string(name);
+  bool ok = scenario_named(p, a.get("CATEGORY"), GAME_CATEGORIES, "category", &c.category) &&
+            scenario_u32(p, a.get("P"), &c.palette);
+  const char *tints[] = {"T0", "T1", "T2"}, *assets[] = {"A1", "A2", "A3", "A4"};
+  for (int i = 0; ok && i < 3; i++) ok = scenario_i32(p, a.get(tints[i]), &c.tints[i]);
+  for (int i = 0; ok && i < 4; i++) ok = scenario_u32(p, a.get(assets[i]), &c.assets[i]);
+  if (ok) s->components.push_back(std::move(c));
+  return ok;
+}
+
+constexpr Setting_Statement SETTINGS[] = {
+    {"frames", "COUNT", make_frames, false},
+    {"frame_time", "DURATION", make_frame_time, false},
+    {"start", "YYYY-MM-DDTHH:MM:SSZ", make_start, false},
+    {"ped", "HANDLE", make_ped, false},
+    {"model", "corvin|mael|0xHASH", make_model, false},
+    {"component", "NAME CATEGORY palette P tints T0 T1 T2 assets A1 A2 A3 A4", make_component, true},
+};
+static_assert(std::size(SETTINGS) <= std::size(Parser{}.seen_settings));
+
+// A step: `at FRAME` and its words; `make` fills in what the arguments give (null: nothing).
+struct Step_Statement {
+  std::string_view words;
+  std::string_view arguments;
+  Step_Kind kind;
+  bool (*make)(Parser &p, const Arguments &a, const Scenario &s, Step *step);
+};
+
+bool make_model_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
+  return scenario_named(p, a.get("corvin|mael|0xHASH"), MODEL_NAMES, "model", &step->model);
+}
+
+bool make_ped_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
+  return scenario_u64(p, a.get("HANDLE"), &step->ped);
+}
+
+bool make_tint_step(Parser &p, const Arguments &a, const Scenario &s, Step *step) {
+  std::string_view name = a.get("NAME");
+  if (!find_component(s, name)) return scenario_fail(p, {"no component named '", name, "'"});
+  step->component = std::string(name);
+  const char *tints[] = {"T0", "T1", "T2"};
+  for (int i = 0; i < 3; i++) {
+    if (!scenario_i32(p, a.get(tints[i]), &step->tints[i])) return false;
+  }
+  step->set_palette = a.has("P");
+  return !step->set_palette || scenario_u32(p, a.get("P"), &step->palette);
+}
+
+// The modification time `M`, when given (else the game clock of the step's frame).
+bool make_mtime(Parser &p, const Arguments &a, Step *step) { return !a.has("M") || scenario_mtime(p, a.get("M"), &step->mtime); }
+
+bool make_content_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
+  step->content = a.content;
+  return make_mtime(p, a, step);
+}
+
+bool make_touch_step(Parser &p, const Arguments &a, const Scenario &, Step *step) { return make_mtime(p, a, step); }
+
+bool make_size_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
+  return scenario_u64(p, a.get("BYTES"), &step->size) && make_mtime(p, a, step);
+}
+
+bool make_clock_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
+  std::string_view word = a.get("DURATION");
+  if (!scenario_duration(word, 7, &step->clock_back_ticks) || step->clock_back_ticks > static_cast<uint64_t>(INT64_MAX)) {
+    return scenario_fail(p, {"'", word, "' is not a duration like 3600s or 250ms"});
+  }
+  return true;
+}
+
+bool make_heap_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
+  return scenario_integer(p, a.get("COUNT"), 0, INT64_MAX, &step->heap_allowed);
+}
+
+constexpr Step_Statement STEPS[] = {
+    {"model", "corvin|mael|0xHASH", Step_Kind::model, make_model_step},
+    {"ped", "HANDLE", Step_Kind::ped, make_ped_step},
+    {"tint", "NAME T0 T1 T2 [palette P]", Step_Kind::tint, make_tint_step},
+    {"ini write", "[mtime M] CONTENT", Step_Kind::ini_write, make_content_step},
+    {"ini replace", "[mtime M] CONTENT", Step_Kind::ini_replace, make_content_step},
+    {"ini torn", "[mtime M] CONTENT", Step_Kind::ini_torn, make_content_step},
+    {"ini size", "BYTES [mtime M]", Step_Kind::ini_size, make_size_step},
+    {"ini touch", "mtime M", Step_Kind::ini_touch, make_touch_step},
+    {"ini read fail", "", Step_Kind::ini_read_fail, nullptr},
+    {"ini delete", "", Step_Kind::ini_delete, nullptr},
+    {"ini lock", "", Step_Kind::ini_lock, nullptr},
+    {"ini unlock", "", Step_Kind::ini_unlock, nullptr},
+    {"clock back", "DURATION", Step_Kind::clock_back, make_clock_step},
+    {"heap fail after", "COUNT", Step_Kind::heap_fail, make_heap_step},
+    {"heap ok", "", Step_Kind::heap_ok, nullptr},
+};
+
+// How many of a row's words `line` starts with.
+size_t words_matched(std::string_view row_words, std::span<const std::string_view> line) {
+  std::vector<std::string_view> words = split_pattern(row_words);
+  size_t n = 0;
+  while (n < words.size() && n < line.size() && words[n] == line[n]) n++;
+  return n == words.size() ? n : std::min(n, words.size() - 1);
+}
+
+size_t word_count(std::string_view row_words) { return split_pattern(row_words).size(); }
+
+std::string step_usage(const Step_Statement &row) {
+  std::string usage = "at FRAME ";
+  usage.append(row.words);
+  if (!row.arguments.empty()) usage.append(" ").append(row.arguments);
+  return usage;
+}
+
+// The fault of a step whose words match no row: the rows it comes closest to say what was meant.
+bool fail_unknown_step(Parser &p, std::span<const std::string_view> line) {
+  size_t best = 0;
+  for (const Step_Statement &row : STEPS) best = std::max(best, words_matched(row.words, line));
+  std::string firsts, usages, actions;
+  size_t family = 0;
+  for (const Step_Statement &row : STEPS) {
+    std::string_view first = split_pattern(row.words)[0];
+    if (firsts.find(std::string(first) + ",") == std::string::npos) firsts.append(first).append(", ");
+    if (best == 0 || words_matched(row.words, line) < 1) continue;
+    family++;
+    if (word_count(row.words) > 1) actions.append(split_pattern(row.words)[1]).append(", ");
+    if (words_matched(row.words, line) == best) usages.append(usages.empty() ? "" : ", or ").append(step_usage(row));
+  }
+  firsts.resize(firsts.size() - 2);
+  if (best == 0) {
+    return scenario_fail(p, {"unknown step '", line.empty() ? "" : line[0], "' (", firsts, ")"});
+  }
+  // A family of many actions (ini): name the action that is not one of them.
+  if (best == 1 && family > 3) {
+    actions.resize(actions.size() - 2);
+    if (line.size() == 1) return scenario_fail(p, {"expected: at FRAME ", line[0], " ACTION ... (", actions, ")"});
+    return scenario_fail(p, {"unknown ", line[0], " action '", line[1], "' (", actions, ")"});
+  }
+  return scenario_fail(p, {"expected: ", usages});
+}
+
+// at FRAME WORDS ARGUMENTS
+bool parse_step(Parser &p, std::span<const std::string_view> w, Scenario *s) {
   if (w.size() < 3) return scenario_fail(p, {"expected: at FRAME WHAT ..."});
   Step step{};
   step.line = p.line;
   step.mtime = Mtime{true, 0};
   if (!scenario_integer(p, w[1], 0, MAX_FRAME_COUNT - 1, &step.frame)) return false;
-  std::string_view what = w[2];
-  if (what == "model") {
-    step.kind = Step_Kind::model;
-    return expect_count(p, w, 4, "at FRAME model NAME|0xHASH") &&
-           scenario_named(p, w[3], MODEL_NAMES, "model", &step.model) &&
-           (s->steps.push_back(std::move(step)), true);
-  }
-  if (what == "ped") {
-    step.kind = Step_Kind::ped;
-    return expect_count(p, w, 4, "at FRAME ped HANDLE") && scenario_u64(p, w[3], &step.ped) &&
-           (s->steps.push_back(std::move(step)), true);
-  }
-  if (what == "tint") {
-    step.kind = Step_Kind::tint;
-    const char *usage = "at FRAME tint COMPONENT T0 T1 T2 [palette P]";
-    if (w.size() != 7 && !(w.size() == 9 && w[7] == "palette")) return scenario_fail(p, {"expected: ", usage});
-    if (!find_component(*s, w[3])) return scenario_fail(p, {"no component named '", w[3], "'"});
-    step.component = std::string(w[3]);
-    for (int i = 0; i < 3; i++) {
-      if (!scenario_i32(p, w[4 + i], &step.tints[i])) return false;
-    }
-    step.set_palette = w.size() == 9;
-    if (step.set_palette && !scenario_u32(p, w[8], &step.palette)) return false;
+  std::span<const std::string_view> line = w.subspan(2);
+  for (const Step_Statement &row : STEPS) {
+    size_t n = word_count(row.words);
+    if (words_matched(row.words, line) != n) continue;
+    Arguments a;
+    if (!match_arguments(p, row.arguments, line.subspan(n), step_usage(row), &a)) return false;
+    step.kind = row.kind;
+    // A fault of the values is the statement's, not of the content's last line.
+    if (row.make && !row.make(p, a, *s, &step)) return scenario_fail_at(p, step.line);
     s->steps.push_back(std::move(step));
     return true;
   }
-  if (what == "clock") return parse_clock_step(p, w, s, &step);
-  if (what == "heap") return parse_heap_step(p, w, s, &step);
-  if (what != "ini") return scenario_fail(p, {"unknown step '", what, "' (model, ped, tint, clock, heap or ini)"});
-  if (w.size() < 4) {
-    return scenario_fail(p, {"expected: at FRAME ini write|replace|torn|read|size|delete|touch|lock|unlock ..."});
-  }
-  std::string_view action = w[3];
-  size_t next = 4;
-  if (action == "size") {
-    step.kind = Step_Kind::ini_size;
-    const char *usage = "at FRAME ini size BYTES [mtime now|+SECONDSs]";
-    if (w.size() != 5 && !(w.size() == 7 && w[5] == "mtime")) return scenario_fail(p, {"expected: ", usage});
-    if (!scenario_u64(p, w[4], &step.size)) return false;
-    if (w.size() == 7 && !scenario_mtime(p, w[6], &step.mtime)) return false;
-    s->steps.push_back(std::move(step));
-    return true;
-  }
-  if (action == "write" || action == "replace" || action == "touch" || action == "torn") {
-    step.kind = action == "write"     ? Step_Kind::ini_write
-                : action == "replace" ? Step_Kind::ini_replace
-                : action == "torn"    ? Step_Kind::ini_torn
-                                      : Step_Kind::ini_touch;
-    if (next + 1 < w.size() && w[next] == "mtime") {
-      if (!scenario_mtime(p, w[next + 1], &step.mtime)) return false;
-      next += 2;
-    } else if (step.kind == Step_Kind::ini_touch) {
-      return scenario_fail(p, {"expected: at FRAME ini touch mtime now|+SECONDSs"});
-    }
-    if (step.kind == Step_Kind::ini_touch) {
-      if (!expect_count(p, w, next, "at FRAME ini touch mtime now|+SECONDSs")) return false;
-    } else if (!parse_content(p, w, next, &step)) {
-      return false;
-    }
-  } else if (action == "read") {
-    step.kind = Step_Kind::ini_read_fail;
-    if (!expect_count(p, w, 5, "at FRAME ini read fail") || w[4] != "fail") {
-      return scenario_fail(p, {"expected: at FRAME ini read fail"});
-    }
-  } else if (action == "delete" || action == "lock" || action == "unlock") {
-    step.kind = action == "delete" ? Step_Kind::ini_delete : action == "lock" ? Step_Kind::ini_lock : Step_Kind::ini_unlock;
-    if (!expect_count(p, w, 4, "at FRAME ini delete|lock|unlock")) return false;
-  } else {
-    return scenario_fail(
-        p, {"unknown ini action '", action, "' (write, replace, torn, read, size, delete, touch, lock, unlock)"});
-  }
-  s->steps.push_back(std::move(step));
-  return true;
+  return fail_unknown_step(p, line);
 }
 
-bool parse_line(Parser &p, const std::vector<std::string_view> &w, Scenario *s) {
-  std::string_view key = w[0];
-  int64_t v = 0;
-  if (key == "frames") {
-    if (!once(p, &p.seen_frames, "frames") || !expect_count(p, w, 2, "frames COUNT")) return false;
-    if (!scenario_integer(p, w[1], 1, MAX_FRAME_COUNT, &v)) return false;
-    s->frame_count = v;
-    return true;
+bool parse_line(Parser &p, std::span<const std::string_view> w, Scenario *s) {
+  if (w[0] == "at") return parse_step(p, w, s);
+  for (size_t i = 0; i < std::size(SETTINGS); i++) {
+    const Setting_Statement &row = SETTINGS[i];
+    if (w[0] != row.words) continue;
+    if (!row.repeats && p.seen_settings[i]) return scenario_fail(p, {row.words, " is given twice"});
+    p.seen_settings[i] = true;
+    Arguments a;
+    std::string usage = std::string(row.words) + " " + std::string(row.arguments);
+    return match_arguments(p, row.arguments, w.subspan(1), usage, &a) && row.make(p, a, s);
   }
-  if (key == "frame_time") {
-    if (!once(p, &p.seen_frame_time, "frame_time") || !expect_count(p, w, 2, "frame_time 16.667ms|0.05s")) return false;
-    uint64_t us = 0;
-    if (!scenario_duration(w[1], 6, &us) || us == 0 || us > 3600 * uint64_t{1'000'000}) {
-      return scenario_fail(p, {"frame time '", w[1], "' is not a duration from 1us to 1 hour, like 16.667ms"});
-    }
-    s->frame_time_us = us;
-    return true;
-  }
-  if (key == "start") {
-    return once(p, &p.seen_start, "start") && expect_count(p, w, 2, "start YYYY-MM-DDTHH:MM:SSZ") &&
-           scenario_clock(p, w[1], &s->clock_start_ticks);
-  }
-  if (key == "ped") {
-    return once(p, &p.seen_ped, "ped") && expect_count(p, w, 2, "ped HANDLE") && scenario_u64(p, w[1], &s->ped);
-  }
-  if (key == "model") {
-    return once(p, &p.seen_model, "model") && expect_count(p, w, 2, "model NAME|0xHASH") &&
-           scenario_named(p, w[1], MODEL_NAMES, "model", &s->model);
-  }
-  if (key == "component") return parse_component(p, w, s);
-  if (key == "at") return parse_step(p, w, s);
-  return scenario_fail(p, {"unknown line '", key, "'"});
+  return scenario_fail(p, {"unknown line '", w[0], "'"});
 }
 
 // The clock steps may set the game clock back to 1601-01-01 at the earliest: FILETIME has no earlier time.
@@ -506,7 +628,7 @@ Scenario_Result parse_scenario(std::string_view text) {
   if (p.error.empty()) scenario_check_clock(p, scenario);
   if (!p.error.empty()) {
     result.ok = false;
-    result.error_line = p.line;
+    result.error_line = p.error_line;
     result.error = p.error;
     return result;
   }

@@ -23,23 +23,31 @@ std::string steps_new_file_name() { return std::string(SCENARIO_INI_FILE_NAME) +
 
 FILETIME steps_filetime(uint64_t ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
 
-uint64_t steps_mtime_ticks(const Session &s, const Mtime &m) {
+uint64_t steps_mtime_ticks(const Step_State &state, const Mtime &m) {
   if (m.now) return game_clock_ticks;
-  return s.scenario.clock_start_ticks + static_cast<uint64_t>(m.offset_ticks);
+  return state.clock_start_ticks + static_cast<uint64_t>(m.offset_ticks);
 }
 
-bool steps_set_write_time(const std::wstring &path, uint64_t ticks, DWORD *error) {
+// What a file step could not do ("write ManeShade.ini"), and the system's error; empty when it did it.
+struct Step_Failure {
+  std::string what;
+  DWORD error = 0;
+};
+
+bool steps_fail(Step_Failure *failure, std::string what, DWORD error) {
+  *failure = Step_Failure{std::move(what), error};
+  return false;
+}
+
+bool steps_set_write_time(const std::wstring &path, const std::string &name, uint64_t ticks, Step_Failure *failure) {
   HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return steps_fail(failure, "set the modification time of " + name, GetLastError());
   FILETIME time = steps_filetime(ticks);
   bool ok = SetFileTime(file, nullptr, nullptr, &time) != 0;
-  if (!ok) *error = GetLastError();
+  DWORD error = ok ? 0 : GetLastError();
   CloseHandle(file);
-  return ok;
+  return ok || steps_fail(failure, "set the modification time of " + name, error);
 }
 
 // The modification time that the file system kept, which may differ from the one asked for (a
@@ -59,47 +67,44 @@ std::string steps_when(const std::wstring &path, uint64_t asked) {
 }
 
 // Sets the file's length to `size` bytes: past the old end it reads as zeros.
-bool steps_set_size(const std::wstring &path, uint64_t size, DWORD *error) {
+bool steps_set_size(const std::wstring &path, const std::string &name, uint64_t size, Step_Failure *failure) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return steps_fail(failure, "open " + name + " to set its length", GetLastError());
   LARGE_INTEGER at{};
   at.QuadPart = static_cast<LONGLONG>(size);
   bool ok = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-  if (!ok) *error = GetLastError();
+  DWORD error = ok ? 0 : GetLastError();
   CloseHandle(file);
-  return ok;
+  return ok || steps_fail(failure, "make " + name + " " + std::to_string(size) + " bytes long", error);
 }
 
-bool steps_write_file(const std::wstring &path, const std::string &content, uint64_t ticks, DWORD *error) {
+bool steps_write_file(const std::wstring &path, const std::string &name, const std::string &content, uint64_t ticks,
+                      Step_Failure *failure) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return steps_fail(failure, "write " + name, GetLastError());
   DWORD written = 0;
   bool ok = content.empty() ||
             (WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) && written == content.size());
-  if (!ok) *error = GetLastError();
+  DWORD error = ok ? 0 : GetLastError();
   CloseHandle(file);
+  if (!ok) return steps_fail(failure, "write all of " + name + " (" + std::to_string(written) + " of " +
+                                          std::to_string(content.size()) + " bytes written)", error);
   // The time is set on a fresh handle, after the writes, so that closing cannot move it again.
-  return ok && steps_set_write_time(path, ticks, error);
+  return steps_set_write_time(path, name, ticks, failure);
 }
 
-bool steps_replace_file(const std::wstring &path, const std::string &content, uint64_t ticks, DWORD *error) {
-  std::wstring new_path = steps_wide(steps_new_file_name());
-  if (!steps_write_file(new_path, content, ticks, error)) return false;
+bool steps_replace_file(const std::wstring &path, const std::string &content, uint64_t ticks, Step_Failure *failure) {
+  std::string new_name = steps_new_file_name();
+  std::wstring new_path = steps_wide(new_name);
+  if (!steps_write_file(new_path, new_name, content, ticks, failure)) return false;
   if (MoveFileExW(new_path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  *error = GetLastError();
-  return false;
+  return steps_fail(failure, "rename " + new_name + " over " + std::string(SCENARIO_INI_FILE_NAME), GetLastError());
 }
 
 // An ini torn step waiting for a module's read, an ini read fail step waiting for one, and the
-// session they report to.
+// record they report to.
 struct Steps_Torn_Write {
   bool pending = false;
   std::string content;
@@ -112,69 +117,86 @@ struct Steps_Read_Failure {
   int line = 0;
 };
 Steps_Read_Failure steps_read_failure;
-Session *steps_session;
+Session_Record *steps_record;
 
-// Does a step on the configuration file and says what it did, for the timeline.
-std::string steps_apply_to_ini(Session *s, const Step &step, bool *ok, DWORD *error) {
+// Does a step on the configuration file and says what it did, for the timeline; false with
+// `*failure` when it could not.
+bool steps_apply_to_ini(Step_State *state, const Step &step, std::string *done, Step_Failure *failure) {
   std::wstring path = steps_wide(SCENARIO_INI_FILE_NAME);
   std::string name(SCENARIO_INI_FILE_NAME);
-  uint64_t ticks = steps_mtime_ticks(*s, step.mtime);
+  uint64_t ticks = steps_mtime_ticks(*state, step.mtime);
   std::string bytes = " (" + std::to_string(step.content.size()) + " bytes)";
+  bool ok = true;
   switch (step.kind) {
     case Step_Kind::ini_write:
-      *ok = steps_write_file(path, step.content, ticks, error);
-      return name + " written" + bytes + steps_when(path, ticks);
+      ok = steps_write_file(path, name, step.content, ticks, failure);
+      *done = name + " written" + bytes + steps_when(path, ticks);
+      break;
     case Step_Kind::ini_replace:
-      *ok = steps_replace_file(path, step.content, ticks, error);
-      return name + " replaced by a new file" + bytes + steps_when(path, ticks);
+      ok = steps_replace_file(path, step.content, ticks, failure);
+      *done = name + " replaced by a new file" + bytes + steps_when(path, ticks);
+      break;
     case Step_Kind::ini_torn:
       steps_torn = Steps_Torn_Write{true, step.content, ticks, step.line};
-      return name + ": the next read by a module will be followed at once by a write" + bytes +
-             " (an editor still saving)";
+      *done = name + ": the next read by a module will be followed at once by a write" + bytes +
+              " (an editor still saving)";
+      break;
     case Step_Kind::ini_read_fail:
       steps_read_failure = Steps_Read_Failure{true, step.line};
-      return name + ": the next read by a module will fail after its open, with error " +
-             std::to_string(STEPS_READ_FAIL_ERROR) + " (a range of the file locked by another program)";
+      *done = name + ": the next read by a module will fail after its open, with error " +
+              std::to_string(STEPS_READ_FAIL_ERROR) + " (a range of the file locked by another program)";
+      break;
     case Step_Kind::ini_size:
-      *ok = steps_set_size(path, step.size, error) && steps_set_write_time(path, ticks, error);
-      return name + " made " + std::to_string(step.size) + " bytes long" + steps_when(path, ticks);
+      ok = steps_set_size(path, name, step.size, failure) && steps_set_write_time(path, name, ticks, failure);
+      *done = name + " made " + std::to_string(step.size) + " bytes long" + steps_when(path, ticks);
+      break;
     case Step_Kind::ini_delete:
-      *ok = DeleteFileW(path.c_str()) != 0;
-      if (!*ok) *error = GetLastError();
-      return name + " deleted";
+      ok = DeleteFileW(path.c_str()) != 0 || steps_fail(failure, "delete " + name, GetLastError());
+      *done = name + " deleted";
+      break;
     case Step_Kind::ini_touch:
-      *ok = steps_set_write_time(path, ticks, error);
-      return name + " touched" + steps_when(path, ticks);
+      ok = steps_set_write_time(path, name, ticks, failure);
+      *done = name + " touched" + steps_when(path, ticks);
+      break;
     case Step_Kind::ini_lock:
-      steps_release(s);
-      s->ini_lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      *ok = s->ini_lock != INVALID_HANDLE_VALUE;
-      if (!*ok) *error = GetLastError();
-      return name + " held open without sharing";
+      steps_release(state);
+      state->ini_lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ok = state->ini_lock != INVALID_HANDLE_VALUE || steps_fail(failure, "hold " + name + " open without sharing", GetLastError());
+      *done = name + " held open without sharing";
+      break;
     case Step_Kind::ini_unlock:
-      *ok = s->ini_lock != INVALID_HANDLE_VALUE;
-      steps_release(s);
-      return name + " closed (no longer held)";
-    default: return {};
+      // Error 0: nothing the system refused; the scenario had no lock to end.
+      ok = state->ini_lock != INVALID_HANDLE_VALUE ||
+           steps_fail(failure, "close " + name + ": no ini lock step holds it open", 0);
+      steps_release(state);
+      *done = name + " closed (no longer held)";
+      break;
+    default: break;
   }
+  return ok;
 }
 
-// Reports a step's outcome on the timeline and in the events.
-void steps_report(Session *s, int line_number, std::string text, bool ok, DWORD error) {
-  if (!ok) text += ": FAILED, error " + std::to_string(error);
-  s->frame.steps.push_back(text);
+// Reports a step's outcome on the timeline and in the events: what it did, or what it could not do
+// and why.
+void steps_report(Session_Record *record, int line_number, const std::string &done, const Step_Failure *failure) {
+  std::string text = done;
+  if (failure) {
+    text = "could not " + failure->what;
+    if (failure->error != 0) text += ": " + steps_error_text(failure->error);
+    record->totals.failed_steps++;
+  }
+  record->frame.steps.push_back(Game_Line{text, failure != nullptr});
   Json_Writer line = events_line("step");
-  json_member_integer(&line, "frame", s->frame.number);
+  json_member_integer(&line, "frame", record->frame.number);
   json_member_integer(&line, "line", line_number);
   json_member_string(&line, "text", text);
-  json_member_boolean(&line, "ok", ok);
-  json_member_integer(&line, "error", error);
-  events_write(*s, &line);
-  if (!ok) s->totals.problems++;
+  json_member_boolean(&line, "ok", failure == nullptr);
+  json_member_integer(&line, "error", failure ? failure->error : 0);
+  events_write(record->files, &line);
 }
 
-std::string steps_apply_tint(Session *s, const Step &step) {
-  Component_Spec *c = world_component(&s->world, step.component);
+std::string steps_apply_tint(World *world, const Step &step) {
+  Component_Spec *c = world_component(world, step.component);
   std::string text = c->name + " tints set by the game: " + text_tints(c->tints) + " -> " + text_tints(step.tints);
   std::memcpy(c->tints, step.tints, sizeof c->tints);
   if (step.set_palette) {
@@ -185,8 +207,8 @@ std::string steps_apply_tint(Session *s, const Step &step) {
 }
 
 // Sets the game clock back, for this frame and every later one.
-std::string steps_set_clock_back(Session *s, const Step &step) {
-  s->clock_set_back_ticks += step.clock_back_ticks;
+std::string steps_set_clock_back(Step_State *state, const Step &step) {
+  state->clock_set_back_ticks += step.clock_back_ticks;
   game_clock_ticks -= step.clock_back_ticks;
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.10g", static_cast<double>(step.clock_back_ticks) / CLOCK_TICKS_PER_SECOND);
@@ -212,10 +234,10 @@ BOOL steps_fail_read(LPDWORD read) {
   steps_read_failure.pending = false;
   if (read) *read = 0;
   try {
-    steps_report(steps_session, steps_read_failure.line,
+    steps_report(steps_record, steps_read_failure.line,
                  std::string("a module's read of ") + std::string(SCENARIO_INI_FILE_NAME) + " failed with error " +
                      std::to_string(STEPS_READ_FAIL_ERROR) + ", after its open",
-                 true, 0);
+                 nullptr);
   } catch (...) {
     // Out of memory while reporting: nothing may unwind into the module that called ReadFile.
   }
@@ -229,13 +251,15 @@ void steps_tear_save() {
   DWORD saved = GetLastError();
   steps_torn.pending = false;
   std::wstring path = steps_wide(SCENARIO_INI_FILE_NAME);
-  DWORD error = 0;
+  std::string name(SCENARIO_INI_FILE_NAME);
   try {
-    bool written = steps_write_file(path, steps_torn.content, steps_torn.ticks, &error);
-    steps_report(steps_session, steps_torn.line,
-                 std::string(SCENARIO_INI_FILE_NAME) + " written while a module was reading it (" +
-                     std::to_string(steps_torn.content.size()) + " bytes)" + steps_when(path, steps_torn.ticks),
-                 written, error);
+    Step_Failure failure;
+    bool written = steps_write_file(path, name, steps_torn.content, steps_torn.ticks, &failure);
+    if (!written) failure.what += " while a module was reading it";
+    steps_report(steps_record, steps_torn.line,
+                 name + " written while a module was reading it (" + std::to_string(steps_torn.content.size()) +
+                     " bytes)" + steps_when(path, steps_torn.ticks),
+                 written ? nullptr : &failure);
   } catch (...) {
     // Out of memory while reporting: nothing may unwind into the module that called ReadFile.
   }
@@ -244,21 +268,21 @@ void steps_tear_save() {
 
 }  // namespace
 
-void steps_apply(Session *s, const Step &step) {
+void steps_apply(Step_State *state, World *world, Session_Record *record, const Step &step) {
   bool ok = true;
-  DWORD error = 0;
+  Step_Failure failure;
   std::string text;
   switch (step.kind) {
     case Step_Kind::model:
       text = "the player's ped now wears model " + text_model(step.model);
-      s->world.model = step.model;
+      world->model = step.model;
       break;
     case Step_Kind::ped:
       text = "the player's ped is now " + text_hex64(step.ped);
-      s->world.ped = step.ped;
+      world->ped = step.ped;
       break;
-    case Step_Kind::tint: text = steps_apply_tint(s, step); break;
-    case Step_Kind::clock_back: text = steps_set_clock_back(s, step); break;
+    case Step_Kind::tint: text = steps_apply_tint(world, step); break;
+    case Step_Kind::clock_back: text = steps_set_clock_back(state, step); break;
     case Step_Kind::heap_fail:
       game_heap_fail_after(step.heap_allowed);
       text = "the modules' heap: the next " + std::to_string(step.heap_allowed) +
@@ -268,20 +292,44 @@ void steps_apply(Session *s, const Step &step) {
       game_heap_allow_all();
       text = "the modules' heap: every request succeeds again";
       break;
-    default: text = steps_apply_to_ini(s, step, &ok, &error); break;
+    default: ok = steps_apply_to_ini(state, step, &text, &failure); break;
   }
-  steps_report(s, step.line, std::move(text), ok, error);
+  steps_report(record, step.line, text, ok ? nullptr : &failure);
 }
 
-void steps_release(Session *s) {
-  if (s->ini_lock != INVALID_HANDLE_VALUE) CloseHandle(s->ini_lock);
-  s->ini_lock = INVALID_HANDLE_VALUE;
+void steps_release(Step_State *state) {
+  if (state->ini_lock != INVALID_HANDLE_VALUE) CloseHandle(state->ini_lock);
+  state->ini_lock = INVALID_HANDLE_VALUE;
 }
 
-void steps_attach(Session *session) { steps_session = session; }
+void steps_attach(Session_Record *record) { steps_record = record; }
+
+std::string steps_error_text(DWORD error) {
+  struct Known {
+    DWORD error;
+    const char *reason;  // what it means for the file
+    const char *name;    // what Windows calls it
+  };
+  static constexpr Known KNOWN[] = {
+      {ERROR_FILE_NOT_FOUND, "there is no such file", "file not found"},
+      {ERROR_PATH_NOT_FOUND, "there is no such folder", "path not found"},
+      {ERROR_ACCESS_DENIED, "the system denies access (a read-only file, or a folder)", "access denied"},
+      {ERROR_SHARING_VIOLATION, "another program holds it open", "a sharing violation"},
+      {ERROR_LOCK_VIOLATION, "another program has locked a part of it", "a lock violation"},
+      {ERROR_HANDLE_DISK_FULL, "the disk is full", "disk full"},
+      {ERROR_DISK_FULL, "the disk is full", "disk full"},
+      {ERROR_INVALID_PARAMETER, "the file system does not take that value", "an invalid parameter"},
+      {ERROR_FILENAME_EXCED_RANGE, "the path is too long", "file name too long"},
+  };
+  std::string code = "error " + std::to_string(error);
+  for (const Known &k : KNOWN) {
+    if (k.error == error) return std::string(k.reason) + " (" + code + ", " + k.name + ")";
+  }
+  return code;
+}
 
 BOOL WINAPI steps_module_read_file(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
-  bool watched = steps_session && (steps_read_failure.pending || steps_torn.pending) && steps_is_ini(file);
+  bool watched = steps_record && (steps_read_failure.pending || steps_torn.pending) && steps_is_ini(file);
   if (watched && steps_read_failure.pending) return steps_fail_read(read);
   BOOL ok = ReadFile(file, buffer, size, read, overlapped);
   if (watched && steps_torn.pending) steps_tear_save();

@@ -6,18 +6,23 @@
 #pragma once
 #include "tools/sim/session.h"
 
-// Applies `step`; a step that fails (a file operation) is reported with the Windows error and
-// counted as a problem, and the session goes on.
-void steps_apply(Session *s, const Step &step);
+// Applies `step` to the world and the files, and reports it in the frame of `record`. A step that
+// cannot do its part (a file operation the system refuses) is reported as failed, with what did not
+// happen and why, counted apart from the modules' problems, and the session goes on.
+void steps_apply(Step_State *state, World *world, Session_Record *record, const Step &step);
 
 // Closes the file that an ini lock step still holds open, if any.
-void steps_release(Session *s);
+void steps_release(Step_State *state);
 
 // The ReadFile of the modules (rebind.h puts it in place of their import): reads as ReadFile does.
 // A read of ManeShade.ini carries out a pending ini read fail step instead (failing as a read of a
 // file that another program has partly locked does), or a pending ini torn step right after it; it
-// reports that in the current frame of the attached session.
+// reports that in the current frame of the attached record.
 BOOL WINAPI steps_module_read_file(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
 
-// The session that steps_module_read_file reports to (it takes no context of its own).
-void steps_attach(Session *session);
+// The record that steps_module_read_file reports to (it takes no context of its own); null: none.
+void steps_attach(Session_Record *record);
+
+// A Windows error as a player reads it: "another program holds it open (error 32, a sharing
+// violation)"; an error without words of its own is "error N".
+std::string steps_error_text(DWORD error);

@@ -42,11 +42,11 @@ std::string timeline_heap_line(const Heap_Counts &heap) {
 bool timeline_heap_used(const Heap_Counts &heap) { return heap.requests > 0 || heap.frees > 0; }
 
 // What the modules did in the frame, one line each.
-std::vector<std::string> timeline_module_activity(const Session &s, const Heap_Counts &heap) {
+std::vector<std::string> timeline_module_activity(const World &world, const Frame_Record &frame, const Heap_Counts &heap) {
   std::vector<std::string> lines;
-  for (const Retint &r : s.world.retints) lines.push_back(timeline_retint_line(r));
-  for (const Drawn_Text &d : s.world.drawn) lines.push_back(timeline_drawn_line(d));
-  if (lines.empty() && s.frame.changed_game) lines.push_back("called natives other than reads");
+  for (const Retint &r : world.retints) lines.push_back(timeline_retint_line(r));
+  for (const Drawn_Text &d : world.drawn) lines.push_back(timeline_drawn_line(d));
+  if (lines.empty() && frame.changed_game) lines.push_back("called natives other than reads");
   if (timeline_heap_used(heap)) lines.push_back(timeline_heap_line(heap));
   return lines;
 }
@@ -73,56 +73,57 @@ void timeline_float_pair(Json_Writer *line, const char *key, const float pair[2]
   json_end_array(line);
 }
 
-void timeline_write_frame_events(const Session &s, const Heap_Counts &heap) {
-  for (const Retint &r : s.world.retints) {
+void timeline_write_frame_events(const World &world, const Session_Record &record, const Heap_Counts &heap) {
+  int64_t frame = record.frame.number;
+  for (const Retint &r : world.retints) {
     Json_Writer line = events_line("retint");
-    json_member_integer(&line, "frame", s.frame.number);
+    json_member_integer(&line, "frame", frame);
     json_member_string(&line, "component", r.component);
     json_member_integer(&line, "palette_from", r.from_palette);
     json_member_integer(&line, "palette_to", r.to_palette);
     json_member_integers(&line, "from", r.from, 3);
     json_member_integers(&line, "to", r.to, 3);
-    events_write(s, &line);
+    events_write(record.files, &line);
   }
-  for (const Drawn_Text &d : s.world.drawn) {
+  for (const Drawn_Text &d : world.drawn) {
     Json_Writer line = events_line("text");
-    json_member_integer(&line, "frame", s.frame.number);
+    json_member_integer(&line, "frame", frame);
     json_member_string(&line, "text", d.text);
     timeline_float_pair(&line, "scale", d.scale);
     json_member_integers(&line, "color", d.color, 4);
     timeline_float_pair(&line, "position", d.position);
-    events_write(s, &line);
+    events_write(record.files, &line);
   }
-  for (const std::string &p : s.world.problems) {
+  for (const std::string &p : world.problems) {
     Json_Writer line = events_line("problem");
-    json_member_integer(&line, "frame", s.frame.number);
+    json_member_integer(&line, "frame", frame);
     json_member_string(&line, "text", "game: " + p);
-    events_write(s, &line);
+    events_write(record.files, &line);
   }
   if (timeline_heap_used(heap)) {
     Json_Writer line = events_line("heap");
-    json_member_integer(&line, "frame", s.frame.number);
+    json_member_integer(&line, "frame", frame);
     json_member_integer(&line, "requests", heap.requests);
     json_member_integer(&line, "refused", heap.refused);
     json_member_integer(&line, "frees", heap.frees);
-    events_write(s, &line);
+    events_write(record.files, &line);
   }
 }
 
 // A frame in which something happened besides the modules' activity: always reported on its own.
-void timeline_write_eventful_frame(const Session &s, const std::vector<std::string> &activity) {
+void timeline_write_eventful_frame(const World &world, uint64_t clock_start_ticks, const Frame_Record &frame,
+                                   const std::vector<std::string> &activity) {
   uint64_t ticks = game_clock_ticks;
   // Before the clock start once a clock step set the clock back far enough.
-  double since_start = ticks >= s.scenario.clock_start_ticks
-                           ? static_cast<double>(ticks - s.scenario.clock_start_ticks)
-                           : -static_cast<double>(s.scenario.clock_start_ticks - ticks);
-  std::printf("frame %" PRId64 " (%s %+.3f s):\n", s.frame.number, format_clock(ticks).c_str(),
+  double since_start = ticks >= clock_start_ticks ? static_cast<double>(ticks - clock_start_ticks)
+                                                  : -static_cast<double>(clock_start_ticks - ticks);
+  std::printf("frame %" PRId64 " (%s %+.3f s):\n", frame.number, format_clock(ticks).c_str(),
               since_start / CLOCK_TICKS_PER_SECOND);
-  for (const std::string &line : s.frame.steps) std::printf("  game    %s\n", line.c_str());
+  for (const Game_Line &line : frame.steps) std::printf("  %s %s\n", line.failed ? "FAILED " : "game   ", line.text.c_str());
   for (const std::string &line : activity) std::printf("  module  %s\n", line.c_str());
-  for (const std::string &line : s.frame.host_problems) std::printf("  PROBLEM %s\n", line.c_str());
-  for (const std::string &line : s.world.problems) std::printf("  PROBLEM game: %s\n", line.c_str());
-  if (activity.empty()) std::printf("  module  %s\n", s.frame.calls ? "quiet (reads only)" : "no native calls");
+  for (const std::string &line : frame.host_problems) std::printf("  PROBLEM %s\n", line.c_str());
+  for (const std::string &line : world.problems) std::printf("  PROBLEM game: %s\n", line.c_str());
+  if (activity.empty()) std::printf("  module  %s\n", frame.calls ? "quiet (reads only)" : "no native calls");
 }
 
 // "0x" and 8 lowercase hexadecimal digits: models and categories.
@@ -132,14 +133,14 @@ std::string timeline_hex32(uint32_t value) {
   return text;
 }
 
-void timeline_write_final_event(const Session &s) {
+void timeline_write_final_event(const World &world, const Output_Files &files) {
   Json_Writer line = events_line("final");
-  json_member_string(&line, "ped", text_hex64(s.world.ped));
-  json_member_string(&line, "model", timeline_hex32(s.world.model));
-  json_member_integer(&line, "refresh_count", s.world.refresh_count);
+  json_member_string(&line, "ped", text_hex64(world.ped));
+  json_member_string(&line, "model", timeline_hex32(world.model));
+  json_member_integer(&line, "refresh_count", world.refresh_count);
   json_key(&line, "components");
   json_begin_array(&line);
-  for (const Component_Spec &c : s.world.components) {
+  for (const Component_Spec &c : world.components) {
     json_begin_object(&line);
     json_member_string(&line, "name", c.name);
     json_member_string(&line, "category", timeline_hex32(c.category));
@@ -149,63 +150,64 @@ void timeline_write_final_event(const Session &s) {
     json_end_object(&line);
   }
   json_end_array(&line);
-  events_write(s, &line);
+  events_write(files, &line);
 }
 
 }  // namespace
 
-void timeline_write_start(const Session &s, const char *source) {
+void timeline_write_start(const Scenario &scenario, const World &world, bool wall_clock, const char *source) {
   std::printf("scenario %s: %" PRId64 " frames of %.3f ms, clock from %s (%s), %zu components, %zu steps\n", source,
-              s.scenario.frame_count, static_cast<double>(s.scenario.frame_time_us) / 1000,
-              format_clock(s.scenario.clock_start_ticks).c_str(), s.options.wall_clock ? "real clock" : "game clock",
-              s.scenario.components.size(), s.scenario.steps.size());
-  std::printf("player ped %s wears model %s\n", text_hex64(s.world.ped).c_str(), text_model(s.world.model).c_str());
+              scenario.frame_count, static_cast<double>(scenario.frame_time_us) / 1000,
+              format_clock(scenario.clock_start_ticks).c_str(), wall_clock ? "real clock" : "game clock",
+              scenario.components.size(), scenario.steps.size());
+  std::printf("player ped %s wears model %s\n", text_hex64(world.ped).c_str(), text_model(world.model).c_str());
 }
 
-void timeline_end_frame(Session *s, Timeline_Run *run) {
+void timeline_end_frame(const World &world, uint64_t clock_start_ticks, Session_Record *record, Timeline_Run *run) {
   Heap_Counts heap = game_heap_take_counts();
-  timeline_write_frame_events(*s, heap);
-  s->totals.retints += static_cast<int64_t>(s->world.retints.size());
-  s->totals.drawn += static_cast<int64_t>(s->world.drawn.size());
-  s->totals.problems += static_cast<int64_t>(s->world.problems.size());
-  s->totals.heap_requests += heap.requests;
-  s->totals.heap_refused += heap.refused;
+  timeline_write_frame_events(world, *record, heap);
+  Totals &totals = record->totals;
+  const Frame_Record &frame = record->frame;
+  totals.retints += static_cast<int64_t>(world.retints.size());
+  totals.drawn += static_cast<int64_t>(world.drawn.size());
+  totals.problems += static_cast<int64_t>(world.problems.size());
+  totals.heap_requests += heap.requests;
+  totals.heap_refused += heap.refused;
 
-  std::vector<std::string> activity = timeline_module_activity(*s, heap);
-  bool eventful = !s->frame.steps.empty() || !s->frame.host_problems.empty() || !s->world.problems.empty();
+  std::vector<std::string> activity = timeline_module_activity(world, frame, heap);
+  bool eventful = !frame.steps.empty() || !frame.host_problems.empty() || !world.problems.empty();
   if (!eventful && run->first >= 0 && run->activity == activity) {
-    run->last = s->frame.number;
-    run->any_calls = run->any_calls || s->frame.calls > 0;
+    run->last = frame.number;
+    run->any_calls = run->any_calls || frame.calls > 0;
     return;
   }
   timeline_flush_run(run);
   if (eventful) {
-    timeline_write_eventful_frame(*s, activity);
+    timeline_write_eventful_frame(world, clock_start_ticks, frame, activity);
     return;
   }
-  *run = Timeline_Run{s->frame.number, s->frame.number, activity, s->frame.calls > 0};
+  *run = Timeline_Run{frame.number, frame.number, activity, frame.calls > 0};
 }
 
 void timeline_end_frames(Timeline_Run *run) { timeline_flush_run(run); }
 
-void timeline_write_final_state(const Session &s) {
-  std::printf("final state: ped %s, model %s, %" PRId64 " refreshes\n", text_hex64(s.world.ped).c_str(),
-              text_model(s.world.model).c_str(), s.world.refresh_count);
-  for (const Component_Spec &c : s.world.components) {
+void timeline_write_final_state(const World &world, const Output_Files &files) {
+  std::printf("final state: ped %s, model %s, %" PRId64 " refreshes\n", text_hex64(world.ped).c_str(),
+              text_model(world.model).c_str(), world.refresh_count);
+  for (const Component_Spec &c : world.components) {
     const char *category = category_name(c.category);
     std::printf("  %-12s %-8s palette %u, tints %s\n", c.name.c_str(),
                 category ? category : timeline_hex32(c.category).c_str(), c.palette, text_tints(c.tints).c_str());
   }
-  timeline_write_final_event(s);
+  timeline_write_final_event(world, files);
 }
 
-void timeline_write_totals(const Session &s) {
-  const Totals &t = s.totals;
+void timeline_write_totals(const Totals &t, int64_t frame_count) {
   std::printf("totals: %" PRId64 " frames, %" PRId64 " native calls, %" PRId64 " re-tints, %" PRId64
-              " lines drawn, %" PRId64 " unknown natives, %" PRId64 " problems, %" PRId64 " registrations, %" PRId64
+              " lines drawn, %" PRId64 " unknown natives, %s, %s, %" PRId64 " registrations, %" PRId64
               " unregistrations\n",
-              s.scenario.frame_count, t.calls, t.retints, t.drawn, t.unknown, t.problems, t.registrations,
-              t.unregistrations);
+              frame_count, t.calls, t.retints, t.drawn, t.unknown, timeline_count(t.problems, "problem").c_str(),
+              timeline_count(t.failed_steps, "failed step").c_str(), t.registrations, t.unregistrations);
   if (t.refused_modules) std::printf("  %" PRId64 " modules refused (not loaded)\n", t.refused_modules);
   // In the frames: a module's start-up and its unload use the heap unwatched, or outside the frames.
   std::printf("  heap in the frames: %" PRId64 " requests, %" PRId64 " refused\n", t.heap_requests, t.heap_refused);
