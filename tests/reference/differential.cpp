@@ -105,5 +105,5 @@ std::string differential_read(const std::string &bytes, const ref::Options &opti
   Reading module = module_reading(bytes, options, convert);
   Reading reference = reference_reading(bytes, options, convert);
   if (same(module, reference)) return "";
-  return "module:\n" + described(module) + "reference:\n" + described(reference);
+  return std::string("module:\n") + described(module) + "reference:\n" + described(reference);
 }

@@ -49,7 +49,7 @@ TEST(Differential, EveryCodePointLowercasedAndTrimmed) {
   for (uint32_t cp = 0; cp <= 0x110000 && failures < FAILURES_SHOWN; cp++) {
     std::string c;
     ref::append_utf8(&c, cp);
-    std::string text = "a" + c + "A" + c;
+    std::string text = std::string("a") + c + "A" + c;
     Arena arena{};
     std::string module_lower(lower_from_utf8(&arena, text));
     arena_destroy(&arena);

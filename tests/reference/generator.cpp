@@ -102,7 +102,7 @@ std::string block_name(Random *r) {
 }
 
 std::string header(Random *r) {
-  std::string out = "[" + block_name(r);
+  std::string out = std::string("[") + block_name(r);
   if (!r->one_in(10)) out += "]";
   if (r->one_in(8)) out += r->one_in(2) ? " ; note" : "] x=1";
   return out;
@@ -298,7 +298,7 @@ std::string generate_file(Random *r) {
       if (r->one_in(3) && at < lines.size()) {
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));  // a key or a header missing
       } else if (r->one_in(3)) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), "[" + in_some_case(r, r->one_in(2) ? "corvin" : "mael") + "]");
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::string("[") + in_some_case(r, r->one_in(2) ? "corvin" : "mael") + "]");
       } else {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), line(r));
       }

@@ -120,7 +120,11 @@ std::string some_file(ref::Random *r) {
   if (r->one_in(25)) {
     const uint64_t sizes[] = {(1 << 20) - 1, 1 << 20, (1 << 20) + 1, 3 << 20};
     size_t size = sizes[r->below(std::size(sizes))];
-    if (bytes.size() + 2 < size) bytes = ";" + std::string(size - bytes.size() - 2, 'x') + "\n" + bytes;
+    if (bytes.size() + 2 < size) {
+      std::string padded = ";";  // appended piece by piece: g++ 12 for mingw-w64 gives a false -Wrestrict otherwise
+      padded.append(size - bytes.size() - 2, 'x').append("\n").append(bytes);
+      bytes = padded;
+    }
   }
   return bytes;
 }
