@@ -114,62 +114,69 @@ void fuzz_check_duplicates(const Config_Diagnosis &d, const std::vector<Fuzz_Lin
   fuzz_check(reported == held_twice);
 }
 
-void fuzz_check_missing(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
-  if (d.status.content != CONFIG_MISSING_KEY) {
-    fuzz_check(d.block_sections.empty() && d.empty_block_headers.empty());
-    return;
-  }
-  const Config_Key &key = CONFIG_KEYS[d.status.key_index];
-  std::set<std::string> names;  // byte order, as reported
-  for (const auto &[name, keys] : map) {
-    if (fuzz_lower(name) == key.section()) names.insert(name);
-  }
-  fuzz_check(d.block_sections.size() == names.size());
-  size_t i = 0;
-  for (const std::string &name : names) {
-    const Config_Place &place = d.block_sections[i++];
-    fuzz_check(place.section == name);
-    // The line of the section's first header.
-    const Fuzz_Line &line = fuzz_line_at(lines, place.line);
-    fuzz_check(line.kind == Ini_Line_Kind::header && line.section == name);
-    for (uint32_t n = 1; n < place.line; n++) fuzz_check(!(lines[n - 1].kind == Ini_Line_Kind::header && lines[n - 1].section == name));
-  }
-  // No section of the block: its first header, if it has one (it held no pairs).
-  const Fuzz_Line *first = nullptr;
-  uint32_t first_number = 0;
-  for (uint32_t n = 1; n <= lines.size() && !first; n++) {
-    if (lines[n - 1].kind == Ini_Line_Kind::header && fuzz_lower(lines[n - 1].section) == key.section()) {
-      first = &lines[n - 1];
-      first_number = n;
+void fuzz_check_blocks(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
+  for (size_t block = 0; block < CONFIG_BLOCK_COUNT; block++) {
+    std::set<std::string> names;  // byte order, as reported
+    for (const auto &[name, keys] : map) {
+      if (fuzz_lower(name) == CONFIG_BLOCKS[block]) names.insert(name);
     }
+    fuzz_check(d.block_sections[block].size() == names.size());
+    size_t i = 0;
+    for (const std::string &name : names) {
+      const Config_Place &place = d.block_sections[block][i++];
+      fuzz_check(place.section == name);
+      // The line of the section's first header.
+      const Fuzz_Line &line = fuzz_line_at(lines, place.line);
+      fuzz_check(line.kind == Ini_Line_Kind::header && line.section == name);
+      for (uint32_t n = 1; n < place.line; n++) fuzz_check(!(lines[n - 1].kind == Ini_Line_Kind::header && lines[n - 1].section == name));
+    }
+    // No section of the block: its first header, if it has one (it held no pairs).
+    uint32_t first_number = 0;
+    for (uint32_t n = 1; n <= lines.size() && !first_number; n++) {
+      if (lines[n - 1].kind == Ini_Line_Kind::header && fuzz_lower(lines[n - 1].section) == CONFIG_BLOCKS[block]) first_number = n;
+    }
+    const Config_Place &empty = d.empty_block_header[block];
+    if (!names.empty() || !first_number) {
+      fuzz_check(empty.line == 0);
+      continue;
+    }
+    fuzz_check(empty.line == first_number && empty.section == lines[first_number - 1].section);
   }
-  if (!names.empty() || !first) {
-    fuzz_check(d.empty_block_headers.empty());
-    return;
-  }
-  fuzz_check(d.empty_block_headers.size() == 1);
-  fuzz_check(d.empty_block_headers[0].line == first_number && d.empty_block_headers[0].section == first->section);
 }
 
-void fuzz_check_value_places(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
-  bool bad_value = d.status.content == CONFIG_NOT_A_TRUTH_VALUE || d.status.content == CONFIG_NOT_AN_INTEGER;
-  if (!bad_value) {
-    fuzz_check(d.key_places.empty());
+// Every expected key: the lines that wrote it, and a verdict of its own that agrees with the module's.
+void fuzz_check_keys(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
+  fuzz_check(d.keys.size() == CONFIG_KEY_COUNT);
+  for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
+    const Config_Key &key = CONFIG_KEYS[i];
+    const Config_Key_Finding &finding = d.keys[i];
+    // Every line that wrote the key in its block, in file order; the last is the one the module read.
+    std::vector<uint32_t> wrote;
+    for (uint32_t n = 1; n <= lines.size(); n++) {
+      if (fuzz_full_key(lines[n - 1]) == key.full_key) wrote.push_back(n);
+    }
+    fuzz_check(finding.places.size() == wrote.size());
+    for (size_t w = 0; w < wrote.size(); w++) {
+      fuzz_check(finding.places[w].line == wrote[w] && finding.places[w].section == lines[wrote[w] - 1].section);
+    }
+    fuzz_check((finding.failure == CONFIG_MISSING_KEY) == wrote.empty());
+    if (!wrote.empty() && finding.failure != CONFIG_DUPLICATE_KEY) {
+      const Fuzz_Line &last = lines[wrote.back() - 1];
+      fuzz_check(map.at(last.section).at(last.key) == last.value);
+    }
+    if (finding.misspelt.line) {
+      const Fuzz_Line &line = fuzz_line_at(lines, finding.misspelt.line);
+      fuzz_check(finding.failure == CONFIG_MISSING_KEY && line.kind == Ini_Line_Kind::pair && fuzz_lower(line.key) == finding.misspelt_key);
+      fuzz_check(config_edit_distance(finding.misspelt_key, key.field_name(), 2) <= 2);
+    }
+  }
+  // The module stops at the first failure in its order: the diagnosis has found it, and none before it.
+  if (d.status.ok() || d.status.content == CONFIG_DUPLICATE_KEY) {
+    for (const Config_Key_Finding &finding : d.keys) fuzz_check(finding.failure == (d.status.ok() ? CONFIG_OK : finding.failure));
     return;
   }
-  const Config_Key &key = CONFIG_KEYS[d.status.key_index];
-  // Every line that wrote the key in its block, in file order.
-  std::vector<uint32_t> wrote;
-  for (uint32_t n = 1; n <= lines.size(); n++) {
-    if (fuzz_full_key(lines[n - 1]) == key.full_key) wrote.push_back(n);
-  }
-  fuzz_check(d.key_places.size() == wrote.size() && !wrote.empty());
-  for (size_t i = 0; i < wrote.size(); i++) {
-    fuzz_check(d.key_places[i].line == wrote[i] && d.key_places[i].section == lines[wrote[i] - 1].section);
-  }
-  // The last is the one the module read.
-  const Fuzz_Line &last = lines[wrote.back() - 1];
-  fuzz_check(map.at(last.section).at(last.key) == last.value);
+  fuzz_check(d.keys[d.status.key_index].failure == d.status.content);
+  for (int16_t i = 0; i < d.status.key_index; i++) fuzz_check(d.keys[i].failure == CONFIG_OK);
 }
 
 // maneshade-check --dump on a file holding `bytes`: its exit status, its report and its JSON.
@@ -210,8 +217,8 @@ void fuzz_check_file(std::string_view bytes) {
   fuzz_check(read && std_sections(diagnosis->sections.value) == map);
   std::vector<Fuzz_Line> lines = fuzz_lines_of(bytes);
   fuzz_check_duplicates(*diagnosis, lines, map);
-  fuzz_check_missing(*diagnosis, lines, map);
-  fuzz_check_value_places(*diagnosis, lines, map);
+  fuzz_check_blocks(*diagnosis, lines, map);
+  fuzz_check_keys(*diagnosis, lines, map);
   arena_release(frame_scratch());
 
   // The program reads the file as the game does: refused unread past the bound, else its text.
@@ -229,7 +236,7 @@ void fuzz_check_file(std::string_view bytes) {
   arena_release(frame_scratch());
   fuzz_check(exit_status == (verdict.ok() ? CHECK_EXIT_INSTALLED : CHECK_EXIT_REFUSED));
   if (!verdict.ok()) {
-    std::string line = std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(verdict) + "\n";
+    std::string line = check_player_line(reload_message(verdict)) + "\n";
     fuzz_check(report.find("\n" + line) != std::string::npos);
   }
   fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_unsafe_byte(json) == std::string::npos);

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr Reload_Result RELOAD_UNCHANGED = {true, "", {}, {}, {}};
+constexpr Reload_Result RELOAD_UNCHANGED = {true, "", {}, {}, {}, {}};
 
 // Less than a second since the last look; no look yet, or a clock that went back, means "look now".
 // Written as a difference: `now - RELOAD_INTERVAL_TICKS` would wrap for a clock within a second of
@@ -28,8 +28,9 @@ void reload_mark_seen(Reload_State *state, const File_Stamp &stamp) {
   state->write_seen = true;
 }
 
-Reload_Result reload_ended(const Config_Status &status, std::string_view path, const Settings_Text &read = {}) {
-  return {false, reload_message(status), status, path, read};
+Reload_Result reload_ended(const Config_Status &status, std::string_view path, const File_Stamp &looked = {},
+                           const Settings_Text &read = {}) {
+  return {false, reload_message(status), status, path, looked, read};
 }
 
 // Whether a failed read leaves this version to be read again at the next look: it read nothing of
@@ -59,7 +60,7 @@ Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config,
   const Status &runtime = loaded.status.runtime;
   if (runtime.failure == FAILURE_CHANGED) {
     log_warning("{} changed while it was read: read again at the next look", path);
-    return {true, "", loaded.status, path, {}};
+    return {true, "", loaded.status, path, stamp, {}};
   }
   if (!runtime.ok()) {
     if (runtime.failure == FAILURE_OPEN) {
@@ -68,13 +69,13 @@ Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config,
       log_fatal("load_map_from_path failed: {}", runtime);
     }
     if (!reload_may_retry(runtime.failure)) reload_mark_seen(state, stamp);
-    return reload_ended(loaded.status, path, loaded.read);
+    return reload_ended(loaded.status, path, stamp, loaded.read);
   }
   reload_mark_seen(state, stamp);
-  if (!loaded.status.ok()) return reload_ended(loaded.status, path, loaded.read);
+  if (!loaded.status.ok()) return reload_ended(loaded.status, path, stamp, loaded.read);
   *config = loaded.config;
   log_info("Reloaded configuration");
-  return reload_ended(loaded.status, path, loaded.read);
+  return reload_ended(loaded.status, path, stamp, loaded.read);
 }
 
 }  // namespace
@@ -105,6 +106,6 @@ Reload_Result update_config_from(Arena *scratch, const Settings_Places &places, 
     log_fatal("last_write_time_by_name failed: {}", looked.status());
     return reload_ended(looked.status(), path);
   }
-  if (reload_is_seen(*state, looked.value())) return {true, "", {}, path, {}};
+  if (reload_is_seen(*state, looked.value())) return {true, "", {}, path, looked.value(), {}};
   return reload_read(scratch, path, config, state, looked.value());
 }

@@ -32,6 +32,7 @@ struct Reload_Result {
   const char *message;   // when !unchanged: "" if the Config was replaced, else why not (a constant)
   Config_Status status;  // when !unchanged: the attempt's outcome, of which `message` is the player's words
   std::string_view path; // the file looked at this time (empty when no look was made)
+  File_Stamp looked;     // what that look saw, when it saw the file
   Settings_Text read;    // the file's bytes and text when it was read, in the scratch (until released)
 };
 

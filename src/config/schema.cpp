@@ -111,20 +111,31 @@ const Ini_Pair *config_find(const Section_Map &sections, const Config_Blocks &bl
   return nullptr;
 }
 
+// Looks the expected key CONFIG_KEYS[index] up and converts its value into `*field`.
+Config_Status config_convert_one(Arena *scratch, const Section_Map &sections, const Config_Blocks &blocks, size_t index,
+                                 int32_t *field, std::string_view *text) {
+  const Config_Key &key = CONFIG_KEYS[index];
+  const Ini_Pair *found = config_find(sections, blocks, key);
+  auto key_index = static_cast<int16_t>(index);
+  if (!found) {
+    log_error("Missing expected key: {}", key.full_key);
+    return Config_Status(CONFIG_MISSING_KEY, key_index);
+  }
+  *text = config_cut_value(found->value);
+  Config_Status converted = key.convert(scratch, field, key.full_key, *text);
+  if (!converted.runtime.ok()) return converted;
+  if (!converted.ok()) return Config_Status(converted.content, key_index);
+  return CONFIG_STATUS_OK;
+}
+
 // Converts every expected key, in order, into a fresh Config, then normalises the tints.
 Config_Result config_convert(Arena *scratch, const Section_Map &sections, const Config_Blocks &blocks) {
   Config fresh{};
   for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
     const Config_Key &key = CONFIG_KEYS[i];
-    const Ini_Pair *found = config_find(sections, blocks, key);
-    auto index = static_cast<int16_t>(i);
-    if (!found) {
-      log_error("Missing expected key: {}", key.full_key);
-      return Config_Status(CONFIG_MISSING_KEY, index);
-    }
-    Config_Status converted = key.convert(scratch, &((fresh.*key.block).*key.field), key.full_key, config_cut_value(found->value));
-    if (!converted.runtime.ok()) return converted;
-    if (!converted.ok()) return Config_Status(converted.content, index);
+    std::string_view text;
+    Config_Status converted = config_convert_one(scratch, sections, blocks, i, &((fresh.*key.block).*key.field), &text);
+    if (!converted.ok()) return converted;
   }
   for (const Config_Key &key : CONFIG_KEYS) {
     int32_t &value = (fresh.*key.block).*key.field;
@@ -138,6 +149,16 @@ Config_Result config_convert(Arena *scratch, const Section_Map &sections, const 
 int32_t normalise_tint(int32_t tint) noexcept {
   int64_t magnitude = tint < 0 ? -int64_t{tint} : int64_t{tint};
   return static_cast<int32_t>(magnitude % 256);
+}
+
+Config_Status config_convert_key(Arena *scratch, const Section_Map &sections, size_t index, int32_t *value,
+                                 std::string_view *text) noexcept {
+  RUNTIME_ASSERT(sections.keys_lowercased && index < CONFIG_KEY_COUNT, "config_convert_key takes a key of CONFIG_KEYS");
+  *text = {};
+  Config_Blocks blocks;
+  Status found = config_find_blocks(scratch, sections, &blocks);
+  if (!found.ok()) return Config_Status(found);
+  return config_convert_one(scratch, sections, blocks, index, value, text);
 }
 
 Config_Result config_from_text(Arena *scratch, std::string_view text) noexcept {

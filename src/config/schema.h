@@ -30,6 +30,15 @@ constexpr Ini_Options CONFIG_FILE_INI_OPTIONS = {";", /*lowercase_keys=*/true};
 using Config_Result = Result<Config, Config_Status>;
 Config_Result config_from_map(Arena *scratch, const Section_Map &sections) noexcept;
 
+// The expected key CONFIG_KEYS[index] alone, looked up and converted as config_from_map does (no
+// duplicate check, no normalisation): into `*value` on success, with `*text` the value text it
+// converted (cut at ";" and trimmed; empty when the key is missing); else CONFIG_MISSING_KEY,
+// _NOT_A_TRUTH_VALUE or _NOT_AN_INTEGER with `index`, or FAILURE_OUT_OF_MEMORY. Logs as
+// config_from_map does. For the validator, which reports every key and not only the first failure.
+// In a block written in several sections, the first of them that holds the key counts.
+Config_Status config_convert_key(Arena *scratch, const Section_Map &sections, size_t index, int32_t *value,
+                                 std::string_view *text) noexcept;
+
 // The Config of a settings file's text: read as CONFIG_FILE_INI_OPTIONS reads it, then
 // config_from_map; the map is released before it returns. Fails as those two do.
 Config_Result config_from_text(Arena *scratch, std::string_view text) noexcept;

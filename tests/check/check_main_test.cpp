@@ -143,41 +143,62 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
       {{{6, "chin_primary = abc"}},
        {},
        "error: Failed to parse config value corvin.chin_primary, expected an integer: abc\n"
-       "{p}:6: corvin.chin_primary is written here, in [corvin]\n"
-       "{p}: the game would refuse this file and show:\n",
+       "{p}:6: corvin.chin_primary = abc: not an integer\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
        "a bad integer: its own line"},
       {{{18, "[MAEL]"}, {19, "ENABLED = on"}},
        {},
        "error: Failed to parse config value mael.enabled, expected yes/no: on\n"
-       "{p}:19: mael.enabled is written here, in [MAEL]\n"
-       "{p}: the game would refuse this file and show:\n",
+       "{p}:19: mael.enabled = on: not yes, no, true or false\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
        "a bad truth value under a section and key in capitals"},
       {{},
        {"; hair_primary = x is a note, not a pair", "Hair_Primary = x"},
        "error: Failed to parse config value mael.hair_primary, expected an integer: x\n"
-       "{p}:36: mael.hair_primary is written here, in [mael]\n"
-       "{p}:20: an earlier hair_primary, replaced by line 36\n"
-       "{p}: the game would refuse this file and show:\n",
+       "{p}:20: note: hair_primary is written again on line 36, which is the one that counts: the game ignores this line\n"
+       "{p}:36: mael.hair_primary = x: not an integer\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
        "a key written twice: the last one is the one read, and a comment is not a pair"},
       {{{24, ""}},
        {},
        "error: Missing expected key: mael.chin_secondary\n"
        "{p}:18: section [mael] has no key chin_secondary\n"
-       "{p}: the game would refuse this file and show:\n",
+       "{p}: 1 problem; the game would refuse this file and show:\n",
        "a missing key: the section's header"},
       {{{18, "[ mael ]"}},
        {},
        "error: Missing expected key: mael.enabled\n"
        "{p}: the file has no section [mael]\n"
-       "{p}: the game would refuse this file and show:\n",
+       "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled) and show:\n",
        "a section named with blanks inside the brackets is another section"},
       {{{19, ""}, {20, ""}, {21, ""}, {22, ""}, {23, ""}, {24, ""}, {25, ""}, {26, ""}, {27, ""}, {28, ""},
         {29, ""}, {30, ""}, {31, ""}, {32, ""}, {33, ""}, {34, ""}},
        {},
        "error: Missing expected key: mael.enabled\n"
        "{p}:18: section [mael] holds no keys\n"
-       "{p}: the game would refuse this file and show:\n",
+       "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled, line 18) and show:\n",
        "a header with nothing under it makes no section"},
+      {{{4, "hair_secondry = 12"}},
+       {},
+       "error: Missing expected key: corvin.hair_secondary\n"
+       "{p}:4: hair_secondry is not a key of [corvin]; did you mean hair_secondary?\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a misspelt key is named where it is written, not as missing from its section's header"},
+      {{{5, "hair_tertiary = x"}, {21, ""}, {30, "stache_secondary = blue"}},
+       {},
+       "error: Failed to parse config value corvin.hair_tertiary, expected an integer: x\n"
+       "{p}:5: corvin.hair_tertiary = x: not an integer\n"
+       "{p}:18: section [mael] has no key hair_secondary\n"
+       "{p}:29: mael.stache_secondary = blue: not an integer\n"
+       "{p}: 3 problems; the game would refuse this file at the first in its own order (corvin.hair_tertiary, line 5) and show:\n",
+       "every problem in one run, in the file's order, and the one the game stops at"},
+      {{{6, "chin_primary = \"57\" ; dark"}},
+       {},
+       "error: Failed to parse config value corvin.chin_primary, expected an integer: \"57\"\n"
+       "{p}:6: corvin.chin_primary = \"57\": not an integer; a quoted value takes no note after it, so its quotes stay "
+       "part of it: write 57 ; dark\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a quoted value with a note after it: why it is no number, and what to write"},
   };
   for (const Refusal_Row &row : rows) {
     std::string path = write("ManeShade.ini", edited(row));
@@ -186,6 +207,20 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
     EXPECT_EQ(outcome.err, with_path(row.expected_err, path) + std::string(BAD_VALUE_LINE)) << row.fault;
     EXPECT_EQ(outcome.out, "") << row.fault;
   }
+}
+
+// What the game takes, but not as the player may think: notes, and the exit status stays 0.
+TEST_F(CheckMain, NotesForWhatPassesButSurprises) {
+  Refusal_Row row{{{3, "hair_primary = 300"}, {18, "[mael]"}}, {"beard_tertiary = 5", "colour = red"}, "", ""};
+  std::string path = write("ManeShade.ini", edited(row));
+  Check_Outcome outcome = run({path});
+  EXPECT_EQ(outcome.status, CHECK_EXIT_INSTALLED);
+  EXPECT_EQ(outcome.err, with_path("{p}:3: note: corvin.hair_primary = 300 is outside 0..255: the game uses 44\n"
+                                   "{p}:34: note: beard_tertiary is written again on line 35, which is the one that "
+                                   "counts: the game ignores this line\n"
+                                   "{p}:36: note: colour is not a key of [mael]; the game ignores it\n"
+                                   "{p}: ok: the game would use this file (corvin on, mael on)\n",
+                                   path));
 }
 
 TEST_F(CheckMain, ADuplicateKeyShowsBothLines) {
@@ -198,7 +233,7 @@ TEST_F(CheckMain, ADuplicateKeyShowsBothLines) {
   EXPECT_EQ(outcome.err, with_path("error: Duplicate key: hair_primary\n"
                                    "{p}:3: duplicate key corvin.hair_primary, in [corvin]\n"
                                    "{p}:36: duplicate key corvin.hair_primary, in [Corvin]\n"
-                                   "{p}: the game would refuse this file and show:\n",
+                                   "{p}: 1 problem; the game would refuse this file and show:\n",
                                    path) +
                              std::string(DUPLICATE_LINE));
 }
@@ -212,8 +247,8 @@ TEST_F(CheckMain, LinesCountAsTheReaderCutsThem) {
   Check_Outcome outcome = run({path});
   EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED);
   EXPECT_EQ(outcome.err, with_path("error: Failed to parse config value corvin.chin_primary, expected an integer: abc\n"
-                                   "{p}:7: corvin.chin_primary is written here, in [corvin]\n"
-                                   "{p}: the game would refuse this file and show:\n",
+                                   "{p}:7: corvin.chin_primary = abc: not an integer\n"
+                                   "{p}: 1 problem; the game would refuse this file and show:\n",
                                    path) +
                              std::string(BAD_VALUE_LINE));
 }

@@ -77,12 +77,12 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
        {"[T] the game loads it: corvin: on, hair 30 57 57"}},
       {"broken: the game's line and the key's line", 10, broken, true,
        {"[T] Mane Shade: missing key, or failed to parse value (the game keeps corvin: on, hair 30 57 57",
-        "watched.ini:", "corvin.chin_primary is written here, in [corvin]"}},
+        "watched.ini:", "corvin.chin_primary = blue: not an integer"}},
       {"the broken version is not read again", 20, "", false, {}},
       {"broken at another line", 10, broken_at_chin, true,
-       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(chin_line) + ": corvin.chin_primary is written"}},
+       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(chin_line) + ": corvin.chin_primary = red: not an integer"}},
       {"fixed there but broken further down: the same game's line, so it was never shown", 10, broken_at_beard, true,
-       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(beard_line) + ": corvin.beard_tertiary is written"}},
+       {"[T] Mane Shade: missing key", "watched.ini:" + std::to_string(beard_line) + ": corvin.beard_tertiary = red: not an integer"}},
       {"fixed", 10, sample_with_hair(40), true, {"[T] the game loads it: corvin: on, hair 40 57 57"}},
       {"saved again with the same values: a load all the same, and it was not shown", 10, sample_with_hair(40), true,
        {"[T] the game loads it: corvin: on, hair 40 57 57"}},
@@ -104,6 +104,8 @@ TEST(CheckWatch, OneLinePerAttemptAsTheGameSeesIt) {
     }
     EXPECT_EQ(written.find("hair 20"), std::string::npos) << step.what << ": the earlier save was loaded";
   }
+  // One read a load: why a load failed comes from the load's own outcome, not from reading again.
+  EXPECT_EQ(fs.file_reads, 7u);
   std::fclose(err);
   fake_platform_remove();
 }

@@ -1,6 +1,8 @@
 // The check of one file; see check.h.
 #include "tools/check/check.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <string_view>
@@ -22,81 +24,129 @@ namespace {
 
 constexpr std::string_view CHECK_PROGRAM = "maneshade-check";
 
-// What one run holds; released on every way out, the log sink put back.
-struct Check_Run {
-  Owned<Arena> scratch;
-  uint64_t size_bytes = 0;  // as the look at the file saw it
-  Settings_Text read{};     // the file's bytes and the text the reader reads, in the scratch
-  Log_Sink previous_sink{};
-  bool sink_installed = false;
-
-  Check_Run() = default;
-  Check_Run(const Check_Run &) = delete;
-  Check_Run &operator=(const Check_Run &) = delete;
-  ~Check_Run() {
-    if (sink_installed) log_set_sink(previous_sink);
-  }
+// A line of the report about the file: its line in the file (0: the file as a whole), and whether
+// it is a problem (a reason the game refuses the file) or a note.
+struct Check_Finding {
+  uint32_t line;
+  bool problem;
+  std::string text;
 };
 
-// Every record the module logs, as "<level>: <text>"; the call site means nothing to users. The
-// records quote keys and values of the file.
-void check_log_sink(void *user, const Log_Record *record) {
-  FILE *err = static_cast<FILE *>(user);
-  check_write(err, log_level_name(record->level));
-  check_write(err, ": ");
-  check_write(err, check_visible(record->text));
-  check_write(err, "\n");
+void check_add(std::vector<Check_Finding> *findings, uint32_t line, bool problem, std::string text) {
+  findings->push_back({line, problem, std::move(text)});
 }
 
-void check_explain_duplicates(std::string *report, std::string_view path, const Config_Diagnosis &d) {
+std::string check_key_text(const Config_Key &key, std::string_view value) {
+  return std::string(key.full_key) + " = " + check_visible(value);
+}
+
+// "a", "a and b", "a, b and c".
+std::string check_listed(const std::vector<std::string_view> &names) {
+  std::string out;
+  for (size_t i = 0; i < names.size(); i++) {
+    if (i > 0) out += i + 1 == names.size() ? " and " : ", ";
+    out += names[i];
+  }
+  return out;
+}
+
+// What the diagnosis says of the missing keys of `block` (`missing`, misspelt ones aside): one line
+// for each section of the block, naming every key it lacks.
+void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis &d, size_t block,
+                   const std::vector<std::string_view> &missing) {
+  if (missing.empty()) return;
+  std::string keys = (missing.size() == 1 ? " has no key " : " has no keys ") + check_listed(missing);
+  for (const Config_Place &section : d.block_sections[block]) {
+    check_add(findings, section.line, true, "section " + check_bracketed(section.section) + keys);
+  }
+  if (!d.block_sections[block].empty()) return;
+  const Config_Place &header = d.empty_block_header[block];
+  if (header.line != 0) {
+    // A header with nothing under it makes no section.
+    check_add(findings, header.line, true, "section " + check_bracketed(header.section) + " holds no keys");
+  } else {
+    check_add(findings, 0, true, "the file has no section " + check_bracketed(CONFIG_BLOCKS[block]));
+  }
+}
+
+// What the diagnosis says of the value of `key`, which is in the file once, in one section.
+void check_value(std::vector<Check_Finding> *findings, const Config_Key &key, const Config_Key_Finding &finding) {
+  const Config_Place &counts = finding.places.back();
+  for (size_t i = 0; i + 1 < finding.places.size(); i++) {
+    check_add(findings, finding.places[i].line, false,
+              std::string(key.field_name()) + " is written again on line " + std::to_string(counts.line) +
+                  ", which is the one that counts: the game ignores this line");
+  }
+  if (finding.failure == CONFIG_OK) {
+    if (finding.used != finding.converted) {
+      check_add(findings, counts.line, false,
+                check_key_text(key, finding.value) + " is outside 0..255: the game uses " + std::to_string(finding.used));
+    }
+    return;
+  }
+  std::string text = check_key_text(key, finding.value) +
+                     (finding.failure == CONFIG_NOT_AN_INTEGER ? ": not an integer" : ": not yes, no, true or false");
+  if (!finding.unquoted.empty()) {
+    text += "; a quoted value takes no note after it, so its quotes stay part of it: write " + check_visible(finding.unquoted);
+  }
+  check_add(findings, counts.line, true, text);
+}
+
+// Every problem and note of the diagnosis, in the file's order (problems first on a line); the
+// count of keys at fault in `*problems`.
+std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *problems) {
+  std::vector<Check_Finding> findings;
+  *problems = d.duplicates.size();
   for (const Config_Duplicate &duplicate : d.duplicates) {
     for (const Config_Place &place : duplicate.places) {
-      check_write(report, check_where(path, place.line) + "duplicate key " + check_visible(duplicate.full_key) + ", in " +
-                              check_bracketed(place.section) + "\n");
+      check_add(&findings, place.line, true, "duplicate key " + check_visible(duplicate.full_key) + ", in " + check_bracketed(place.section));
     }
   }
+  std::vector<std::string_view> missing[CONFIG_BLOCK_COUNT];
+  for (size_t i = 0; i < d.keys.size(); i++) {
+    const Config_Key &key = CONFIG_KEYS[i];
+    const Config_Key_Finding &finding = d.keys[i];
+    if (finding.failure == CONFIG_DUPLICATE_KEY) continue;  // said above
+    if (finding.failure != CONFIG_OK) ++*problems;
+    if (finding.failure != CONFIG_MISSING_KEY) {
+      check_value(&findings, key, finding);
+    } else if (finding.misspelt.line != 0) {
+      check_add(&findings, finding.misspelt.line, true,
+                check_visible(finding.misspelt_key) + " is not a key of " + check_bracketed(finding.misspelt.section) +
+                    "; did you mean " + std::string(key.field_name()) + "?");
+    } else {
+      missing[config_block_index(key.section())].push_back(key.field_name());
+    }
+  }
+  for (size_t block = 0; block < CONFIG_BLOCK_COUNT; block++) check_missing(&findings, d, block, missing[block]);
+  for (const Config_Unknown_Key &unknown : d.unknown) {
+    check_add(&findings, unknown.place.line, false,
+              check_visible(unknown.key) + " is not a key of " + check_bracketed(unknown.place.section) + "; the game ignores it");
+  }
+  std::stable_sort(findings.begin(), findings.end(), [](const Check_Finding &a, const Check_Finding &b) {
+    uint32_t la = a.line ? a.line : UINT32_MAX, lb = b.line ? b.line : UINT32_MAX;  // the file as a whole last
+    return la != lb ? la < lb : a.problem > b.problem;
+  });
+  return findings;
 }
 
-void check_explain_missing(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
-  for (const Config_Place &header : d.empty_block_headers) {
-    // A header with nothing under it makes no section.
-    check_write(report, check_where(path, header.line) + "section " + check_bracketed(header.section) + " holds no keys\n");
-  }
-  if (d.block_sections.empty() && d.empty_block_headers.empty()) {
-    check_write(report, check_where(path, 0) + "the file has no section " + check_bracketed(key.section()) + "\n");
-  }
-  for (const Config_Place &section : d.block_sections) {
-    check_write(report, check_where(path, section.line) + "section " + check_bracketed(section.section) + " has no key " +
-                            std::string(key.field_name()) + "\n");
+void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d, size_t *problems) {
+  for (const Check_Finding &f : check_findings(d, problems)) {
+    check_write(report, check_where(path, f.line) + (f.problem ? "" : "note: ") + f.text + "\n");
   }
 }
 
-void check_explain_value(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Key &key) {
-  if (d.key_places.empty()) return;
-  const Config_Place &taken = d.key_places.back();
-  for (const Config_Place &place : d.key_places) {
-    if (place.section != taken.section) return;  // two sections would have been a duplicate key: unsure, say nothing
-  }
-  check_write(report, check_where(path, taken.line) + std::string(key.full_key) + " is written here, in " +
-                          check_bracketed(taken.section) + "\n");
-  for (size_t i = 0; i + 1 < d.key_places.size(); i++) {
-    check_write(report, check_where(path, d.key_places[i].line) + "an earlier " + std::string(key.field_name()) +
-                            ", replaced by line " + std::to_string(taken.line) + "\n");
-  }
-}
-
-void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d) {
-  if (d.status.content == CONFIG_DUPLICATE_KEY) {
-    check_explain_duplicates(report, path, d);
-    return;
-  }
-  if (d.status.key_index < 0) return;
+// Where the game stops: the first problem in its own order, which is the verdict's.
+std::string check_stops_at(const Config_Diagnosis &d) {
+  if (d.status.content == CONFIG_DUPLICATE_KEY) return "at the first duplicate key it meets";
+  if (d.status.key_index < 0 || static_cast<size_t>(d.status.key_index) >= d.keys.size()) return "";
   const Config_Key &key = CONFIG_KEYS[d.status.key_index];
-  if (d.status.content == CONFIG_MISSING_KEY) {
-    check_explain_missing(report, path, d, key);
-    return;
-  }
-  check_explain_value(report, path, d, key);
+  const Config_Key_Finding &finding = d.keys[d.status.key_index];
+  uint32_t line = finding.misspelt.line ? finding.misspelt.line : !finding.places.empty() ? finding.places.back().line : 0;
+  size_t block = config_block_index(key.section());
+  if (!line && finding.failure == CONFIG_MISSING_KEY && !d.block_sections[block].empty()) line = d.block_sections[block][0].line;
+  if (!line && finding.failure == CONFIG_MISSING_KEY) line = d.empty_block_header[block].line;
+  return "at the first in its own order (" + std::string(key.full_key) + (line ? ", line " + std::to_string(line) : std::string()) + ")";
 }
 
 std::string check_enabled_summary(const Config &config) {
@@ -156,23 +206,14 @@ void check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
   }
 }
 
-// Reads the file at `path` as the reloader does (settings_file.h), into `run`: so that each failure
-// is the one the game meets.
-Status check_read_as_the_game(Check_Run *run, std::string_view path) {
-  Result<File_Stamp> looked = platform_file_stamp(run->scratch.get(), path);
-  if (!looked.ok()) return looked.status();
-  run->size_bytes = looked.value().size_bytes;
-  Result<Settings_Text> read = settings_file_read(run->scratch.get(), path, looked.value());
-  if (!read.ok()) return read.status();
-  run->read = read.value();
-  return STATUS_OK;
-}
-
 void check_explain_size(std::string *report, std::string_view path, uint64_t size_bytes) {
   check_write(report, check_where(path, 0) + "the file is " + std::to_string(size_bytes) +
                           " bytes long; a settings file is a few kilobytes, and the game reads none larger than " +
                           std::to_string(CONFIG_FILE_MAX_BYTES) + " bytes\n");
 }
+
+// The player's line for `status`, "Mane Shade: <message>", and a line end.
+std::string check_game_line(const Config_Status &status) { return check_player_line(reload_message(status)) + "\n"; }
 
 // Why the file cannot be read, and the line the game would show for it.
 int check_unreadable(FILE *err, std::string_view path, const Status &status) {
@@ -182,84 +223,110 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
     return CHECK_EXIT_NOT_CHECKED;
   }
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-  Os_Error why = status.os_error;
-  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(why) + "\n");
-  check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + std::string(MESSAGE_LINE_PREFIX) + " " +
-                       reload_message(status) + "\n");
+  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(status.os_error) + "\n");
+  check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + check_game_line(status));
   return CHECK_EXIT_NOT_CHECKED;
+}
+
+// The records the module logs, each as "<level>: <text>" on a line of its own.
+void check_log_to_text(void *user, const Log_Record *record) {
+  auto *text = static_cast<std::string *>(user);
+  *text += log_level_name(record->level);
+  *text += ": ";
+  *text += check_visible(record->text);
+  *text += "\n";
+}
+
+// The diagnosis of what a load read, with the module's log silent (the load logged it already).
+void check_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *diagnosis) {
+  Log_Sink quiet = log_set_sink({});
+  try {
+    config_diagnose(scratch, text, diagnosis);
+  } catch (...) {
+    log_set_sink(quiet);
+    throw;
+  }
+  log_set_sink(quiet);
+  if (diagnosis->status.runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+}
+
+// The report on a refused file's content: every problem and note, then the game's line and where
+// the game stops.
+void check_explain_refusal(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Status &verdict) {
+  size_t problems = 0;
+  check_explain(report, path, d, &problems);
+  std::string count = std::to_string(problems) + (problems == 1 ? " problem" : " problems");
+  std::string stops = problems > 1 ? " " + check_stops_at(d) : "";
+  check_write(report, check_where(path, 0) + count + "; the game would refuse this file" + stops + " and show:\n" +
+                          check_game_line(verdict));
 }
 
 }  // namespace
 
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
-  Check_Run run;
+  Owned<Arena> scratch;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
-  Status read = check_read_as_the_game(&run, path);
-  if (read.failure == FAILURE_TOO_LARGE) {
+  Result<File_Stamp> looked = platform_file_stamp(scratch.get(), path);
+  if (!looked.ok()) return check_unreadable(err, path, looked.status());
+  std::string logged;
+  Log_Sink previous = log_set_sink({check_log_to_text, &logged, LOG_DEBUG});
+  Settings_Load load = settings_file_load(scratch.get(), path, looked.value());
+  log_set_sink(previous);
+  const Status &runtime = load.status.runtime;
+  if (runtime.failure == FAILURE_TOO_LARGE) {
     std::string report;
-    check_explain_size(&report, path, run.size_bytes);
-    check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" +
-                             std::string(MESSAGE_LINE_PREFIX) + " " + reload_message(status_fail(FAILURE_TOO_LARGE)) + "\n");
+    check_explain_size(&report, path, looked.value().size_bytes);
+    check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" + check_game_line(load.status));
     check_write(err, report);
     // Refused unread: the JSON still gives the game's line, and no sections.
-    if (dump) check_write(out, check_dump_json(nullptr, reload_message(status_fail(FAILURE_TOO_LARGE)), nullptr) + "\n");
+    if (dump) check_write(out, check_dump_json(nullptr, reload_message(load.status), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
-  if (!read.ok()) return check_unreadable(err, path, read);
-  std::string_view bytes = run.read.bytes, text = run.read.text;
-  std::string hint;
-  check_explain_encoding(run.scratch.get(), &hint, path, bytes, text);
-  check_write(err, hint);
+  if (!runtime.ok()) return check_unreadable(err, path, runtime);
 
-  run.previous_sink = log_set_sink({check_log_sink, err, LOG_DEBUG});
-  run.sink_installed = true;
-  Config_Diagnosis diagnosis{};
-  config_diagnose(run.scratch.get(), text, &diagnosis);
-  if (diagnosis.status.runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-
-  int exit_status = CHECK_EXIT_INSTALLED;
-  const char *message = reload_message(diagnosis.status);
   std::string report;
-  if (diagnosis.status.ok()) {
-    check_write(&report, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(diagnosis.config) + ")\n");
+  check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
+  report += logged;
+  Config_Diagnosis diagnosis{};
+  check_diagnose(scratch.get(), load.read.text, &diagnosis);
+  int exit_status = CHECK_EXIT_INSTALLED;
+  if (load.status.ok()) {
+    size_t problems = 0;
+    check_explain(&report, path, diagnosis, &problems);  // notes only
+    check_write(&report, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(load.config) + ")\n");
   } else {
     exit_status = CHECK_EXIT_REFUSED;
-    check_explain(&report, path, diagnosis);
-    check_write(&report, check_where(path, 0) + "the game would refuse this file and show:\n" +
-                             std::string(MESSAGE_LINE_PREFIX) + " " + message + "\n");
+    check_explain_refusal(&report, path, diagnosis, load.status);
   }
   check_write(err, report);
-  if (dump) check_write(out, check_dump_json(diagnosis.sections.get(), message, diagnosis.status.ok() ? &diagnosis.config : nullptr) + "\n");
+  if (dump) {
+    check_write(out, check_dump_json(diagnosis.sections.get(), reload_message(load.status), load.status.ok() ? &load.config : nullptr) + "\n");
+  }
   return exit_status;
 }
 
-std::string check_explain_now(std::string_view path) {
-  Check_Run run;
+std::string check_explain_load(std::string_view path, const Config_Status &status, const Settings_Text &read, uint64_t size_bytes) {
   std::string report;
-  Status read = check_read_as_the_game(&run, path);
-  if (read.failure == FAILURE_TOO_LARGE) {
-    check_explain_size(&report, path, run.size_bytes);
+  const Status &runtime = status.runtime;
+  if (runtime.failure == FAILURE_TOO_LARGE) {
+    check_explain_size(&report, path, size_bytes);
     return report;
   }
-  if (read.failure == FAILURE_CHANGED) {
+  if (runtime.failure == FAILURE_CHANGED) {
     check_write(&report, check_where(path, 0) + "it changed while it was read (a save in progress?)\n");
     return report;
   }
-  if (read.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-  if (!read.ok()) {
-    Os_Error why = read.os_error;
-    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(why) + "\n");
+  if (runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+  if (!runtime.ok()) {
+    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(runtime.os_error) + "\n");
     return report;
   }
-  std::string_view bytes = run.read.bytes, text = run.read.text;
-  check_explain_encoding(run.scratch.get(), &report, path, bytes, text);
+  if (status.ok()) return report;
+  Owned<Arena> scratch;
+  check_explain_encoding(scratch.get(), &report, path, read.bytes, read.text);
   Config_Diagnosis diagnosis{};
-  {
-    Log_Sink quiet = log_set_sink({});
-    config_diagnose(run.scratch.get(), text, &diagnosis);
-    log_set_sink(quiet);
-  }
-  if (diagnosis.status.runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-  check_explain(&report, path, diagnosis);
+  check_diagnose(scratch.get(), read.text, &diagnosis);
+  size_t problems = 0;
+  check_explain(&report, path, diagnosis, &problems);
   return report;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "src/config/config_status.h"
+#include "src/config/settings_file.h"
 #include "tools/check/check_report.h"
 
 // One file as the module reads it, the report to `err` and, with `dump`, the JSON to `out`: the
@@ -14,8 +16,8 @@
 // log sink while it runs. Throws std::bad_alloc.
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err);
 
-// Why the module refuses the file at `path` as it is now, as `maneshade-check FILE` explains it
-// (the reason it cannot be read, or the lines of the keys concerned), without the module's log
-// records and without the verdict: whole lines, "" when there is nothing to say. Throws
-// std::bad_alloc.
-std::string check_explain_now(std::string_view path);
+// Why a load of the file at `path` failed, in check_file's words, from the load's own outcome (the
+// reloader's, as --watch has it): `status`, the bytes and text it read, and the size its look saw;
+// the file is not read again. Whole lines; "" when there is nothing to add. Throws std::bad_alloc.
+std::string check_explain_load(std::string_view path, const Config_Status &status, const Settings_Text &read,
+                               uint64_t size_bytes);

@@ -556,7 +556,7 @@ void check_game_config(Game_Report *report, const Game_Found &found, const fs::p
     check_game_say_at(report, dir / CONFIG_FILE_NAME, Game_Verdict::problem,
                       std::string("missing: copy ManeShade.ini from the release ZIP into the game folder; without it "
                                   "the game shows \"") +
-                          std::string(MESSAGE_LINE_PREFIX) + " " + MESSAGE_FAILED_TO_OPEN + "\"");
+                          check_player_line(MESSAGE_FAILED_TO_OPEN) + "\"");
     return;
   }
   check_game_case_twins(report, found, GAME_CONFIG, *path);

@@ -1,7 +1,11 @@
 // What the validator's reports share; see check_report.h.
 #include "tools/check/check_report.h"
 
+#include <new>
+
 #include "runtime/utf8.h"
+#include "src/config/messages.h"
+#include "tools/owned/owned.h"
 
 namespace {
 
@@ -88,4 +92,11 @@ const char *check_reason(Os_Error error) {
     case OS_OTHER: break;
   }
   return "the system would not read it";
+}
+
+std::string check_player_line(std::string_view message) {
+  Owned<Arena> arena;
+  std::string_view line = message_line(arena.get(), message);
+  if (!line.data()) throw std::bad_alloc();
+  return std::string(line);
 }

@@ -34,5 +34,8 @@ std::string check_where(std::string_view path, size_t line);
 // "[<section>]", the name made visible.
 std::string check_bracketed(std::string_view section);
 
+// The line the game shows for `message`, "Mane Shade: <message>" (message_line), without a line end.
+std::string check_player_line(std::string_view message);
+
 // The OS's reason in plain words: "no such file", "it is a folder, not a file", ...
 const char *check_reason(Os_Error error);

@@ -53,16 +53,21 @@ void check_watch_begin(Check_Watch *watch, std::string_view path, FILE *err) {
 void check_watch_frame(Check_Watch *watch, std::string_view time_text, FILE *err) {
   Reload_State before = watch->state;
   Reload_Result result = update_config_at(watch->scratch.get(), watch->path, &watch->config, &watch->state);
-  arena_release(watch->scratch.get());
-  if (result.unchanged) return;
+  if (result.unchanged) {
+    arena_release(watch->scratch.get());
+    return;
+  }
   watch->message = result.message;
   // The reloader marks a version seen once it read it; every other failure comes back each second.
   bool new_version = watch->state.write_seen != before.write_seen || watch->state.last_write != before.last_write ||
                      watch->state.last_size != before.last_size;
+  // Why, from the load's own outcome and what it read: the file is not read a second time.
   std::string report = result.message[0] == '\0'
                            ? "the game loads it: " + check_watch_summary(watch->config) + "\n"
-                           : std::string(MESSAGE_LINE_PREFIX) + " " + result.message + " (the game keeps " +
-                                 check_watch_summary(watch->config) + ")\n" + check_explain_now(watch->path);
+                           : check_player_line(result.message) + " (the game keeps " +
+                                 check_watch_summary(watch->config) + ")\n" +
+                                 check_explain_load(watch->path, result.status, result.read, result.looked.size_bytes);
+  arena_release(watch->scratch.get());
   if (!new_version && report == watch->last_report) return;
   watch->last_report = report;
   std::string line = "[";

@@ -2,57 +2,79 @@
 #include "tools/check/config_diagnose.h"
 
 #include <algorithm>
+#include <map>
 #include <new>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
+#include <utility>
 
+#include "runtime/arena.h"
+#include "runtime/log.h"
 #include "runtime/text.h"
-#include "src/config/keys.h"
 #include "src/config/schema.h"
 
 namespace {
 
-// "<lowered_section>.<key lowercased>", the full key a pair of a block section makes.
-std::string diagnose_full_key(Arena *scratch, std::string_view lowered_section, std::string_view key) {
-  std::string_view lowered = lower_from_utf8(scratch, key);
+// A missing key is taken to be misspelt when a key of its block is this close to it.
+constexpr size_t DIAGNOSE_MISSPELLING_DISTANCE = 2;
+
+// Lowercases into a std::string; throws std::bad_alloc when the scratch has no room.
+std::string diagnose_lower(Arena *scratch, std::string_view text) {
+  Arena_Mark mark = arena_mark(scratch);
+  std::string_view lowered = lower_from_utf8(scratch, text);
   if (!lowered.data()) throw std::bad_alloc();
-  return std::string(lowered_section).append(".").append(lowered);
+  std::string out(lowered);
+  arena_pop_to(scratch, mark);
+  return out;
 }
 
-// The pair lines of the block sections, by full key (as the flattening makes it), in file order.
-using Config_Key_Lines = std::unordered_map<std::string, std::vector<Config_Place>>;
+// The block (index in CONFIG_BLOCKS) that a section named `name` belongs to; CONFIG_BLOCK_COUNT: none.
+size_t diagnose_block_of(Arena *scratch, std::string_view name) { return config_block_index(diagnose_lower(scratch, name)); }
 
+bool diagnose_is_field(std::string_view key) {
+  for (const Config_Key &k : CONFIG_KEYS) {
+    if (k.field_name() == key) return true;
+  }
+  return false;
+}
+
+// What the reader's lines say of the blocks.
 struct Config_Lines {
-  Config_Key_Lines pairs;
-  std::vector<Config_Place> headers;  // every header, in file order, with its lowercased name
-  std::vector<std::string> header_blocks;
+  // The pair lines of the block sections, by full key (as the flattening makes it), in file order.
+  std::unordered_map<std::string, std::vector<Config_Place>> pairs;
+  // Every header, in file order, with the block its name belongs to.
+  std::vector<std::pair<Config_Place, size_t>> headers;
+  // Keys of the block sections that are none of the sixteen: (block, section, key) to its last line.
+  std::map<std::tuple<size_t, std::string, std::string>, uint32_t> unknown;
 };
 
-// Throws std::bad_alloc.
-Status diagnose_scan(Arena *scratch, std::string_view text, Config_Lines *lines) {
+Config_Lines diagnose_scan(Arena *scratch, std::string_view text) {
+  Config_Lines lines;
   Ini_Iterator it = ini_iterator(scratch, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
-  std::string_view lowered_for;  // the section whose lowercase `lowered` holds
-  std::string_view lowered;
+  std::string section;  // the section in force, and its block
+  size_t block = CONFIG_BLOCK_COUNT;
   bool first = true;
   while (ini_next_line(&it, &line)) {
     if (line.kind != Ini_Line_Kind::pair && line.kind != Ini_Line_Kind::header) continue;
-    if (first || line.section.data() != lowered_for.data() || line.section.size() != lowered_for.size()) {
-      lowered = lower_from_utf8(scratch, line.section);
-      if (!lowered.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
-      lowered_for = line.section;
+    if (first || line.section != section) {
+      section = std::string(line.section);
+      block = diagnose_block_of(scratch, section);
       first = false;
     }
     if (line.kind == Ini_Line_Kind::header) {
-      lines->headers.push_back({line.number, std::string(line.section)});
-      lines->header_blocks.emplace_back(lowered);
+      lines.headers.push_back({{line.number, section}, block});
       continue;
     }
-    if (!config_is_block_section(lowered)) continue;
-    lines->pairs[diagnose_full_key(scratch, lowered, line.key)].push_back({line.number, std::string(line.section)});
+    if (block == CONFIG_BLOCK_COUNT) continue;
+    std::string key = diagnose_lower(scratch, line.key);
+    lines.pairs[std::string(CONFIG_BLOCKS[block]) + "." + key].push_back({line.number, section});
+    if (!diagnose_is_field(key)) lines.unknown[{block, section, key}] = line.number;
   }
-  return it.status;
+  if (!it.status.ok()) throw std::bad_alloc();
+  return lines;
 }
 
 // For each section that wrote `places`, its last line; in file order.
@@ -81,61 +103,146 @@ void diagnose_duplicates(const Config_Lines &lines, Config_Diagnosis *out) {
             [](const Config_Duplicate &a, const Config_Duplicate &b) { return a.places[0].line < b.places[0].line; });
 }
 
-Status diagnose_missing(Arena *scratch, const Config_Lines &lines, const Config_Key &key, Config_Diagnosis *out) {
-  std::vector<std::string_view> names;
+void diagnose_blocks(Arena *scratch, const Config_Lines &lines, Config_Diagnosis *out) {
   for (const Ini_Section *section = out->sections.value.first; section; section = section->next) {
-    std::string_view lowered = lower_from_utf8(scratch, section->name);
-    if (!lowered.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
-    if (lowered == key.section()) names.push_back(section->name);
-  }
-  std::sort(names.begin(), names.end());
-  for (std::string_view name : names) {
+    size_t block = diagnose_block_of(scratch, section->name);
+    if (block == CONFIG_BLOCK_COUNT) continue;
     uint32_t line = 0;
-    for (const Config_Place &header : lines.headers) {
-      if (header.section != name) continue;
+    for (const auto &[header, header_block] : lines.headers) {
+      if (header.section != section->name) continue;
       line = header.line;
       break;
     }
-    out->block_sections.push_back({line, std::string(name)});
+    out->block_sections[block].push_back({line, std::string(section->name)});
   }
-  if (!names.empty()) return STATUS_OK;
-  for (size_t i = 0; i < lines.headers.size(); i++) {
-    if (lines.header_blocks[i] != key.section()) continue;
-    out->empty_block_headers.push_back(lines.headers[i]);
-    break;
+  for (size_t block = 0; block < CONFIG_BLOCK_COUNT; block++) {
+    std::vector<Config_Place> &sections = out->block_sections[block];
+    std::sort(sections.begin(), sections.end(), [](const Config_Place &a, const Config_Place &b) {
+      return std::lexicographical_compare(a.section.begin(), a.section.end(), b.section.begin(), b.section.end(),
+                                          [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+    });
+    if (!sections.empty()) continue;
+    for (const auto &[header, header_block] : lines.headers) {
+      if (header_block != block) continue;
+      out->empty_block_header[block] = header;
+      break;
+    }
   }
-  return STATUS_OK;
+}
+
+// A log sink that drops everything while it lives: the per-key conversions say nothing the
+// diagnosis does not.
+struct Quiet_Log {
+  Log_Sink previous = log_set_sink({});
+  ~Quiet_Log() { log_set_sink(previous); }
+};
+
+// `value` with a note after a quoted literal (`"57" ; dark`, where the quotes stay, since a literal
+// must end with its quote): the value as the player meant it (`57 ; dark`); "" when it is not so.
+std::string diagnose_quoted_with_note(Arena *scratch, std::string_view stored, std::string_view cut) {
+  if (stored.empty() || (stored[0] != '"' && stored[0] != '\'') || stored.find(';') == std::string_view::npos) return "";
+  Result<std::string_view> inner = unquote(scratch, cut);
+  if (!inner.ok()) throw std::bad_alloc();
+  if (inner.value() == cut) return "";
+  return std::string(inner.value()) + " " + std::string(stored.substr(stored.find(';')));
+}
+
+void diagnose_keys(Arena *scratch, const Config_Lines &lines, Config_Diagnosis *out) {
+  std::vector<std::string> duplicated;
+  for (const Config_Duplicate &d : out->duplicates) duplicated.push_back(d.full_key);
+  Quiet_Log quiet;
+  out->keys.resize(CONFIG_KEY_COUNT);
+  for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
+    const Config_Key &key = CONFIG_KEYS[i];
+    Config_Key_Finding &finding = out->keys[i];
+    auto places = lines.pairs.find(std::string(key.full_key));
+    if (places != lines.pairs.end()) finding.places = places->second;
+    if (std::find(duplicated.begin(), duplicated.end(), key.full_key) != duplicated.end()) {
+      finding.failure = CONFIG_DUPLICATE_KEY;
+      continue;
+    }
+    std::string_view text;
+    Config_Status converted = config_convert_key(scratch, out->sections.value, i, &finding.converted, &text);
+    if (!converted.runtime.ok()) throw std::bad_alloc();
+    finding.failure = converted.content;
+    finding.value = std::string(text);
+    finding.used = key.after == CONFIG_TINT ? normalise_tint(finding.converted) : finding.converted;
+    if (finding.failure != CONFIG_NOT_AN_INTEGER && finding.failure != CONFIG_NOT_A_TRUTH_VALUE) continue;
+    const Config_Place &counts = finding.places.back();
+    const Ini_Section *section = ini_find_section(out->sections.get(), counts.section);
+    const Ini_Pair *pair = section ? ini_find_pair(out->sections.get(), section, key.field_name()) : nullptr;
+    if (pair) finding.unquoted = diagnose_quoted_with_note(scratch, pair->value, text);
+  }
+}
+
+// Each missing key takes the closest unknown key of its block (the first in the file among equals),
+// if one is close enough; the other unknown keys are notes.
+void diagnose_misspellings(const Config_Lines &lines, Config_Diagnosis *out) {
+  struct Candidate {
+    size_t block;
+    Config_Unknown_Key unknown;
+    bool taken;
+  };
+  std::vector<Candidate> candidates;
+  for (const auto &[where, line] : lines.unknown) {
+    candidates.push_back({std::get<0>(where), {{line, std::get<1>(where)}, std::get<2>(where)}, false});
+  }
+  std::sort(candidates.begin(), candidates.end(),
+            [](const Candidate &a, const Candidate &b) { return a.unknown.place.line < b.unknown.place.line; });
+  for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
+    Config_Key_Finding &finding = out->keys[i];
+    if (finding.failure != CONFIG_MISSING_KEY) continue;
+    size_t block = config_block_index(CONFIG_KEYS[i].section());
+    size_t best = DIAGNOSE_MISSPELLING_DISTANCE + 1;
+    Candidate *chosen = nullptr;
+    for (Candidate &c : candidates) {
+      if (c.block != block || c.taken) continue;
+      size_t distance = config_edit_distance(c.unknown.key, CONFIG_KEYS[i].field_name(), DIAGNOSE_MISSPELLING_DISTANCE);
+      if (distance >= best) continue;
+      best = distance;
+      chosen = &c;
+    }
+    if (!chosen) continue;
+    chosen->taken = true;
+    finding.misspelt = chosen->unknown.place;
+    finding.misspelt_key = chosen->unknown.key;
+  }
+  for (const Candidate &c : candidates) {
+    if (!c.taken) out->unknown.push_back(c.unknown);
+  }
 }
 
 }  // namespace
+
+size_t config_edit_distance(std::string_view a, std::string_view b, size_t limit) {
+  size_t longer = std::max(a.size(), b.size()), shorter = std::min(a.size(), b.size());
+  if (longer - shorter > limit) return limit + 1;
+  // Three rows of the table: two back, one back and this one.
+  std::vector<size_t> two(b.size() + 1), one(b.size() + 1), row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); j++) one[j] = j;
+  for (size_t i = 1; i <= a.size(); i++) {
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); j++) {
+      size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      row[j] = std::min({one[j] + 1, row[j - 1] + 1, one[j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) row[j] = std::min(row[j], two[j - 2] + 1);
+    }
+    std::swap(two, one);
+    std::swap(one, row);
+  }
+  return std::min(one[b.size()], limit + 1);
+}
 
 void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *out) {
   out->status = Config_Status(load_map_from_string(out->sections.get(), text, CONFIG_FILE_INI_OPTIONS));
   if (!out->status.ok()) return;
   Config_Result converted = config_from_map(scratch, out->sections.value);
   out->status = converted.status();
-  if (converted.ok()) {
-    out->config = converted.value();
-    return;
-  }
+  if (converted.ok()) out->config = converted.value();
   if (out->status.runtime.failure == FAILURE_OUT_OF_MEMORY) return;
-  Config_Lines lines;
-  Status scanned = diagnose_scan(scratch, text, &lines);
-  if (!scanned.ok()) {
-    out->status = scanned;
-    return;
-  }
-  if (out->status.content == CONFIG_DUPLICATE_KEY) {
-    diagnose_duplicates(lines, out);
-    return;
-  }
-  if (out->status.key_index < 0) return;
-  const Config_Key &key = CONFIG_KEYS[out->status.key_index];
-  if (out->status.content == CONFIG_MISSING_KEY) {
-    Status found = diagnose_missing(scratch, lines, key, out);
-    if (!found.ok()) out->status = found;
-    return;
-  }
-  auto found = lines.pairs.find(std::string(key.full_key));
-  if (found != lines.pairs.end()) out->key_places = found->second;
+  Config_Lines lines = diagnose_scan(scratch, text);
+  diagnose_duplicates(lines, out);
+  diagnose_blocks(scratch, lines, out);
+  diagnose_keys(scratch, lines, out);
+  diagnose_misspellings(lines, out);
 }
