@@ -1,9 +1,10 @@
 #!/bin/sh
 # test.sh: installs whatever is missing, builds everything and runs every test: the native unit
 # tests, their coverage of the module's code (every branch they miss named in
-# tests/coverage/uncovered.txt), the module and the validator compiled in MSVC mode (clang-cl;
-# compiles only), the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
-# build's unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated game), and a
+# tests/coverage/uncovered.txt), the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the Windows build's unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated
+# game), the MSVC mode (everything compiled as Visual Studio compiles it, with clang-cl, and
+# ManeShade.asi linked so and run through the same end-to-end tests), the workflows linted, and a
 # bounded fuzz run. Stops at the first failure.
 set -eu
 cd "$(dirname "$0")/.."
@@ -18,9 +19,6 @@ ctest --preset ci-linux
 echo "== coverage of the module's code by the native tests"
 scripts/coverage.sh
 
-echo "== MSVC mode: the module and the validator compiled as Visual Studio builds them (clang-cl)"
-scripts/msvc-mode.sh
-
 echo "== sanitizers"
 scripts/sanitize.sh
 
@@ -29,6 +27,9 @@ cmake --preset ci-mingw
 cmake --build --preset ci-mingw -j2
 ctest --preset ci-mingw
 (cd build/ci-mingw && cpack >/dev/null && echo "release package: build/ci-mingw/$(ls ManeShade-*-win64.zip)")
+
+echo "== MSVC mode: everything compiled as Visual Studio compiles it (clang-cl), ManeShade.asi linked and run end to end"
+scripts/msvc-mode.sh
 
 echo "== fuzzing (bounded)"
 scripts/fuzz.sh
