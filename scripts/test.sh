@@ -27,6 +27,15 @@ cmake --preset ci-mingw
 cmake --build --preset ci-mingw -j2
 ctest --preset ci-mingw
 (cd build/ci-mingw && cpack >/dev/null && echo "release package: build/ci-mingw/$(ls ManeShade-*-win64.zip)")
+# SHA256SUMS names the ZIP and every file in it, each with the sum of what the ZIP holds.
+(
+  cd build/ci-mingw
+  rm -rf sums-check && mkdir sums-check && cd sums-check
+  cp ../SHA256SUMS ../ManeShade-*-win64.zip . && cmake -E tar xf ManeShade-*-win64.zip
+  sha256sum --quiet --strict -c SHA256SUMS
+  [ "$(wc -l <SHA256SUMS)" -eq "$(find . -type f ! -name SHA256SUMS | wc -l)" ] || { echo "SHA256SUMS misses a file" >&2; exit 1; }
+  echo "SHA256SUMS: $(wc -l <SHA256SUMS) files, every sum right"
+)
 
 echo "== MSVC mode: everything compiled as Visual Studio compiles it (clang-cl), ManeShade.asi linked and run end to end"
 scripts/msvc-mode.sh
