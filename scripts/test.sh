@@ -4,12 +4,15 @@
 # tests/coverage/uncovered.txt), the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 # the Windows build's unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated
 # game), the MSVC mode (everything compiled as Visual Studio compiles it, with clang-cl, and
-# ManeShade.asi linked so and run through the same end-to-end tests), the workflows linted, and a
-# bounded fuzz run. Stops at the first failure.
+# ManeShade.asi linked so and run through the same end-to-end tests), and a bounded fuzz run; and
+# first, the GitHub workflows linted. Stops at the first failure.
 set -eu
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+
+echo "== the GitHub workflows, linted offline"
+scripts/lint-workflows.sh
 
 echo "== native build and unit tests"
 cmake --preset ci-linux
