@@ -9,6 +9,8 @@ function(maneshade_embed_text target name file)
   add_custom_command(OUTPUT ${header}
     COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${header} -DNAME=${name} -P ${MANESHADE_EMBED_SCRIPT}
     DEPENDS ${file} ${MANESHADE_EMBED_SCRIPT} VERBATIM)
-  target_sources(${target} PRIVATE ${header})
+  # Made by a target of its own, so that the header waits only for FILE, not for what TARGET links.
+  add_custom_target(${target}_${header_name} DEPENDS ${header})
+  add_dependencies(${target} ${target}_${header_name})
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/generated)
 endfunction()

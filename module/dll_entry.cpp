@@ -1,7 +1,7 @@
 // The module's DLL entry: hands the host's exports to the attach and detach glue and does nothing
 // else. It runs under the loader lock, so it allocates nothing, reads no file and starts no thread.
-// With mingw-w64 it is the image's entry point itself (module/CMakeLists.txt): no C runtime start-up
-// runs before it, no static constructor at all.
+// With mingw-w64, and in the MSVC mode's link, it is the image's entry point itself
+// (module/CMakeLists.txt): no C runtime start-up runs before it, no static constructor at all.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif

@@ -1,9 +1,11 @@
-# Configures the project as a Visual Studio build, on Linux, for CI's compile-only check
+# Configures the project as a Visual Studio build, on Linux, for CI's MSVC-mode check
 # (scripts/msvc-mode.sh). The compiler is clang-cl, clang's MSVC driver: clang with
 # --target=x86_64-pc-windows-msvc and -fms-compatibility, MSVC's command line, _MSC_VER and MSVC's ABI.
 # CMake takes it for MSVC (MSVC is true), so the build's MSVC branches are the ones configured. The
-# headers are Wine's Windows and C runtime headers and LLVM's libc++; there are no MSVC libraries, so
-# nothing here can link: the check compiles sources and resources (and makes the host's import library).
+# headers are Wine's Windows and C runtime headers and LLVM's libc++. There are no MSVC libraries:
+# the check compiles every source and resource, and links one thing, ManeShade.asi, with lld-link
+# against Wine's PE import libraries of kernel32.dll and the UCRT (ucrtbase.dll) and the host's import
+# library, with a shim in place of the static C runtime (module/CMakeLists.txt, MANESHADE_MSVC_MODE).
 # Needs Debian's clang-tools-14, lld-14, llvm-14, libwine-dev and libc++-14-dev (scripts/install-deps.sh).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
@@ -43,5 +45,26 @@ set(CMAKE_CXX_FLAGS_INIT "${msvc_mode_flags}")
 # llvm-rc runs clang's preprocessor over the scripts; they include Wine's <winver.h>.
 set(CMAKE_RC_FLAGS_INIT "/I${MANESHADE_WINE_INCLUDE}/windows")
 
-# There is nothing to link with: the compiler checks build a static library.
+# No program can be linked (there is no C runtime to start one): the compiler checks build a static
+# library.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+# FindThreads links nothing either, so it would take POSIX threads for present, and GoogleTest (built
+# for the tests) would include <pthread.h>, which Wine's headers lack: it uses Windows' threads, as
+# under MSVC.
+set(gtest_disable_pthreads ON CACHE BOOL "GoogleTest uses Windows' threads (MSVC mode)" FORCE)
+
+# What a link gets here: none of the libraries that objects ask for by name (libcmt, libvcruntime,
+# libucrt, oldnames: there are none), and in place of the Windows SDK's import libraries that CMake
+# names by default, Wine's of kernel32.dll and ucrtbase.dll (libwine-dev: <libdir>/wine/x86_64-windows).
+set(MANESHADE_MSVC_MODE ON)
+find_path(MANESHADE_WINE_PE_LIBS NAMES libkernel32.a
+          PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows /usr/local/lib/wine/x86_64-windows
+          NO_DEFAULT_PATH)
+if(NOT MANESHADE_WINE_PE_LIBS OR NOT EXISTS "${MANESHADE_WINE_PE_LIBS}/libucrtbase.a")
+  message(FATAL_ERROR "Wine's PE import libraries (wine/x86_64-windows/libkernel32.a, libucrtbase.a) are missing; install Debian's libwine-dev")
+endif()
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "/nodefaultlib")
+foreach(lang C CXX)
+  set(CMAKE_${lang}_STANDARD_LIBRARIES "${MANESHADE_WINE_PE_LIBS}/libkernel32.a ${MANESHADE_WINE_PE_LIBS}/libucrtbase.a"
+      CACHE STRING "Wine's PE import libraries, in place of the Windows SDK's" FORCE)
+endforeach()

@@ -1,6 +1,6 @@
 // Included first in every file of the MSVC-mode check (toolchain.cmake): what the Windows SDK's C
 // runtime headers declare and Wine's lack, so that libc++ compiles over Wine's headers. Declarations
-// only: the check compiles and never links.
+// only: what the module's link needs of them is in cmake/msvc-mode/runtime_shim.cpp.
 #pragma once
 #pragma clang system_header
 
@@ -9,6 +9,9 @@
 // libc++'s <new>, <exception> and <typeinfo> build on MSVC's vcruntime headers, which Wine has not:
 // libc++ declares those types itself instead.
 #define _LIBCPP_NO_VCRUNTIME 1
+// libc++ as a static library, as MSVC's C++ library is in a /MT build: without this its headers
+// declare its compiled functions __declspec(dllimport), imports from a libc++ DLL.
+#define _LIBCPP_DISABLE_VISIBILITY_ANNOTATIONS 1
 // Wine's <winnt.h> defines _InterlockedCompareExchange128 as an inline function, which clang refuses
 // (it is one of clang's builtins under MSVC): the definition gets another name.
 #define _InterlockedCompareExchange128 wine_InterlockedCompareExchange128
@@ -86,6 +89,20 @@ struct timespec {
   __time64_t tv_sec;
   long tv_nsec;
 };
+
+// What GoogleTest's own source (built for the tests) calls: <excpt.h>'s name for the code of the
+// structured exception being filtered (Wine's declares it only for its own exception macros),
+// <time.h>'s localtime_s (in MSVC's headers, an inline call of _localtime64_s), <stdlib.h>'s
+// _set_abort_behavior, and <crtdbg.h>'s report file of a release build (a macro there, as here).
+unsigned long __cdecl _exception_code(void);
+#define GetExceptionCode _exception_code
+errno_t __cdecl _localtime64_s(struct tm*, const __time64_t*);
+static inline errno_t localtime_s(struct tm* out, const time_t* time) { return _localtime64_s(out, time); }
+unsigned int __cdecl _set_abort_behavior(unsigned int, unsigned int);
+#ifndef _DEBUG
+#define _CRTDBG_FILE_STDERR ((void*)-4)
+#define _CrtSetReportFile(type, file) ((void*)0)
+#endif
 
 #ifdef __cplusplus
 }

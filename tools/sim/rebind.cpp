@@ -15,8 +15,9 @@ namespace {
 
 // KERNEL32.dll, or an API set of the core, which forwards to it.
 constexpr std::string_view KERNEL32_DLLS[] = {"kernel32.dll", "api-ms-win-core-*"};
-// The C runtime that mingw-w64 links against.
-constexpr std::string_view CRT_DLLS[] = {"msvcrt.dll"};
+// The C runtime DLLs: mingw-w64's, the UCRT (which the MSVC-mode link imports), and the UCRT's API
+// set of the heap (a Visual Studio build with the C runtime DLLs).
+constexpr std::string_view CRT_DLLS[] = {"msvcrt.dll", "ucrtbase.dll", "api-ms-win-crt-heap-*"};
 
 struct Heap_Import {
   const char *name;
@@ -85,8 +86,8 @@ bool rebind_heap(const Output_Files &files, const std::string &shown, HMODULE ha
   }
   json_end_array(&line);
   events_write(files, &line);
-  std::printf("  heap: %s\n", names.empty() ? "imports none of msvcrt.dll's malloc, calloc, realloc, free"
-                                            : (names + " from msvcrt.dll now go through the game").c_str());
+  std::printf("  heap: %s\n", names.empty() ? "imports none of the C runtime DLL's malloc, calloc, realloc, free"
+                                            : (names + " from the C runtime DLL now go through the game").c_str());
   return true;
 }
 
