@@ -1,5 +1,5 @@
 // Fuzzes the validator against the module, on files up to past the 1 MiB bound: config_diagnose
-// must reach the module's verdict (fuzz_config_from_text) on any bytes, and every place it reports
+// must reach the module's verdict (config_from_text) on any bytes, and every place it reports
 // must be true of the file: lines that exist, of the kind and section it says, that wrote the key it
 // names, and all of them. Then maneshade-check --dump itself (check_main, in-process on the
 // in-memory platform) must exit 0 for a file the module installs and 1 for one it refuses, naming
@@ -204,7 +204,7 @@ int fuzz_run_check(std::string_view bytes, std::string *report, std::string *jso
 
 // Every check above on one file's bytes.
 void fuzz_check_file(std::string_view bytes) {
-  Fuzz_Outcome module = fuzz_outcome(fuzz_config_from_text(frame_scratch(), bytes));
+  Fuzz_Outcome module = fuzz_outcome(config_from_text(frame_scratch(), bytes));
   auto diagnosis = std::make_unique<Config_Diagnosis>();
   config_diagnose(frame_scratch(), bytes, diagnosis.get());
   fuzz_check(diagnosis->status == module.status);
@@ -228,7 +228,7 @@ void fuzz_check_file(std::string_view bytes) {
   } else {
     Result<std::string_view> text = settings_text_from_bytes(frame_scratch(), bytes);
     fuzz_check(text.ok());
-    verdict = fuzz_config_from_text(frame_scratch(), text.value()).status();
+    verdict = config_from_text(frame_scratch(), text.value()).status();
     arena_release(frame_scratch());
   }
   std::string report, json;

@@ -59,7 +59,7 @@ Std_Sections fuzz_map_of(std::string_view text) {
   return map;
 }
 
-Fuzz_Outcome fuzz_outcome_of_text(std::string_view text) { return fuzz_outcome(fuzz_config_from_text(frame_scratch(), text)); }
+Fuzz_Outcome fuzz_outcome_of_text(std::string_view text) { return fuzz_outcome(config_from_text(frame_scratch(), text)); }
 
 // The names of the sections of `key`'s block that hold its field, as the map has them.
 std::vector<std::string_view> fuzz_holders(const Std_Sections &map, const Config_Key &key) {

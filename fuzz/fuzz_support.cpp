@@ -125,15 +125,6 @@ int32_t fuzz_tint_of(uint64_t written) {
   return static_cast<int32_t>(magnitude % 256);
 }
 
-Config_Result fuzz_config_from_text(Arena *scratch, std::string_view text) {
-  Section_Map sections{};
-  Status read = load_map_from_string(&sections, text, CONFIG_FILE_INI_OPTIONS);
-  if (!read.ok()) return Config_Status(read);
-  Config_Result converted = config_from_map(scratch, sections);
-  delete_map(&sections);
-  return converted;
-}
-
 bool fuzz_same_config(const Config &a, const Config &b) {
   for (const Config_Key &key : CONFIG_KEYS) {
     if ((a.*key.block).*key.field != (b.*key.block).*key.field) return false;

@@ -48,10 +48,6 @@ int32_t fuzz_tint_of(uint64_t written);
 
 bool fuzz_same_config(const Config &a, const Config &b);
 
-// The Config of the file's `text` as the module reaches it: read as the reloader reads the file
-// (CONFIG_FILE_INI_OPTIONS), then config_from_map.
-Config_Result fuzz_config_from_text(Arena *scratch, std::string_view text);
-
 // A verdict, comparable: the status, and the Config when it is ok (all zero otherwise).
 struct Fuzz_Outcome {
   Config_Status status;

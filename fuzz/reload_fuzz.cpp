@@ -131,12 +131,12 @@ void fuzz_pad_to(Fuzz_Content *content, size_t size) {
 }
 
 // The verdict on a file's bytes as the module must reach it: its text (settings_text_from_bytes),
-// then fuzz_config_from_text.
+// then config_from_text.
 Fuzz_Outcome fuzz_outcome_of_file(std::string_view bytes) {
   Arena arena{};
   Result<std::string_view> text = settings_text_from_bytes(&arena, bytes);
   fuzz_check(text.ok());
-  Fuzz_Outcome outcome = fuzz_outcome(fuzz_config_from_text(&arena, text.value()));
+  Fuzz_Outcome outcome = fuzz_outcome(config_from_text(&arena, text.value()));
   arena_destroy(&arena);
   return outcome;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -129,25 +130,18 @@ Result<std::string_view> posix_read_file(Arena *arena, std::string_view path, ui
   return std::string_view(data, got.value());
 }
 
-// The running program's file, as the kernel names it. readlink writes no NUL and returns the byte
-// count, which equals the buffer's size when the name may have been cut short.
+// The running program's file, as the kernel names it: an absolute path of at most PATH_MAX bytes.
+// readlink writes no NUL and returns the byte count, or -1.
 Result<std::string_view> posix_beside_module(Arena *arena, std::string_view name) noexcept {
-  Arena_Mark mark = arena_mark(arena);
-  for (size_t size = 256;; size *= 2) {
-    char *path = static_cast<char *>(arena_push(arena, size + name.size() + 1, 1));
-    if (!path) return status_fail(FAILURE_OUT_OF_MEMORY);
-    ssize_t length = ::readlink("/proc/self/exe", path, size);
-    if (length < 0) return status_fail(FAILURE_OPEN, platform_error_from_errno(errno));
-    if (static_cast<size_t>(length) == size) {
-      arena_pop_to(arena, mark);
-      continue;
-    }
-    size_t folder = static_cast<size_t>(length);
-    while (folder > 0 && path[folder - 1] != '/') folder--;
-    std::memcpy(path + folder, name.data(), name.size());
-    path[folder + name.size()] = '\0';
-    return std::string_view(path, folder + name.size());
-  }
+  char *path = static_cast<char *>(arena_push(arena, PATH_MAX + name.size() + 1, 1));
+  if (!path) return status_fail(FAILURE_OUT_OF_MEMORY);
+  ssize_t length = ::readlink("/proc/self/exe", path, PATH_MAX);
+  if (length <= 0 || length >= PATH_MAX) return status_fail(FAILURE_OPEN, length < 0 ? platform_error_from_errno(errno) : OS_OTHER);
+  size_t folder = static_cast<size_t>(length);
+  while (path[folder - 1] != '/') folder--;  // the path is absolute: a "/" comes first
+  std::memcpy(path + folder, name.data(), name.size());
+  path[folder + name.size()] = '\0';
+  return std::string_view(path, folder + name.size());
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ Arena_Block *arena_take_kept_of_class(int k) {
 Arena_Block *arena_take_kept(size_t capacity) {
   int k = arena_class_of(capacity);
   if (arena_kept[k] && arena_kept[k]->capacity >= capacity) return arena_take_kept_of_class(k);
-  if (k + 1 >= ARENA_CLASS_COUNT) return nullptr;
+  // The classes above k; none for the last class (2 << 63 wraps to 0, and ~(0 - 1) is 0).
   uint64_t above = arena_kept_classes & ~((uint64_t{2} << k) - 1);
   return above ? arena_take_kept_of_class(std::countr_zero(above)) : nullptr;
 }

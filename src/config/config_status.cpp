@@ -11,11 +11,3 @@ const char *config_failure_name(Config_Failure failure) noexcept {
   }
   return "Unknown";
 }
-
-void append_text(Format_Buffer *buffer, const Config_Status &status) noexcept {
-  if (!status.runtime.ok()) {
-    append_text(buffer, status.runtime);
-    return;
-  }
-  append_text(buffer, config_failure_name(status.content));
-}

@@ -32,6 +32,3 @@ struct [[nodiscard]] Config_Status {
 };
 
 constexpr Config_Status CONFIG_STATUS_OK = {};
-
-// A status by its most telling name: the runtime's, else the content's.
-void append_text(Format_Buffer *buffer, const Config_Status &status) noexcept;

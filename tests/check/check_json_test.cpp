@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "tools/check/check_json.h"
+#include "tools/json/json_write.h"
 
 using namespace std::string_view_literals;
 
@@ -41,7 +42,7 @@ TEST(CheckJson, StringsAreWrittenByTheFixedRules) {
   };
   for (const Json_String_Row &row : rows) {
     std::string out;
-    check_json_append_string(&out, row.bytes);
+    json_append_string(&out, row.bytes, Json_Strings::text);
     EXPECT_EQ(out, row.expected) << row.fault;
   }
 }

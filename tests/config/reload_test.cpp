@@ -101,8 +101,21 @@ TEST(Reload, TheFileBesideTheModuleWhenTheWorkingFolderHasNone) {
   EXPECT_EQ(found.beside_module, "game/ManeShade.ini");
   fs.module_folder.clear();  // the module's file cannot be named: the working folder alone
   EXPECT_TRUE(settings_places(&arena).beside_module.empty());
-  fake_platform_remove();
   arena_destroy(&arena);
+
+  // Memory runs out at the look beside the module: the heap's failure, not a missing file.
+  Arena scratch{};
+  scratch.block_bytes = 1;  // every push takes a block of its own
+  Config config{};
+  Reload_State state{};
+  Reload_Result r;
+  {
+    Failing_Heap_Scope heap(1);  // the working folder's look gets its block, the look beside the module none
+    r = update_config_from(&scratch, places, &config, &state);
+    arena_destroy(&scratch);
+  }
+  EXPECT_STREQ(r.message, MESSAGE_FAILED_TO_PARSE);
+  fake_platform_remove();
 }
 
 TEST(Reload, FailuresKeepTheConfigAndAreNotRetriedUntilSavedAgain) {

@@ -229,6 +229,32 @@ TEST(Messages, EachFailureShowsItsText) {
   for (int f = CONFIG_OK; f <= CONFIG_NOT_AN_INTEGER; f++) names.insert(config_failure_name(static_cast<Config_Failure>(f)));
   EXPECT_EQ(names.size(), size_t{CONFIG_NOT_AN_INTEGER} + 1);
   EXPECT_STREQ(config_failure_name(static_cast<Config_Failure>(200)), "Unknown");
+
+  // Tests compare statuses whole: a field left out of the comparison would let them pass unseen.
+  const Config_Status base(CONFIG_NOT_AN_INTEGER, 3);
+  for (const Config_Status &other : {Config_Status(CONFIG_MISSING_KEY, 3), Config_Status(CONFIG_NOT_AN_INTEGER, 4),
+                                     Config_Status(status_fail(FAILURE_OUT_OF_MEMORY))}) {
+    EXPECT_FALSE(base == other) << config_failure_name(other.content) << " " << other.key_index;
+  }
+}
+
+// One key alone, as the validator converts every key: the module's lookup and converter.
+TEST(Schema, OneKeyAlone) {
+  Section_Map map{};
+  ASSERT_TRUE(load_map_from_string(&map, block_text("[CORVIN]", "hair_primary = blue\n") + block_text("[mael]", ""), {";", true}).ok());
+  int32_t value = 7;
+  std::string_view text;
+  Arena scratch{};
+  EXPECT_EQ(config_convert_key(&scratch, map, 1, &value, &text), Config_Status(CONFIG_NOT_AN_INTEGER, 1));
+  EXPECT_EQ(text, "blue");
+  EXPECT_EQ(config_convert_key(&scratch, map, 2, &value, &text), CONFIG_STATUS_OK);
+  EXPECT_EQ(text, "1");
+  arena_destroy(&scratch);
+  {
+    Failing_Heap_Scope no_heap(0);  // the section's name must be lowercased: no room for it
+    EXPECT_EQ(config_convert_key(&scratch, map, 2, &value, &text), Config_Status(status_fail(FAILURE_OUT_OF_MEMORY)));
+  }
+  delete_map(&map);
 }
 
 }  // namespace

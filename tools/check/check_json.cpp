@@ -4,23 +4,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "runtime/utf8.h"
 #include "src/config/keys.h"
+#include "tools/json/json_write.h"
 
 namespace {
-
-constexpr char CHECK_JSON_HEX_DIGITS[] = "0123456789abcdef";
-
-// \u and four lowercase hex digits.
-void check_json_append_escape(std::string *out, uint32_t unit) {
-  out->append("\\u");
-  for (int shift = 12; shift >= 0; shift -= 4) out->push_back(CHECK_JSON_HEX_DIGITS[(unit >> shift) & 0xF]);
-}
-
-// A control character, which a terminal showing the JSON would act on: C0, DEL and C1.
-bool check_json_is_control(uint32_t code_point) {
-  return code_point < 0x20 || (code_point >= 0x7F && code_point <= 0x9F);
-}
 
 // Byte order, whatever the signedness of char.
 bool check_raw_less(std::string_view a, std::string_view b) {
@@ -45,93 +32,58 @@ std::vector<const Ini_Pair *> check_sorted_pairs(const Ini_Section &section) {
   return pairs;
 }
 
-void check_json_append_sections(std::string *out, const Section_Map &sections) {
-  out->push_back('{');
-  bool first_section = true;
+void check_json_sections(Json_Writer *w, const Section_Map &sections) {
+  json_begin_object(w);
   for (const Ini_Section *section : check_sorted_sections(sections)) {
-    if (!first_section) out->push_back(',');
-    first_section = false;
-    check_json_append_string(out, section->name);
-    out->append(":{");
-    bool first_key = true;
-    for (const Ini_Pair *pair : check_sorted_pairs(*section)) {
-      if (!first_key) out->push_back(',');
-      first_key = false;
-      check_json_append_string(out, pair->key);
-      out->push_back(':');
-      check_json_append_string(out, pair->value);
-    }
-    out->push_back('}');
+    json_key(w, section->name);
+    json_begin_object(w);
+    for (const Ini_Pair *pair : check_sorted_pairs(*section)) json_member_string(w, pair->key, pair->value);
+    json_end_object(w);
   }
-  out->push_back('}');
+  json_end_object(w);
 }
 
 // {"corvin":{...},"mael":{...}}: the blocks of CONFIG_KEYS, and in each its fields, by name.
-void check_json_append_config(std::string *out, const Config &config) {
+void check_json_config(Json_Writer *w, const Config &config) {
   std::vector<const Config_Key *> keys;
   for (const Config_Key &key : CONFIG_KEYS) keys.push_back(&key);
   std::sort(keys.begin(), keys.end(), [](const Config_Key *a, const Config_Key *b) {
     if (a->section() != b->section()) return check_raw_less(a->section(), b->section());
     return check_raw_less(a->field_name(), b->field_name());
   });
-  out->push_back('{');
+  json_begin_object(w);
   for (size_t i = 0; i < keys.size(); i++) {
     bool opens_block = i == 0 || keys[i]->section() != keys[i - 1]->section();
-    if (opens_block && i > 0) out->append("},");
+    if (opens_block && i > 0) json_end_object(w);
     if (opens_block) {
-      check_json_append_string(out, keys[i]->section());
-      out->append(":{");
-    } else {
-      out->push_back(',');
+      json_key(w, keys[i]->section());
+      json_begin_object(w);
     }
-    check_json_append_string(out, keys[i]->field_name());
-    out->push_back(':');
-    out->append(std::to_string((config.*(keys[i]->block)).*(keys[i]->field)));
+    json_member_integer(w, keys[i]->field_name(), (config.*(keys[i]->block)).*(keys[i]->field));
   }
-  if (!keys.empty()) out->push_back('}');
-  out->push_back('}');
+  if (!keys.empty()) json_end_object(w);
+  json_end_object(w);
 }
 
 }  // namespace
 
-void check_json_append_string(std::string *out, std::string_view bytes) {
-  out->push_back('"');
-  const char *at = bytes.data();
-  const char *end = at + bytes.size();
-  while (at < end) {
-    // utf8_decode takes one byte for anything that does not start a valid sequence; an ASCII byte
-    // always is one.
-    Utf8_Decoded decoded = utf8_decode(at, end);
-    auto byte = static_cast<unsigned char>(*at);
-    if (decoded.size == 1 && byte >= 0x80) {
-      check_json_append_escape(out, 0xDC00 + byte);
-    } else if (check_json_is_control(decoded.code_point)) {
-      check_json_append_escape(out, decoded.code_point);
-    } else {
-      if (byte == '"' || byte == '\\') out->push_back('\\');
-      out->append(at, decoded.size);
-    }
-    at += decoded.size;
-  }
-  out->push_back('"');
-}
-
 std::string check_dump_json(const Section_Map *sections, std::string_view message, const Config *config) {
+  Json_Writer w{"", Json_Layout::compact, Json_Strings::text};
   // The three member names are already in byte order.
-  std::string out = "{\"config\":";
+  json_begin_object(&w);
+  json_key(&w, "config");
   if (config) {
-    check_json_append_config(&out, *config);
+    check_json_config(&w, *config);
   } else {
-    out.append("null");
+    json_null(&w);
   }
-  out.append(",\"message\":");
-  check_json_append_string(&out, message);
-  out.append(",\"sections\":");
+  json_member_string(&w, "message", message);
+  json_key(&w, "sections");
   if (sections) {
-    check_json_append_sections(&out, *sections);
+    check_json_sections(&w, *sections);
   } else {
-    out.append("null");
+    json_null(&w);
   }
-  out.push_back('}');
-  return out;
+  json_end_object(&w);
+  return w.text;
 }

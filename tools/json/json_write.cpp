@@ -1,48 +1,77 @@
 // The tools' JSON writer; see json_write.h.
 #include "tools/json/json_write.h"
 
+#include "runtime/utf8.h"
+
 namespace {
 
 constexpr char JSON_HEX_DIGITS[] = "0123456789abcdef";
 
-void json_append_byte_escape(std::string *out, unsigned char byte) {
-  out->append("\\u00");
-  out->push_back(JSON_HEX_DIGITS[byte >> 4]);
-  out->push_back(JSON_HEX_DIGITS[byte & 0xF]);
+// \u and four lowercase hex digits.
+void json_append_escape(std::string *out, uint32_t unit) {
+  out->append("\\u");
+  for (int shift = 12; shift >= 0; shift -= 4) out->push_back(JSON_HEX_DIGITS[(unit >> shift) & 0xF]);
 }
 
 void json_append_ascii(std::string *out, unsigned char byte) {
   if (byte < 0x20 || byte == 0x7F) {
-    json_append_byte_escape(out, byte);
+    json_append_escape(out, byte);
     return;
   }
   if (byte == '"' || byte == '\\') out->push_back('\\');
   out->push_back(static_cast<char>(byte));
 }
 
-// Whether a value or key written now follows an earlier one in its object or array. Tokens never
-// end in a space but a key does (`"key": `), so the last byte tells: nothing after `{`, `[` or a key.
+// Whether a value or key written now follows an earlier one in its object or array. No value ends
+// in a space or a colon but a key does (`"key": `, `"key":`), so the last byte tells: nothing after
+// `{`, `[` or a key.
 bool json_needs_separator(const Json_Writer *w) {
   if (w->text.empty()) return false;
   char last = w->text.back();
-  return last != '{' && last != '[' && last != ' ';
+  return last != '{' && last != '[' && last != ' ' && last != ':';
 }
 
+bool json_compact(const Json_Writer *w) { return w->layout == Json_Layout::compact; }
+
 void json_begin_value(Json_Writer *w) {
-  if (json_needs_separator(w)) w->text.append(", ");
+  if (json_needs_separator(w)) w->text.append(json_compact(w) ? "," : ", ");
+}
+
+// One UTF-8 sequence (or one byte that starts none) of a string written as text.
+void json_append_text(std::string *out, const char *at, const Utf8_Decoded &decoded) {
+  auto byte = static_cast<unsigned char>(*at);
+  if (decoded.size == 1 && byte >= 0x80) {
+    json_append_escape(out, 0xDC00 + byte);
+  } else if (decoded.code_point >= 0x80 && decoded.code_point <= 0x9F) {
+    json_append_escape(out, decoded.code_point);
+  } else if (byte < 0x80) {
+    json_append_ascii(out, byte);
+  } else {
+    out->append(at, decoded.size);
+  }
 }
 
 }  // namespace
 
-void json_append_string(std::string *out, std::string_view bytes) {
+void json_append_string(std::string *out, std::string_view bytes, Json_Strings strings) {
   out->push_back('"');
-  for (char c : bytes) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      json_append_ascii(out, byte);
-    } else {
-      out->push_back(c);
+  const char *at = bytes.data();
+  const char *end = at + bytes.size();
+  while (at < end) {
+    auto byte = static_cast<unsigned char>(*at);
+    if (strings == Json_Strings::bytes || byte < 0x80) {
+      if (byte < 0x80) {
+        json_append_ascii(out, byte);
+      } else {
+        out->push_back(*at);
+      }
+      at++;
+      continue;
     }
+    // utf8_decode takes one byte for anything that does not start a valid sequence.
+    Utf8_Decoded decoded = utf8_decode(at, end);
+    json_append_text(out, at, decoded);
+    at += decoded.size;
   }
   out->push_back('"');
 }
@@ -63,13 +92,13 @@ void json_end_array(Json_Writer *w) { w->text.push_back(']'); }
 
 void json_key(Json_Writer *w, std::string_view key) {
   json_begin_value(w);
-  json_append_string(&w->text, key);
-  w->text.append(": ");
+  json_append_string(&w->text, key, w->strings);
+  w->text.append(json_compact(w) ? ":" : ": ");
 }
 
 void json_string(Json_Writer *w, std::string_view value) {
   json_begin_value(w);
-  json_append_string(&w->text, value);
+  json_append_string(&w->text, value, w->strings);
 }
 
 void json_integer(Json_Writer *w, int64_t value) {
@@ -80,6 +109,11 @@ void json_integer(Json_Writer *w, int64_t value) {
 void json_boolean(Json_Writer *w, bool value) {
   json_begin_value(w);
   w->text.append(value ? "true" : "false");
+}
+
+void json_null(Json_Writer *w) {
+  json_begin_value(w);
+  w->text.append("null");
 }
 
 void json_number_text(Json_Writer *w, std::string_view number) {
