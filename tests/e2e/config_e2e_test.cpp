@@ -77,12 +77,17 @@ struct File_Case {
   std::string steps;
   std::vector<std::pair<std::string, std::string>> files;  // in the folder before the session
   std::vector<Expect> expect;
+  std::string working_folder = "";  // a subfolder the game runs in (--working-folder); "": its own
 };
 
 void run_file_case(const File_Case &c) {
   Sim_Options options;
   options.scenario = file_session(c.frames, c.steps);
   options.files = c.files;
+  if (!c.working_folder.empty()) {
+    options.folders = {c.working_folder};
+    options.extra_args = {"--working-folder", c.working_folder};
+  }
   Sim_Run run = run_sim(c.name, options);
   ASSERT_TRUE(run.started) << c.name << ": " << run.summary();
   ASSERT_EQ(run.exit_code, 0u) << c.name << ": " << run.summary();
@@ -101,6 +106,18 @@ TEST(ConfigFile, MissingAtStartThenCreated) {
   run_file_case({"missing_then_created", 30, ini_write(14, "write", "now", GOOD_57), {},
                  {{0, 19, OPEN_LINE, 1},     // looked at in frames 0 and 10: no file
                   {20, 29, "", 57}}});       // created in 14, loaded at the look in 20, line gone that frame
+}
+
+// A game started from another folder (a launcher, a shortcut, a search box): the working folder's
+// ManeShade.ini when it has one, else the one beside ManeShade.asi; the choice is made at every look.
+TEST(ConfigFile, AnotherWorkingFolder) {
+  run_file_case({"elsewhere_beside_the_module", 20, "", {{"ManeShade.ini", GOOD_57}}, {{0, 19, "", 57}}, "elsewhere"});
+  run_file_case({"elsewhere_in_the_working_folder", 20, "", {{"elsewhere\\ManeShade.ini", GOOD_80}}, {{0, 19, "", 80}},
+                 "elsewhere"});
+  run_file_case({"elsewhere_created_later", 30, ini_write(14, "write", "now", GOOD_80), {{"ManeShade.ini", GOOD_57}},
+                 {{0, 19, "", 57}, {20, 29, "", 80}},  // the working folder's, from the look after it appeared
+                 "elsewhere"});
+  run_file_case({"elsewhere_neither", 15, "", {}, {{0, 14, OPEN_LINE, 1}}, "elsewhere"});
 }
 
 TEST(ConfigFile, DeletedWhileRunningAndRestoredWithItsOldTime) {

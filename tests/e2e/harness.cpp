@@ -30,13 +30,21 @@ std::string utf8_from_wide(const std::wstring &text) {
   return out;
 }
 
+// Makes `folder` (ending in a separator), or empties it, subfolders and all: a case starts afresh.
 void empty_folder(const std::wstring &folder) {
   CreateDirectoryW(folder.c_str(), nullptr);
   WIN32_FIND_DATAW found{};
   HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + found.cFileName).c_str());
+    std::wstring name = found.cFileName;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      DeleteFileW((folder + name).c_str());
+    } else if (name != L"." && name != L"..") {
+      // A link to a folder is removed as a link: nothing of what it leads to is touched.
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) empty_folder(folder + name + L"\\");
+      RemoveDirectoryW((folder + name).c_str());
+    }
   } while (FindNextFileW(search, &found));
   FindClose(search);
 }
@@ -250,6 +258,7 @@ Sim_Run run_sim(const std::string &case_name, const Sim_Options &options) {
       return run;
     }
   }
+  for (const std::string &name : options.folders) CreateDirectoryW((folder + wide_from_utf8(name)).c_str(), nullptr);
   for (const auto &[name, content] : options.files) write_whole(folder + wide_from_utf8(name), content);
 
   std::wstring command = quoted(programs + L"maneshade-sim.exe") + L" --trace trace.jsonl --events events.jsonl";

@@ -33,6 +33,7 @@ struct Sim_Options {
   std::vector<std::string> probe_files;  // more files of e2e-probe/ to copy in (other test modules)
   std::vector<std::string> extra_args;
   std::vector<std::pair<std::string, std::string>> files;  // written into the folder first
+  std::vector<std::string> folders;  // made in the folder before the files are written
 };
 
 struct Sim_Run {

@@ -627,7 +627,11 @@ fs::path check_game_full_path(const fs::path &dir) {
 int check_game_verdict(Game_Report *report, const fs::path &dir) {
   std::string line = "maneshade-check: " + check_game_shown(dir) + ": ";
   if (report->problems == 0) {
-    check_write(report->err, line + "all is well: the game should load Mane Shade and use ManeShade.ini\n");
+    // The module reads the working folder's ManeShade.ini, and the one beside it when that folder has none.
+    check_write(report->err, line + "all is well: the game should load Mane Shade and use " +
+                                 check_game_shown(dir / CONFIG_FILE_NAME) +
+                                 " (started in another folder, by a launcher or a shortcut, it reads a ManeShade.ini "
+                                 "of that folder first)\n");
     return CHECK_GAME_ALL_WELL;
   }
   line.append(std::to_string(report->problems));

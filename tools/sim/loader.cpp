@@ -14,13 +14,6 @@
 
 namespace {
 
-std::string loader_utf8_from_wide(const wchar_t *text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return {};
-  std::string out(static_cast<size_t>(size - 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-  return out;
-}
 
 bool loader_ends_with_asi(const std::wstring &name) {
   if (name.size() < 4) return false;
@@ -29,10 +22,11 @@ bool loader_ends_with_asi(const std::wstring &name) {
   return tail == L".asi";
 }
 
-std::vector<std::wstring> loader_find_modules() {
+// The *.asi files of `folder` ("" or a path ending in a separator), by name.
+std::vector<std::wstring> loader_find_modules(const std::wstring &folder) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW(L"*.asi", &found);
+  HANDLE search = FindFirstFileW((folder + L"*.asi").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
     // The pattern also matches short names, so "x.asix" would come through: check the long name.
@@ -117,10 +111,11 @@ void loader_report_registrations(const Module_List &modules, Session_Record *rec
 }
 
 // Loads the module file `name`; false only when it loaded but cannot be handed the game's functions.
-bool loader_load_one(Module_List *modules, Session_Record *record, bool wall_clock, const std::wstring &name) {
+bool loader_load_one(Module_List *modules, Session_Record *record, bool wall_clock, const std::wstring &folder,
+                     const std::wstring &name) {
   wchar_t full[MAX_PATH * 4];
-  DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
-  std::string shown = loader_utf8_from_wide(name.c_str());
+  DWORD length = GetFullPathNameW((folder + name).c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
+  std::string shown = text_utf8_from_wide(name);
   if (!length || length >= std::size(full)) {
     loader_refuse(record, shown, Module_Check{false, ERROR_FILENAME_EXCED_RANGE, "the path is too long", {}});
     return true;
@@ -151,12 +146,12 @@ bool loader_load_one(Module_List *modules, Session_Record *record, bool wall_clo
 
 }  // namespace
 
-bool loader_load_modules(Module_List *modules, Session_Record *record, bool wall_clock) {
-  std::vector<std::wstring> names = loader_find_modules();
-  if (names.empty()) std::printf("no *.asi module in the working folder: the game runs alone\n");
+bool loader_load_modules(Module_List *modules, Session_Record *record, bool wall_clock, const std::wstring &folder) {
+  std::vector<std::wstring> names = loader_find_modules(folder);
+  if (names.empty()) std::printf("no *.asi module in the game's folder: the game runs alone\n");
   modules->loaded.reserve(names.size());
   for (const std::wstring &name : names) {
-    if (!loader_load_one(modules, record, wall_clock, name)) return false;
+    if (!loader_load_one(modules, record, wall_clock, folder, name)) return false;
   }
   return true;
 }

@@ -1,5 +1,4 @@
-// maneshade-sim: the simulated game. Loads every *.asi of its working folder the way an ASI loader
-// does, plays a scenario frame by frame through the stand-in host, and reports what the modules did.
+// maneshade-sim: the simulated game. Loads every *.asi of its folder the way an ASI loader does, plays a scenario frame by frame through the stand-in host, and reports what the modules did.
 // This file holds the command line, the frame loop and the host observer, which hands each of the
 // host's events to the part that keeps it. Usage and formats: docs/simulated-game.md.
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "tools/sim/loader.h"
 #include "tools/sim/session.h"
 #include "tools/sim/steps.h"
+#include "tools/sim/text.h"
 #include "tools/sim/timeline.h"
 #include "tools/standin-host/standin.h"
 
@@ -38,12 +38,15 @@ bool read_file(const char *path, std::string *out) {
 void print_usage(std::FILE *to) {
   std::fputs(
       "usage: maneshade-sim [options] [SCENARIO]\n"
-      "Loads every *.asi of the working folder and plays SCENARIO (default: the built-in demo).\n"
+      "Loads every *.asi of the current folder (the game's folder) and plays SCENARIO (default: the\n"
+      "built-in demo).\n"
       "  --trace FILE      one JSON object per native call (JSON Lines)\n"
       "  --events FILE     registrations, steps, re-tints, lines drawn, problems, final state (JSON Lines)\n"
       "  --realtime        pace the frames at the frame time (for watching)\n"
       "  --wall-clock      the modules keep the real system clock; the clock starts at the real time\n"
-      "  --print-scenario  print the scenario's text (e.g. the built-in demo) and exit\n",
+      "  --print-scenario  print the scenario's text (e.g. the built-in demo) and exit\n"
+      "  --working-folder DIR  run the game with DIR as its working folder, as a launcher or a shortcut\n"
+      "                    may start it; the modules still load from the game's folder\n",
       to);
 }
 
@@ -59,6 +62,8 @@ int parse_options(int argc, char **argv, Options *options) {
       options->wall_clock = true;
     } else if (arg == "--print-scenario") {
       options->print_scenario = true;
+    } else if (arg == "--working-folder" && i + 1 < argc) {
+      options->working_folder = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       print_usage(stdout);
       return 0;
@@ -81,6 +86,16 @@ std::FILE *open_output(const char *path) {
   std::FILE *file = std::fopen(path, "wb");
   if (!file) std::fprintf(stderr, "maneshade-sim: cannot write %s\n", path);
   return file;
+}
+
+// The folder the game was started in, with a final separator: its own folder, where its modules are.
+std::wstring game_folder() {
+  wchar_t folder[MAX_PATH * 4];
+  DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(folder)), folder);
+  if (length == 0 || length >= std::size(folder)) return L"";
+  std::wstring out(folder, length);
+  if (out.back() != L'\\' && out.back() != L'/') out.push_back(L'\\');
+  return out;
 }
 
 // With --realtime: sleeps until the real time since the start catches up with the game time.
@@ -191,7 +206,18 @@ int play(Session *s) {
   standin_set_observer(observe_host, s);
   steps_attach(&s->record);
   int exit_code = 0;
-  if (loader_load_modules(&s->modules, &s->record, s->options.wall_clock)) {
+  if (s->options.working_folder) {
+    // A launcher starts the game in another folder: the modules load from the game's own folder.
+    std::wstring folder = text_wide_from_utf8(s->options.working_folder);
+    if (!SetCurrentDirectoryW(folder.c_str())) {
+      std::fprintf(stderr, "maneshade-sim: cannot make %s the working folder (error %lu)\n", s->options.working_folder,
+                   GetLastError());
+      return EXIT_BAD_USAGE;
+    }
+    std::printf("working folder: %s (the game's folder, whose modules load: %s)\n", s->options.working_folder,
+                text_utf8_from_wide(s->steps.game_folder).c_str());
+  }
+  if (loader_load_modules(&s->modules, &s->record, s->options.wall_clock, s->steps.game_folder)) {
     run_frames(s);
   } else {
     exit_code = EXIT_LOAD_FAILED;
@@ -221,6 +247,7 @@ int run(int argc, char **argv) {
   }
   game_clock_ticks = s.scenario.clock_start_ticks;
   s.steps.clock_start_ticks = s.scenario.clock_start_ticks;
+  s.steps.game_folder = game_folder();
   s.world = world_from_scenario(s.scenario);
 
   Output_Files &files = s.record.files;

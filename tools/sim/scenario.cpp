@@ -484,6 +484,13 @@ bool make_clock_step(Parser &p, const Arguments &a, const Scenario &, Step *step
   return true;
 }
 
+bool make_ini_folder_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
+  std::string_view word = a.get("game|working");
+  if (word != "game" && word != "working") return scenario_fail(p, {"ini folder '", word, "' is neither game nor working"});
+  step->game_folder = word == "game";
+  return true;
+}
+
 bool make_heap_step(Parser &p, const Arguments &a, const Scenario &, Step *step) {
   return scenario_integer(p, a.get("COUNT"), 0, INT64_MAX, &step->heap_allowed);
 }
@@ -501,6 +508,7 @@ constexpr Step_Statement STEPS[] = {
     {"ini delete", "", Step_Kind::ini_delete, nullptr},
     {"ini lock", "", Step_Kind::ini_lock, nullptr},
     {"ini unlock", "", Step_Kind::ini_unlock, nullptr},
+    {"ini folder", "game|working", Step_Kind::ini_folder, make_ini_folder_step},
     {"clock back", "DURATION", Step_Kind::clock_back, make_clock_step},
     {"heap fail after", "COUNT", Step_Kind::heap_fail, make_heap_step},
     {"heap ok", "", Step_Kind::heap_ok, nullptr},

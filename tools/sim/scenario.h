@@ -11,7 +11,8 @@
 constexpr uint64_t CLOCK_TICKS_PER_SECOND = 10'000'000;
 constexpr uint64_t CLOCK_TICKS_PER_MICROSECOND = CLOCK_TICKS_PER_SECOND / 1'000'000;
 
-// The file that the ini steps act on, in the game's working folder: the module's settings file.
+// The file that the ini steps act on, in the game's working folder (or in the game's own folder,
+// after an ini folder game step): the module's settings file.
 constexpr std::string_view SCENARIO_INI_FILE_NAME = "ManeShade.ini";
 
 // 2026-01-01T00:00:00Z in 100-nanosecond units since 1601-01-01.
@@ -44,6 +45,8 @@ enum class Step_Kind {
   ini_torn,     // the next time a module reads ManeShade.ini, writes `content` (and the time) right
                 // after that read: the module has read a save that its editor was still writing
   ini_read_fail,  // the next time a module reads ManeShade.ini, the read fails (the open went well)
+  ini_folder,     // the later ini steps act on ManeShade.ini of the game's folder (`game_folder`) or
+                  // of its working folder (the two differ with --working-folder)
   clock_back,     // the game clock is set back by `clock_back_ticks`, from this frame on
   heap_fail,      // the modules' next `heap_allowed` heap requests succeed, then every one fails
   heap_ok,        // every heap request of the modules succeeds again
@@ -70,6 +73,7 @@ struct Step {
   uint64_t size;
   uint64_t clock_back_ticks;
   int64_t heap_allowed;
+  bool game_folder;
 };
 
 struct Scenario {

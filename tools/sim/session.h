@@ -24,6 +24,7 @@ struct Options {
   bool realtime = false;
   bool wall_clock = false;
   bool print_scenario = false;
+  const char *working_folder = nullptr;  // null: the game runs in its own folder
 };
 
 struct Loaded_Module {
@@ -95,6 +96,8 @@ struct Step_State {
   uint64_t clock_start_ticks = 0;          // the scenario's: modification times are offsets from it
   HANDLE ini_lock = INVALID_HANDLE_VALUE;  // the file that an ini lock step holds open
   uint64_t clock_set_back_ticks = 0;       // how far clock steps have set the game clock back
+  std::wstring game_folder;                // the game's own folder (of its modules), with a final "\\"
+  bool ini_in_game_folder = false;         // an ini folder game step is in force
 };
 
 struct Session {

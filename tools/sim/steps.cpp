@@ -21,6 +21,11 @@ std::wstring steps_wide(std::string_view ascii) { return std::wstring(ascii.begi
 // A replace step writes this file first, then renames it over the configuration file.
 std::string steps_new_file_name() { return std::string(SCENARIO_INI_FILE_NAME) + ".new"; }
 
+// The file the ini steps act on now: the working folder's ManeShade.ini, or the game folder's.
+std::wstring steps_ini_path(const Step_State &state, const std::string &name) {
+  return (state.ini_in_game_folder ? state.game_folder : std::wstring()) + steps_wide(name);
+}
+
 FILETIME steps_filetime(uint64_t ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
 
 uint64_t steps_mtime_ticks(const Step_State &state, const Mtime &m) {
@@ -95,9 +100,10 @@ bool steps_write_file(const std::wstring &path, const std::string &name, const s
   return steps_set_write_time(path, name, ticks, failure);
 }
 
-bool steps_replace_file(const std::wstring &path, const std::string &content, uint64_t ticks, Step_Failure *failure) {
+bool steps_replace_file(const Step_State &state, const std::wstring &path, const std::string &content, uint64_t ticks,
+                        Step_Failure *failure) {
   std::string new_name = steps_new_file_name();
-  std::wstring new_path = steps_wide(new_name);
+  std::wstring new_path = steps_ini_path(state, new_name);
   if (!steps_write_file(new_path, new_name, content, ticks, failure)) return false;
   if (MoveFileExW(new_path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   return steps_fail(failure, "rename " + new_name + " over " + std::string(SCENARIO_INI_FILE_NAME), GetLastError());
@@ -110,6 +116,7 @@ struct Steps_Torn_Write {
   std::string content;
   uint64_t ticks = 0;
   int line = 0;
+  std::wstring path;  // the file the step was given for
 };
 Steps_Torn_Write steps_torn;
 struct Steps_Read_Failure {
@@ -122,8 +129,8 @@ Session_Record *steps_record;
 // Does a step on the configuration file and says what it did, for the timeline; false with
 // `*failure` when it could not.
 bool steps_apply_to_ini(Step_State *state, const Step &step, std::string *done, Step_Failure *failure) {
-  std::wstring path = steps_wide(SCENARIO_INI_FILE_NAME);
   std::string name(SCENARIO_INI_FILE_NAME);
+  std::wstring path = steps_ini_path(*state, name);
   uint64_t ticks = steps_mtime_ticks(*state, step.mtime);
   std::string bytes = " (" + std::to_string(step.content.size()) + " bytes)";
   bool ok = true;
@@ -133,11 +140,11 @@ bool steps_apply_to_ini(Step_State *state, const Step &step, std::string *done, 
       *done = name + " written" + bytes + steps_when(path, ticks);
       break;
     case Step_Kind::ini_replace:
-      ok = steps_replace_file(path, step.content, ticks, failure);
+      ok = steps_replace_file(*state, path, step.content, ticks, failure);
       *done = name + " replaced by a new file" + bytes + steps_when(path, ticks);
       break;
     case Step_Kind::ini_torn:
-      steps_torn = Steps_Torn_Write{true, step.content, ticks, step.line};
+      steps_torn = Steps_Torn_Write{true, step.content, ticks, step.line, path};
       *done = name + ": the next read by a module will be followed at once by a write" + bytes +
               " (an editor still saving)";
       break;
@@ -163,6 +170,11 @@ bool steps_apply_to_ini(Step_State *state, const Step &step, std::string *done, 
       state->ini_lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       ok = state->ini_lock != INVALID_HANDLE_VALUE || steps_fail(failure, "hold " + name + " open without sharing", GetLastError());
       *done = name + " held open without sharing";
+      break;
+    case Step_Kind::ini_folder:
+      state->ini_in_game_folder = step.game_folder;
+      *done = step.game_folder ? "the ini steps act on ManeShade.ini of the game's folder (beside its modules) from now on"
+                               : "the ini steps act on ManeShade.ini of the working folder from now on";
       break;
     case Step_Kind::ini_unlock:
       // Error 0: nothing the system refused; the scenario had no lock to end.
@@ -250,7 +262,7 @@ void steps_tear_save() {
   // The module's read has happened (its bytes are the old ones); the editor finishes its save now.
   DWORD saved = GetLastError();
   steps_torn.pending = false;
-  std::wstring path = steps_wide(SCENARIO_INI_FILE_NAME);
+  const std::wstring &path = steps_torn.path;
   std::string name(SCENARIO_INI_FILE_NAME);
   try {
     Step_Failure failure;

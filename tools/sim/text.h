@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+// Paths between UTF-8 (the timeline, the command line) and Windows' UTF-16.
+std::string text_utf8_from_wide(const std::wstring &text);
+std::wstring text_wide_from_utf8(const std::string &text);
+
 // "0x" and exactly 16 lowercase hexadecimal digits.
 std::string text_hex64(uint64_t value);
 std::string text_address(const void *address);
