@@ -117,6 +117,8 @@ TEST(ConfigFile, AnotherWorkingFolder) {
   run_file_case({"elsewhere_created_later", 30, ini_write(14, "write", "now", GOOD_80), {{"ManeShade.ini", GOOD_57}},
                  {{0, 19, "", 57}, {20, 29, "", 80}},  // the working folder's, from the look after it appeared
                  "elsewhere"});
+  run_file_case({"elsewhere_saved_beside_the_module", 30, "at 0 ini folder game\n" + ini_write(14, "write", "now", GOOD_80),
+                 {{"ManeShade.ini", GOOD_57}}, {{0, 19, "", 57}, {20, 29, "", 80}}, "elsewhere"});
   run_file_case({"elsewhere_neither", 15, "", {}, {{0, 14, OPEN_LINE, 1}}, "elsewhere"});
 }
 

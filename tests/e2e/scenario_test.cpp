@@ -97,8 +97,10 @@ TEST(Scenario, ReadsTheClockHeapAndReadFailureSteps) {
       "at 3 heap fail after 0\n"
       "at 4 heap fail after 12\n"
       "at 5 heap ok\n"
-      "at 6 ini read fail\n");
-  ASSERT_EQ(s.steps.size(), 6u);
+      "at 6 ini read fail\n"
+      "at 7 ini folder game\n"
+      "at 8 ini folder working\n");
+  ASSERT_EQ(s.steps.size(), 8u);
   EXPECT_EQ(s.steps[0].kind, Step_Kind::clock_back);
   EXPECT_EQ(s.steps[0].clock_back_ticks, 36'000'000'000u);
   EXPECT_EQ(s.steps[1].clock_back_ticks, 2'500u);
@@ -107,6 +109,9 @@ TEST(Scenario, ReadsTheClockHeapAndReadFailureSteps) {
   EXPECT_EQ(s.steps[3].heap_allowed, 12);
   EXPECT_EQ(s.steps[4].kind, Step_Kind::heap_ok);
   EXPECT_EQ(s.steps[5].kind, Step_Kind::ini_read_fail);
+  EXPECT_EQ(s.steps[6].kind, Step_Kind::ini_folder);
+  EXPECT_TRUE(s.steps[6].game_folder);
+  EXPECT_FALSE(s.steps[7].game_folder);
 }
 
 struct Bad_Case {
@@ -157,6 +162,7 @@ const Bad_Case BAD_CASES[] = {
     {"at 1 heap fail after -1\n", 1, "'-1' is not an integer"},
     {"at 1 heap fail 3\n", 1, "heap fail after COUNT"},
     {"at 1 heap ok now\n", 1, "expected: at FRAME heap ok"},
+    {"at 1 ini folder mods\n", 1, "ini folder 'mods' is neither game nor working"},
     {"at -1 model mael\n", 1, "'-1' is not an integer"},
     {"colour red\n", 1, "unknown line 'colour'"},
     {"ped 0x1FFFFFFFFFFFFFFFF\n", 1, "not a 64-bit handle"},

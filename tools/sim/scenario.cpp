@@ -303,12 +303,13 @@ struct Arguments {
   bool has(std::string_view name) const { return !get(name).empty(); }
 };
 
-// An argument is a literal word when it holds no capital letter ("palette", "mtime"), else a
-// value named by itself ("COUNT", "T0", "corvin|mael|0xHASH"); "[...]" is an optional group, taken
+// An argument is a literal word when it holds no capital letter and no "|" ("palette", "mtime"),
+// else a value named by itself ("COUNT", "T0", "corvin|mael|0xHASH", "game|working"); "[...]" is an
+// optional group, taken
 // when the line holds its first word there; CONTENT is `data "..."` or `<<WORD` with the lines
 // after it, up to one that is WORD alone.
 bool is_value_token(std::string_view token) {
-  return std::any_of(token.begin(), token.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+  return std::any_of(token.begin(), token.end(), [](char c) { return (c >= 'A' && c <= 'Z') || c == '|'; });
 }
 
 std::vector<std::string_view> split_pattern(std::string_view pattern) {
