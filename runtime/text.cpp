@@ -74,6 +74,15 @@ int text_find_floor(const Entry (&table)[N], uint32_t code_point, First first) {
   return found;
 }
 
+// Whether trimming keeps `text` whole for certain: it is empty, or starts and ends with a printable
+// ASCII byte, as most keys, values and lines do.
+bool text_is_trimmed_ascii(std::string_view text) {
+  if (text.empty()) return true;
+  auto first = static_cast<unsigned char>(text.front());
+  auto last = static_cast<unsigned char>(text.back());
+  return first > 0x20 && first < 0x7F && last > 0x20 && last < 0x7F;
+}
+
 bool text_is_ascii_white_space(unsigned char byte) { return byte == ' ' || (byte >= 0x09 && byte <= 0x0D); }
 
 // Byte count of the white-space code point that ends `text`, or 0. Every white-space code point
@@ -138,7 +147,7 @@ bool is_white_space(uint32_t code_point) noexcept {
 }
 
 std::string_view trim_white_space(std::string_view text) noexcept {
-  if (is_trimmed_ascii(text)) return text;
+  if (text_is_trimmed_ascii(text)) return text;
   const char *at = text.data();
   const char *end = at + text.size();
   while (at < end) {

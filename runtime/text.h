@@ -19,15 +19,6 @@ bool is_white_space(uint32_t code_point) noexcept;
 // `text` without white space at either end (a view into `text`).
 std::string_view trim_white_space(std::string_view text) noexcept;
 
-// Whether trim_white_space would keep `text` whole for certain: it is empty, or starts and ends with
-// a printable ASCII byte. Lets the reader skip the call on most keys and values.
-inline bool is_trimmed_ascii(std::string_view text) noexcept {
-  if (text.empty()) return true;
-  auto first = static_cast<unsigned char>(text.front());
-  auto last = static_cast<unsigned char>(text.back());
-  return first > 0x20 && first < 0x7F && last > 0x20 && last < 0x7F;
-}
-
 // The lowercase of one code point by the case table; a code point not in the table is unchanged.
 uint32_t lower_code_point(uint32_t code_point) noexcept;
 

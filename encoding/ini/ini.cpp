@@ -174,39 +174,12 @@ size_t ini_find_separator(std::string_view line) {
   return static_cast<size_t>(first - begin);
 }
 
-bool ini_is_blank(char c) { return c == ' ' || c == '\t'; }
-
-// The rule of trim_white_space, quicker for what most lines hold: spaces and tabs at the ends, then
-// a printable ASCII byte. Only text left with another byte at an end goes through the full rule.
-inline std::string_view ini_trim(std::string_view text) {
-  if (is_trimmed_ascii(text)) return text;
-  while (!text.empty() && ini_is_blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && ini_is_blank(text.back())) text.remove_suffix(1);
-  return is_trimmed_ascii(text) ? text : trim_white_space(text);
-}
-
-// Whether `c` can end a trimmed text for certain: a printable ASCII byte. Any other byte may be
-// white space, or start or end one (a control, a space, a multi-byte sequence).
-bool ini_is_printable_ascii(char c) { return static_cast<unsigned char>(c) > 0x20 && static_cast<unsigned char>(c) < 0x7F; }
-
-// The same for text whose start is trimmed already (a key: the start of a trimmed line).
-inline std::string_view ini_trim_end(std::string_view text) {
-  while (!text.empty() && ini_is_blank(text.back())) text.remove_suffix(1);
-  return text.empty() || ini_is_printable_ascii(text.back()) ? text : trim_white_space(text);
-}
-
-// The same for text whose end is trimmed already (a value: the end of a trimmed line).
-inline std::string_view ini_trim_start(std::string_view text) {
-  while (!text.empty() && ini_is_blank(text.front())) text.remove_prefix(1);
-  return text.empty() || ini_is_printable_ascii(text.front()) ? text : trim_white_space(text);
-}
-
 bool ini_starts_with_quote(std::string_view text) { return !text.empty() && (text[0] == '"' || text[0] == '\''); }
 
 // The key and value of a pair line as the map stores them, in the iterator's arena when they had to
 // be decoded or lowercased. False when the arena has no room.
 bool ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Line *out) {
-  out->written_key = ini_trim_end(line.substr(0, separator));
+  out->written_key = trim_white_space(line.substr(0, separator));
   std::string_view key = out->written_key;
   if (ini_starts_with_quote(key) && !ini_unquote_view(it->arena, out->written_key, &key)) return false;
   if (it->options.lowercase_keys && !is_lower_ascii(key)) {
@@ -214,7 +187,7 @@ bool ini_pair(Ini_Iterator *it, std::string_view line, size_t separator, Ini_Lin
     if (!key.data()) return false;
   }
   out->key = key;
-  out->value = ini_trim_start(line.substr(separator + 1));
+  out->value = trim_white_space(line.substr(separator + 1));
   return !ini_starts_with_quote(out->value) || ini_unquote_view(it->arena, out->value, &out->value);
 }
 
@@ -228,7 +201,7 @@ inline bool ini_read_line(Ini_Iterator *it, Ini_Line *out) {
   std::string_view piece(begin, length);
   it->rest.remove_prefix(newline ? length + 1 : length);
   if (piece.ends_with('\r')) piece.remove_suffix(1);
-  std::string_view line = ini_trim(piece);
+  std::string_view line = trim_white_space(piece);
   *out = Ini_Line{Ini_Line_Kind::skipped, ++it->number, line, it->section, {}, {}, {}};
   if (line.empty()) return true;
   if (line[0] == '[') {
@@ -387,13 +360,7 @@ Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &opti
     std::string_view key, value;
     uint64_t hash;
   } pending{};
-  for (;;) {
-    // Runs of empty lines cost nothing but their count.
-    while (!it.rest.empty() && (it.rest[0] == '\n' || (it.rest[0] == '\r' && it.rest.size() > 1 && it.rest[1] == '\n'))) {
-      it.rest.remove_prefix(it.rest[0] == '\n' ? 1 : 2);
-      it.number++;
-    }
-    if (!ini_read_line(&it, &line)) break;
+  while (ini_read_line(&it, &line)) {
     if (line.kind == Ini_Line_Kind::header) section = nullptr;
     if (line.kind != Ini_Line_Kind::pair) continue;
     if (!section) section = ini_section(out, line.section);
