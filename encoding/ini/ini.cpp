@@ -14,9 +14,11 @@ constexpr std::string_view INI_UTF8_BOM = "\xEF\xBB\xBF";
 // U+FFFD, and every escape is shorter than what it writes.
 constexpr size_t INI_DECODE_MAX_GROWTH = 3;
 
-// The tables start at this many slots, and double when they would be more than three quarters full:
-// the sections of a settings file (sixteen keys) are hashed into their first table once.
-constexpr uint32_t INI_TABLE_FIRST_SLOTS = 32;
+// The tables start at these many slots, and double when they would be more than three quarters full.
+// A map's table of sections starts small (a settings file has two), and a section's first table has
+// room for a settings file's sixteen keys, so that they are hashed into it once.
+constexpr uint32_t INI_SECTIONS_FIRST_SLOTS = 8;
+constexpr uint32_t INI_PAIRS_FIRST_SLOTS = 32;
 
 // A section's pairs get a table once it holds this many: below, its list is searched (most sections
 // of most files hold a handful of keys).
@@ -24,7 +26,7 @@ constexpr uint32_t INI_TABLE_FROM_PAIRS = 6;
 
 // So a section's first table holds its pairs within three quarters, as every table after it does
 // by doubling once (ini_make_room).
-static_assert(INI_TABLE_FROM_PAIRS * 4 <= INI_TABLE_FIRST_SLOTS * 3);
+static_assert(INI_TABLE_FROM_PAIRS * 4 <= INI_PAIRS_FIRST_SLOTS * 3);
 
 // The map's arena starts with a block of about twice the text, within these bounds, and grows
 // from there: a settings file takes one small block, a large text few large ones.
@@ -244,16 +246,16 @@ void ini_place(Ini_Slot<Entry> *slots, uint32_t mask, Ini_Slot<Entry> slot) {
 }
 
 // The table for `count` + 1 entries: grown when one more entry would fill it past three quarters, to
-// twice the size, or made with INI_TABLE_FIRST_SLOTS from the list at `first` (linked by `next`)
-// when there is none yet. The slots hold the hashes, so a longer probe costs little; a smaller table
+// twice the size, or made with `first_slots` from the list at `first` (linked by `next`) when there
+// is none yet. The slots hold the hashes, so a longer probe costs little; a smaller table
 // stays in the caches longer. The old table is read in order, so that its entries land in the new one in
 // order too (slot i goes to i or i + the old size): no random reads. False when out of memory.
 template <class Entry>
-bool ini_make_room(Arena *arena, Ini_Slot<Entry> **slots, uint32_t *mask, uint32_t count, Entry *first) {
+bool ini_make_room(Arena *arena, Ini_Slot<Entry> **slots, uint32_t *mask, uint32_t count, Entry *first, uint32_t first_slots) {
   uint32_t size = *slots ? *mask + 1 : 0;
   if (*slots && (uint64_t{count} + 1) * 4 <= uint64_t{size} * 3) return true;
   if (size > UINT32_MAX / 2) return false;
-  uint32_t grown = size ? size * 2 : INI_TABLE_FIRST_SLOTS;
+  uint32_t grown = size ? size * 2 : first_slots;
   auto *fresh = arena_push_array<Ini_Slot<Entry>>(arena, grown);
   if (!fresh) return false;
   std::memset(static_cast<void *>(fresh), 0, sizeof(Ini_Slot<Entry>) * grown);
@@ -289,7 +291,7 @@ Ini_Pair *ini_section_pair(const Ini_Section *section, std::string_view key, uin
 
 // The section named `name`, made (empty) when the map has none yet; null when out of memory.
 Ini_Section *ini_section(Section_Map *map, std::string_view name) {
-  if (!ini_make_room(&map->arena, &map->slots, &map->mask, map->count, map->first)) return nullptr;
+  if (!ini_make_room(&map->arena, &map->slots, &map->mask, map->count, map->first, INI_SECTIONS_FIRST_SLOTS)) return nullptr;
   uint64_t hash = text_hash(name, map->seed);
   uint32_t i = ini_probe(map->slots, map->mask, hash, [&](const Ini_Section *s) { return s->name == name; });
   if (map->slots[i].entry) return map->slots[i].entry;
@@ -308,7 +310,7 @@ Ini_Section *ini_section(Section_Map *map, std::string_view name) {
 bool ini_store(Section_Map *map, Ini_Section *section, std::string_view key, std::string_view value, uint64_t hash) {
   // One probe finds the key or the free slot it goes to: the table has room for one more first.
   if (section->count + 1 >= INI_TABLE_FROM_PAIRS &&
-      !ini_make_room(&map->arena, &section->slots, &section->mask, section->count, section->first)) {
+      !ini_make_room(&map->arena, &section->slots, &section->mask, section->count, section->first, INI_PAIRS_FIRST_SLOTS)) {
     return false;
   }
   Ini_Pair *pair = nullptr;
