@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <initializer_list>
+#include <type_traits>
 #include <iterator>
 #include <span>
 
@@ -433,7 +434,7 @@ constexpr Setting_Statement SETTINGS[] = {
     {"model", "corvin|mael|0xHASH", make_model, false},
     {"component", "NAME CATEGORY palette P tints T0 T1 T2 assets A1 A2 A3 A4", make_component, true},
 };
-static_assert(std::size(SETTINGS) <= std::size(Parser{}.seen_settings));
+static_assert(std::size(SETTINGS) <= std::extent_v<decltype(Parser::seen_settings)>);
 
 // A step: `at FRAME` and its words; `make` fills in what the arguments give (null: nothing).
 struct Step_Statement {
