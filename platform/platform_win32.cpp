@@ -7,6 +7,8 @@
 #endif
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/platform.h"
 #include "runtime/arena.h"
 #include "runtime/utf8.h"
@@ -165,18 +167,16 @@ Result<std::string_view> win32_beside_module(Arena *arena, std::string_view name
     }
     DWORD folder = length;  // up to and with the last separator
     while (folder > 0 && wide[folder - 1] != L'\\' && wide[folder - 1] != L'/') folder--;
-    char *path = static_cast<char *>(arena_push(arena, folder * UTF8_MAX_SEQUENCE_BYTES + name.size() + 1, 1));
+    // Windows keeps UTF-16 in little-endian order.
+    std::string_view utf16(reinterpret_cast<const char *>(wide), folder * sizeof(wchar_t));
+    std::string_view folder_utf8 = utf8_from_utf16(arena, utf16, Utf16_Order::little_endian);
+    if (!folder_utf8.data()) return status_fail(FAILURE_OUT_OF_MEMORY);
+    char *path = static_cast<char *>(arena_push(arena, folder_utf8.size() + name.size() + 1, 1));
     if (!path) return status_fail(FAILURE_OUT_OF_MEMORY);
-    size_t n = 0;
-    for (DWORD i = 0; i < folder; i++) {
-      uint32_t unit = wide[i];
-      bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < folder && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
-      if (pair) unit = 0x10000 + ((unit - 0xD800) << 10) + (static_cast<uint32_t>(wide[++i]) - 0xDC00);
-      n += utf8_encode(unit, path + n);
-    }
-    for (char c : name) path[n++] = c;
-    path[n] = '\0';
-    return std::string_view(path, n);
+    std::memcpy(path, folder_utf8.data(), folder_utf8.size());
+    std::memcpy(path + folder_utf8.size(), name.data(), name.size());
+    path[folder_utf8.size() + name.size()] = '\0';
+    return std::string_view(path, folder_utf8.size() + name.size());
   }
 }
 

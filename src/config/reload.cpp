@@ -62,19 +62,16 @@ Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config,
     log_warning("{} changed while it was read: read again at the next look", path);
     return {true, "", loaded.status, path, stamp, {}};
   }
-  if (!runtime.ok()) {
-    if (runtime.failure == FAILURE_OPEN) {
-      log_fatal("open failed: {}", runtime);
-    } else {
-      log_fatal("load_map_from_path failed: {}", runtime);
-    }
-    if (!reload_may_retry(runtime.failure)) reload_mark_seen(state, stamp);
-    return reload_ended(loaded.status, path, stamp, loaded.read);
+  if (runtime.failure == FAILURE_OPEN) {
+    log_fatal("open failed: {}", runtime);
+  } else if (!runtime.ok()) {
+    log_fatal("load_map_from_path failed: {}", runtime);
   }
-  reload_mark_seen(state, stamp);
-  if (!loaded.status.ok()) return reload_ended(loaded.status, path, stamp, loaded.read);
-  *config = loaded.config;
-  log_info("Reloaded configuration");
+  if (!reload_may_retry(runtime.failure)) reload_mark_seen(state, stamp);
+  if (loaded.status.ok()) {
+    *config = loaded.config;
+    log_info("Reloaded configuration");
+  }
   return reload_ended(loaded.status, path, stamp, loaded.read);
 }
 

@@ -123,9 +123,8 @@ Config_Status config_convert_one(Arena *scratch, const Section_Map &sections, co
   }
   *text = config_cut_value(found->value);
   Config_Status converted = key.convert(scratch, field, key.full_key, *text);
-  if (!converted.runtime.ok()) return converted;
-  if (!converted.ok()) return Config_Status(converted.content, key_index);
-  return CONFIG_STATUS_OK;
+  if (converted.content != CONFIG_OK) converted.key_index = key_index;
+  return converted;
 }
 
 // Converts every expected key, in order, into a fresh Config, then normalises the tints.
