@@ -30,6 +30,17 @@ Os_Error platform_error_from_errno(int e) {
     case EPERM: return OS_ACCESS_DENIED;
     case EISDIR: return OS_IS_A_FOLDER;
     case ELOOP: return OS_SYMLINK_LOOP;
+    // A device that is gone, a network file system whose server does not answer or whose file
+    // handle went stale, a mount whose process ended.
+    case ENODEV:
+    case ESTALE:
+    case ENOTCONN:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+#ifdef ENOMEDIUM
+    case ENOMEDIUM:
+#endif
+    case ETIMEDOUT: return OS_UNREACHABLE;
     case ENXIO: return OS_NOT_A_FILE;  // open(2) of a socket, or of a device that is not there
     case ENOMEM: return OS_OUT_OF_MEMORY;
     case ENAMETOOLONG:

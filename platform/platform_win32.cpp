@@ -34,7 +34,28 @@ Os_Error platform_error_from_win32(DWORD e) {
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE: return OS_INVALID_PATH;
+    case ERROR_DIRECTORY: return OS_PATH_NOT_FOUND;  // a folder of the path is a file
     case ERROR_CANT_RESOLVE_FILENAME: return OS_SYMLINK_LOOP;  // a link that leads back to itself
+    // A drive that is gone or empty, a share or server that does not answer, a link whose target
+    // cannot be reached.
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NO_MEDIA_IN_DRIVE:
+    case ERROR_UNRECOGNIZED_VOLUME:
+    case ERROR_BAD_DEVICE:
+    case ERROR_REM_NOT_LIST:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_BAD_NET_RESP:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_CONNECTION_UNAVAIL:
+    case ERROR_NO_NET_OR_BAD_PATH:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_NOT_CONNECTED:
+    case ERROR_CANT_ACCESS_FILE: return OS_UNREACHABLE;
     default: return OS_OTHER;
   }
 }

@@ -11,6 +11,7 @@ const char *os_error_name(Os_Error error) noexcept {
     case OS_NOT_A_FILE: return "Not_A_File";
     case OS_IS_A_FOLDER: return "Is_A_Folder";
     case OS_SYMLINK_LOOP: return "Symlink_Loop";
+    case OS_UNREACHABLE: return "Unreachable";
     case OS_OUT_OF_MEMORY: return "Out_Of_Memory";
     case OS_TOO_LARGE: return "Too_Large";
     case OS_INVALID_PATH: return "Invalid_Path";

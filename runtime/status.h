@@ -18,6 +18,7 @@ enum Os_Error : uint8_t {
   OS_NOT_A_FILE,     // a device, a pipe, a socket: anything but a file on a disk or a folder
   OS_IS_A_FOLDER,
   OS_SYMLINK_LOOP,
+  OS_UNREACHABLE,    // a drive, a network share or a link's target that cannot be reached now
   OS_OUT_OF_MEMORY,
   OS_TOO_LARGE,
   OS_INVALID_PATH,

@@ -30,13 +30,14 @@ struct Config {
   Character_Config mael;    // applied for MAEL_MODEL
 };
 
-// When the file was last looked at, and the version last read: its last-write time (100 ns ticks
-// since 1601) and its size. All zero at start: no version seen yet, so even a last-write time of 0 is
-// new.
+// When the file was last looked at, and the version last read: which file (the working folder's or
+// the one beside the module), its last-write time (100 ns ticks since 1601) and its size. All zero
+// at start: no version seen yet, so even a last-write time of 0 is new.
 struct Reload_State {
   uint64_t last_check;
   uint64_t last_write;
   uint64_t last_size;
-  bool write_seen;  // last_write and last_size hold a version that was read (none at start)
-  bool looked;      // last_check holds the time of a look (none at start)
+  bool write_seen;          // last_write and last_size hold a version that was read (none at start)
+  bool looked;              // last_check holds the time of a look (none at start)
+  bool seen_beside_module;  // the version seen is the file beside the module's, not the working folder's
 };

@@ -17,16 +17,25 @@ bool reload_is_too_soon(const Reload_State &state, uint64_t now) {
   return now - state.last_check < RELOAD_INTERVAL_TICKS;
 }
 
-bool reload_is_seen(const Reload_State &state, const File_Stamp &stamp) {
-  return state.write_seen && stamp.last_write_ticks == state.last_write && stamp.size_bytes == state.last_size;
+// A version is the file it is (the working folder's or the one beside the module), its last-write
+// time and its size.
+bool reload_is_seen(const Reload_State &state, const File_Stamp &stamp, bool beside_module) {
+  return state.write_seen && state.seen_beside_module == beside_module && stamp.last_write_ticks == state.last_write &&
+         stamp.size_bytes == state.last_size;
 }
 
-// From now on this version counts as seen: it is not read again until the file changes.
-void reload_mark_seen(Reload_State *state, const File_Stamp &stamp) {
+// The line on screen is now what reading this version gave: it is not read again until it changes.
+void reload_mark_seen(Reload_State *state, const File_Stamp &stamp, bool beside_module) {
   state->last_write = stamp.last_write_ticks;
   state->last_size = stamp.size_bytes;
+  state->seen_beside_module = beside_module;
   state->write_seen = true;
 }
+
+// The line on screen is now a failure that no version's content gave (no file, a lock, a failed
+// read, memory): whatever file the next look finds is read, even one put back as it was, so that
+// the line says what that file holds.
+void reload_forget_seen(Reload_State *state) { state->write_seen = false; }
 
 Reload_Result reload_ended(const Config_Status &status, std::string_view path, const File_Stamp &looked = {},
                            const Settings_Text &read = {}) {
@@ -39,40 +48,64 @@ bool reload_may_retry(Failure failure) {
   return failure == FAILURE_OPEN || failure == FAILURE_READ || failure == FAILURE_OUT_OF_MEMORY;
 }
 
-// The look at the settings file: the working folder's, or when there is none, the one beside the
-// module. `*path` is the file looked at.
-Result<File_Stamp> reload_look(Arena *scratch, const Settings_Places &places, std::string_view *path) {
-  *path = places.working;
-  Result<File_Stamp> looked = platform_file_stamp(scratch, places.working);
-  if (looked.ok() || places.beside_module.empty() || !(looked.status() == status_fail(FAILURE_FILE_TIME, OS_FILE_NOT_FOUND))) {
-    return looked;
+// Whether a failed look means that the place holds no settings file: nothing of that name, no such
+// folder, a folder or a device under that name, or a drive, share or link that cannot be reached or
+// resolved. A file that is there but cannot be looked at (access denied, a read error) is no such
+// case: a moment's trouble with it must not switch the game to the other file's tints.
+bool reload_finds_no_file(const Status &status) {
+  if (status.failure != FAILURE_FILE_TIME) return false;
+  switch (status.os_error) {
+    case OS_FILE_NOT_FOUND:
+    case OS_PATH_NOT_FOUND:
+    case OS_IS_A_FOLDER:
+    case OS_NOT_A_FILE:
+    case OS_SYMLINK_LOOP:
+    case OS_UNREACHABLE: return true;
+    default: return false;
   }
-  Result<File_Stamp> beside = platform_file_stamp(scratch, places.beside_module);
-  if (!beside.ok() && beside.status().failure != FAILURE_OUT_OF_MEMORY) return looked;  // neither: the working folder's reason
-  *path = places.beside_module;
-  return beside;
 }
 
-// Reads, flattens and converts the version `stamp`; the Config changes only when all of it converted.
-Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config, Reload_State *state,
-                          const File_Stamp &stamp) {
-  Settings_Load loaded = settings_file_load(scratch, path, stamp);
+struct Reload_Look {
+  Result<File_Stamp> stamp;
+  std::string_view path;  // the file looked at
+  bool beside_module;     // it is the one beside the module
+};
+
+// The look at the settings file: the working folder's, or when that folder holds none, the one
+// beside the module. When neither place holds one, the working folder's failure.
+Reload_Look reload_look(Arena *scratch, const Settings_Places &places) {
+  Result<File_Stamp> working = platform_file_stamp(scratch, places.working);
+  if (!reload_finds_no_file(working.status()) || places.beside_module.empty()) return {working, places.working, false};
+  Result<File_Stamp> beside = platform_file_stamp(scratch, places.beside_module);
+  if (reload_finds_no_file(beside.status())) return {working, places.working, false};
+  return {beside, places.beside_module, true};
+}
+
+// Reads, flattens and converts the version the look saw; the Config changes only when all of it
+// converted.
+Reload_Result reload_read(Arena *scratch, const Reload_Look &look, Config *config, Reload_State *state) {
+  const File_Stamp &stamp = look.stamp.value();
+  Settings_Load loaded = settings_file_load(scratch, look.path, stamp);
   const Status &runtime = loaded.status.runtime;
   if (runtime.failure == FAILURE_CHANGED) {
-    log_warning("{} changed while it was read: read again at the next look", path);
-    return {true, "", loaded.status, path, stamp, {}};
+    log_warning("{} changed while it was read: read again at the next look", look.path);
+    return {true, "", loaded.status, look.path, stamp, {}};
   }
   if (runtime.failure == FAILURE_OPEN) {
     log_fatal("open failed: {}", runtime);
   } else if (!runtime.ok()) {
     log_fatal("load_map_from_path failed: {}", runtime);
   }
-  if (!reload_may_retry(runtime.failure)) reload_mark_seen(state, stamp);
+  if (reload_may_retry(runtime.failure)) {
+    reload_forget_seen(state);
+  } else {
+    reload_mark_seen(state, stamp, look.beside_module);
+  }
   if (loaded.status.ok()) {
     *config = loaded.config;
     log_info("Reloaded configuration");
   }
-  return reload_ended(loaded.status, path, stamp, loaded.read);
+  return reload_ended(loaded.status, look.path, stamp, loaded.read);
 }
 
 }  // namespace
@@ -97,12 +130,12 @@ Reload_Result update_config_from(Arena *scratch, const Settings_Places &places, 
   state->last_check = now;
   state->looked = true;
 
-  std::string_view path;
-  Result<File_Stamp> looked = reload_look(scratch, places, &path);
-  if (!looked.ok()) {
-    log_fatal("last_write_time_by_name failed: {}", looked.status());
-    return reload_ended(looked.status(), path);
+  Reload_Look look = reload_look(scratch, places);
+  if (!look.stamp.ok()) {
+    log_fatal("last_write_time_by_name failed: {}", look.stamp.status());
+    reload_forget_seen(state);
+    return reload_ended(look.stamp.status(), look.path);
   }
-  if (reload_is_seen(*state, looked.value())) return {true, "", {}, path, looked.value(), {}};
-  return reload_read(scratch, path, config, state, looked.value());
+  if (reload_is_seen(*state, look.stamp.value(), look.beside_module)) return {true, "", {}, look.path, look.stamp.value(), {}};
+  return reload_read(scratch, look, config, state);
 }

@@ -118,6 +118,59 @@ TEST(Reload, TheFileBesideTheModuleWhenTheWorkingFolderHasNone) {
   fake_platform_remove();
 }
 
+// What the working folder holds under the file's name decides whether the file beside the module is
+// read: only a place that holds no file falls back; a file there that will not be read is a failure
+// of its own, so that a moment's lock never switches the game to the other file's tints.
+TEST(Reload, TheWorkingFolderHoldsNoFileOnlyWhenNoFileIsThere) {
+  struct Case {
+    const char *what;
+    Os_Error absent_as;  // OS_OK: the working folder's file is there
+    Os_Error open_error;
+    const char *want_message;
+    const char *want_path;
+    int want_hair;
+  };
+  const Case cases[] = {
+      {"no such file", OS_FILE_NOT_FOUND, OS_OK, "", "game/ManeShade.ini", 10},
+      {"the working folder deleted", OS_PATH_NOT_FOUND, OS_OK, "", "game/ManeShade.ini", 10},
+      {"a folder named ManeShade.ini", OS_IS_A_FOLDER, OS_OK, "", "game/ManeShade.ini", 10},
+      {"a device under the name", OS_NOT_A_FILE, OS_OK, "", "game/ManeShade.ini", 10},
+      {"a drive or share gone", OS_UNREACHABLE, OS_OK, "", "game/ManeShade.ini", 10},
+      {"a link that leads back to itself", OS_SYMLINK_LOOP, OS_OK, "", "game/ManeShade.ini", 10},
+      {"a file that cannot be looked at", OS_ACCESS_DENIED, OS_OK, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
+      {"a look that fails otherwise", OS_IO_ERROR, OS_OK, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
+      {"a file held by another program", OS_OK, OS_SHARING_VIOLATION, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
+      {"a file that may not be opened", OS_OK, OS_ACCESS_DENIED, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
+  };
+  for (const Case &c : cases) {
+    Fake_Platform fs;
+    fs.bytes = GOOD_B;
+    fs.exists = c.absent_as == OS_OK;
+    fs.absent_as = c.absent_as;
+    fs.open_error = c.open_error;
+    fs.others = {{"game/ManeShade.ini", GOOD_A, fs.write_ticks}};
+    run_steps(c.what, {{"first look", 0, keep, false, c.want_message, c.want_hair, c.want_path}}, fs,
+              {CONFIG_FILE_NAME, "game/ManeShade.ini"});
+  }
+}
+
+// A version is which file it is as well as its time and size: two files unpacked from one archive,
+// or copied with their times, may match in both and still differ.
+TEST(Reload, TheOtherFileIsReadWhateverItsTimeAndSize) {
+  Fake_Platform fs;
+  fs.bytes = GOOD_A;
+  fs.exists = false;
+  fs.others = {{"game/ManeShade.ini", GOOD_B, fs.write_ticks}};  // the same time and size, other tints
+  ASSERT_EQ(GOOD_A.size(), GOOD_B.size());
+  run_steps("twins", {
+      {"beside the module", 0, keep, false, "", 20, "game/ManeShade.ini"},
+      {"its twin put into the working folder: read", TICKS_PER_SECOND, [](Fake_Platform &f) { f.exists = true; }, false, "", 10,
+       "ManeShade.ini"},
+      {"and taken away again: the one beside the module, read again", TICKS_PER_SECOND,
+       [](Fake_Platform &f) { f.exists = false; }, false, "", 20, "game/ManeShade.ini"},
+  }, fs, {CONFIG_FILE_NAME, "game/ManeShade.ini"});
+}
+
 TEST(Reload, FailuresKeepTheConfigAndAreNotRetriedUntilSavedAgain) {
   Fake_Platform fs;
   fs.bytes = GOOD_A;
@@ -151,8 +204,9 @@ TEST(Reload, MissingDeletedRestoredAndLockedFiles) {
       {"still none: the failure repeats every second", TICKS_PER_SECOND, keep, false, MESSAGE_FAILED_TO_OPEN, 0},
       {"created: loaded at the next look", TICKS_PER_SECOND, [](Fake_Platform &f) { f.exists = true; }, false, "", 10},
       {"deleted while running", TICKS_PER_SECOND, [](Fake_Platform &f) { f.exists = false; }, false, MESSAGE_FAILED_TO_OPEN, 10},
-      {"restored with its old time: nothing to read", TICKS_PER_SECOND,
-       [original_time](Fake_Platform &f) { f.exists = true; f.write_ticks = original_time; }, true, "", 10},
+      {"put back as it was: read again, and the line goes", TICKS_PER_SECOND,
+       [original_time](Fake_Platform &f) { f.exists = true; f.write_ticks = original_time; }, false, "", 10},
+      {"then that version counts as seen", TICKS_PER_SECOND, keep, true, "", 10},
       {"held open without sharing", TICKS_PER_SECOND,
        [](Fake_Platform &f) { f.open_error = OS_SHARING_VIOLATION; f.write_ticks += 7; f.bytes = GOOD_B; }, false,
        MESSAGE_FAILED_TO_OPEN, 10},
@@ -263,6 +317,17 @@ TEST(Reload, SavesAreNeverLostNorTorn) {
        {{"broken", 0, [](Fake_Platform &f) { f.bytes = BAD; }, false, MESSAGE_BAD_VALUE, 0},
         {"not read again", TICKS_PER_SECOND, keep, true, "", 0},
         {"saved fixed", TICKS_PER_SECOND, save(30), false, "", 30}}},
+      {"a broken file put back as it was hides its fault behind \"failed to open\"",
+       {{"broken", 0, [](Fake_Platform &f) { f.bytes = BAD; }, false, MESSAGE_BAD_VALUE, 0},
+        {"moved out", TICKS_PER_SECOND, [](Fake_Platform &f) { f.exists = false; }, false, MESSAGE_FAILED_TO_OPEN, 0},
+        {"moved back: its fault again", TICKS_PER_SECOND, [](Fake_Platform &f) { f.exists = true; }, false, MESSAGE_BAD_VALUE, 0}}},
+      {"a lock that ends on the version seen before keeps \"failed to open\" on screen",
+       {{"loaded", 0, keep, false, "", 10},
+        {"saved while locked", TICKS_PER_SECOND,
+         [](Fake_Platform &f) { f.bytes = GOOD_B; f.write_ticks += 1; f.open_error = OS_SHARING_VIOLATION; }, false,
+         MESSAGE_FAILED_TO_OPEN, 10},
+        {"the save undone (a sync tool restores the old file), unlocked: read", TICKS_PER_SECOND,
+         [](Fake_Platform &f) { f.bytes = GOOD_A; f.write_ticks -= 1; f.open_error = OS_OK; }, false, "", 10}}},
   };
   for (const Case &c : cases) {
     Fake_Platform fs;

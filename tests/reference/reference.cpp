@@ -381,14 +381,23 @@ Frame_Result reload_frame(Reloader *r, const Frame_World &world) {
   const uint64_t ONE_SECOND = 10'000'000;
   const std::string OPEN = "failed to open config file", PARSE = "failed to parse config file";
   Reload_State &s = r->state;
+  // Every attempt that ends puts its line on screen. A version counts as seen only while the line
+  // is what reading it gave; any other failure forgets it, so that the next file found is read.
   auto ended = [&](std::string message) {
     r->message = message;
     return Frame_Result{false, message};
   };
-  // The working folder's file; when it has none, the one beside the module.
-  const File_World &file = world.working.look.found || !world.beside_known || !world.beside.look.found ? world.working : world.beside;
+  auto failed = [&](std::string message) {
+    s.write_seen = false;
+    return ended(message);
+  };
+  // The working folder's file; when that folder holds none, the one beside the module.
+  bool beside = world.working.look.presence == Presence::none && world.beside_known &&
+                world.beside.look.presence != Presence::none;
+  const File_World &file = beside ? world.beside : world.working;
   auto mark_seen = [&] {
     s.write_seen = true;
+    s.seen_beside_module = beside;
     s.last_write = file.look.write_ticks;
     s.last_size = file.look.size;
   };
@@ -396,19 +405,21 @@ Frame_Result reload_frame(Reloader *r, const Frame_World &world) {
   if (s.looked && world.now >= s.last_check && world.now - s.last_check < ONE_SECOND) return {true, ""};
   s.looked = true;
   s.last_check = world.now;
-  // Running out of memory is no fault of the file: the version is read again at the next look.
-  if (world.out_of_memory) return ended(PARSE);
-  if (!file.look.found) return ended(OPEN);
-  // A version is its last-write time and its size, whichever file it is; a version read once is
-  // not read again.
-  if (s.write_seen && s.last_write == file.look.write_ticks && s.last_size == file.look.size) return {true, ""};
+  // Running out of memory is no fault of the file: whatever is found is read at the next look.
+  if (world.out_of_memory) return failed(PARSE);
+  if (file.look.presence != Presence::file) return failed(OPEN);
+  // A version is which file it is, its last-write time and its size; a version read once is not
+  // read again while it stays.
+  if (s.write_seen && s.seen_beside_module == beside && s.last_write == file.look.write_ticks && s.last_size == file.look.size) {
+    return {true, ""};
+  }
   if (file.look.size > (1u << 20)) {  // far too large for a settings file: refused unread, once
     mark_seen();
     return ended(PARSE);
   }
   // Another program's lock, or a failed read, lasts a moment: read again at the next look.
-  if (!file.opens) return ended(OPEN);
-  if (!file.reads || file.bytes.size() > (1u << 20)) return ended(PARSE);
+  if (!file.opens) return failed(OPEN);
+  if (!file.reads || file.bytes.size() > (1u << 20)) return failed(PARSE);
   // A file that changed during its read was caught half saved: nothing changes, it is read again.
   if (!(file.look_after_read == file.look)) return {true, ""};
   mark_seen();

@@ -65,10 +65,14 @@ std::string message_for(Refusal refusal);
 
 // ---- The reloader. ----
 
-// What a look at the file shows.
+// What a look at one place shows: a file there; nothing to read (no such file or folder, a folder
+// or a device under the name, an unreachable drive, share or link); or a file that is there but
+// cannot be looked at (access denied, a read error).
+enum class Presence { file, none, unreadable };
+
 struct Look {
-  bool found;
-  uint64_t write_ticks;
+  Presence presence;
+  uint64_t write_ticks;  // of a file
   uint64_t size;
   friend bool operator==(const Look &, const Look &) = default;
 };

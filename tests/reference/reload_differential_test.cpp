@@ -1,12 +1,14 @@
 // The reloader against the reference's, on an in-memory platform of two files (the working
 // folder's and the one beside the module): random sequences of frames with events between them
 // (saves of generated files at the current time, an earlier or the same one; touches; deletes and
-// restores; size changes; another program's lock; a failed read; a save caught half written; the
+// restores as it was; a folder, a device, an unreachable share or an unreadable file in a file's
+// place; the other place's file copied with its time; size changes; another program's lock; a failed read; a save caught half written; the
 // clock set back; a heap that refuses its Nth request; the module's folder unknown), and after every
 // frame the result, the line on screen, the Config and the Reload_State compared. A difference names
 // the seed of the sequence (MANESHADE_REFERENCE_SEED=<seed> MANESHADE_REFERENCE_COUNT=1).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -29,8 +31,13 @@ constexpr std::string_view BESIDE_PATH = "game/ManeShade.ini";
 // What another program does to a file while the module reads it.
 enum class Tear { none, new_save, time_moves, look_grows, deleted, same_stamp };
 
+// What is at a place's path: a file, or what the look reports instead of one.
+constexpr Os_Error NOT_A_FILE_AT_ALL[] = {OS_FILE_NOT_FOUND, OS_PATH_NOT_FOUND, OS_IS_A_FOLDER, OS_NOT_A_FILE, OS_SYMLINK_LOOP, OS_UNREACHABLE};
+constexpr Os_Error CANNOT_LOOK[] = {OS_ACCESS_DENIED, OS_IO_ERROR, OS_OTHER};
+
 struct File {
   bool exists = true;
+  Os_Error gone = OS_FILE_NOT_FOUND;  // when it does not exist: what the look and the open report
   std::string bytes;
   uint64_t write_ticks = 0x01DB'0000'0000'0000;
   std::optional<uint64_t> look_size;  // what a look reports, when not the bytes' size (a save under way)
@@ -38,7 +45,12 @@ struct File {
   Tear tear = Tear::none;  // during this frame's read
   std::string tear_bytes;
 
-  ref::Look look() const { return {exists, write_ticks, look_size ? *look_size : bytes.size()}; }
+  ref::Presence presence() const {
+    if (exists) return ref::Presence::file;
+    return std::find(std::begin(CANNOT_LOOK), std::end(CANNOT_LOOK), gone) != std::end(CANNOT_LOOK) ? ref::Presence::unreadable
+                                                                                                       : ref::Presence::none;
+  }
+  ref::Look look() const { return {presence(), write_ticks, look_size ? *look_size : bytes.size()}; }
 };
 
 void apply_tear(File *file) {
@@ -85,7 +97,8 @@ uint64_t diff_now() noexcept { return platform->now; }
 Result<File_Stamp> diff_file_stamp(Arena *scratch, std::string_view path) noexcept {
   if (!arena_push_string(scratch, path).data()) return status_fail(FAILURE_OUT_OF_MEMORY);
   File *file = file_at(path);
-  if (!file || !file->exists) return status_fail(FAILURE_FILE_TIME, OS_FILE_NOT_FOUND);
+  if (!file) return status_fail(FAILURE_FILE_TIME, OS_FILE_NOT_FOUND);
+  if (!file->exists) return status_fail(FAILURE_FILE_TIME, file->gone);
   ref::Look look = file->look();
   return File_Stamp{look.write_ticks, look.size};
 }
@@ -93,7 +106,8 @@ Result<File_Stamp> diff_file_stamp(Arena *scratch, std::string_view path) noexce
 Result<std::string_view> diff_read_file(Arena *arena, std::string_view path, uint64_t max_bytes) noexcept {
   if (!arena_push_string(arena, path).data()) return status_fail(FAILURE_OUT_OF_MEMORY);
   File *file = file_at(path);
-  if (!file || !file->exists) return status_fail(FAILURE_OPEN, OS_FILE_NOT_FOUND);
+  if (!file) return status_fail(FAILURE_OPEN, OS_FILE_NOT_FOUND);
+  if (!file->exists) return status_fail(FAILURE_OPEN, file->gone);
   if (file->locked) return status_fail(FAILURE_OPEN, OS_SHARING_VIOLATION);
   if (file->read_fails) return status_fail(FAILURE_READ, OS_IO_ERROR);
   if (file->bytes.size() > max_bytes) return status_fail(FAILURE_READ, OS_TOO_LARGE);
@@ -132,7 +146,7 @@ std::string some_file(ref::Random *r) {
 void event(ref::Random *r, Platform *p) {
   uint64_t &now = p->now;
   File &file = r->one_in(3) ? p->beside : p->working;
-  switch (r->below(17)) {
+  switch (r->below(18)) {
     case 0: case 1: case 2: {
       const uint64_t steps[] = {16 * MS, 999 * MS, TICKS_PER_SECOND - 1, TICKS_PER_SECOND, TICKS_PER_SECOND + 1, 0, 2500 * MS};
       now += steps[r->below(std::size(steps))];
@@ -151,7 +165,14 @@ void event(ref::Random *r, Platform *p) {
       break;
     }
     case 7: file.write_ticks = r->one_in(2) ? now : file.write_ticks + 1; break;  // a touch
-    case 8: file.exists = !file.exists; break;                                   // deleted, or back
+    case 8:  // deleted, or back as it was; or something else in its place
+      file.exists = !file.exists;
+      if (r->one_in(3)) {
+        file.gone = r->one_in(4) ? CANNOT_LOOK[r->below(std::size(CANNOT_LOOK))] : NOT_A_FILE_AT_ALL[r->below(std::size(NOT_A_FILE_AT_ALL))];
+      } else {
+        file.gone = OS_FILE_NOT_FOUND;
+      }
+      break;
     case 9:  // the size changes, the time does not
       if (r->one_in(2) || file.bytes.empty()) {
         file.bytes += "\n";
@@ -167,6 +188,20 @@ void event(ref::Random *r, Platform *p) {
       break;
     case 13: file.look_size = file.look_size ? std::nullopt : std::optional<uint64_t>(file.bytes.size() + 7); break;
     case 14: p->beside_known = !p->beside_known; break;
+    case 15: {  // the other place's file copied here with its time (unpacked from one archive, a copy that keeps
+                // times): the same bytes, or others of the same size
+      const File &other = &file == &p->working ? p->beside : p->working;
+      file.exists = true;
+      file.bytes = other.bytes;
+      file.write_ticks = other.write_ticks;
+      file.look_size = other.look_size;
+      if (r->one_in(2)) {
+        std::string changed = ref::generate_file(r);
+        changed.resize(file.bytes.size(), '\n');
+        file.bytes = changed;
+      }
+      break;
+    }
     default: break;  // only another frame
   }
 }
@@ -187,7 +222,7 @@ struct Sequence {
 std::string state_text(const Reload_State &st, const Config &config, const std::string &message) {
   std::ostringstream out;
   out << "last_check " << st.last_check << " looked " << st.looked << " last_write " << st.last_write << " last_size "
-      << st.last_size << " write_seen " << st.write_seen << " line \"" << message << "\" config";
+      << st.last_size << " beside " << st.seen_beside_module << " write_seen " << st.write_seen << " line \"" << message << "\" config";
   const auto *fields = reinterpret_cast<const int32_t *>(&config);
   for (size_t i = 0; i < sizeof(Config) / sizeof(int32_t); i++) out << " " << fields[i];
   return out.str();
@@ -195,7 +230,7 @@ std::string state_text(const Reload_State &st, const Config &config, const std::
 
 std::string file_text(const char *name, const File &f) {
   std::ostringstream out;
-  out << name << ": exists " << f.exists << ", time " << f.write_ticks << ", look size " << f.look().size << ", "
+  out << name << ": exists " << f.exists << " (else " << os_error_name(f.gone) << "), time " << f.write_ticks << ", look size " << f.look().size << ", "
       << f.bytes.size() << " bytes, locked " << f.locked << ", read fails " << f.read_fails << ", tear "
       << static_cast<int>(f.tear) << "\n  " << ref::escaped(f.bytes.substr(0, 1000)) << "\n";
   return out.str();
@@ -203,7 +238,7 @@ std::string file_text(const char *name, const File &f) {
 
 bool same_state(const Reload_State &a, const Reload_State &b) {
   return a.last_check == b.last_check && a.looked == b.looked && a.last_write == b.last_write && a.last_size == b.last_size &&
-         a.write_seen == b.write_seen;
+         a.write_seen == b.write_seen && a.seen_beside_module == b.seen_beside_module;
 }
 
 // One frame both ways; "" when they agree.

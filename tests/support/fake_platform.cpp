@@ -15,7 +15,8 @@ uint64_t fake_now_ticks() noexcept {
 }
 
 Os_Error fake_presence(std::string_view path) {
-  return fake->exists && path == fake->path ? OS_OK : OS_FILE_NOT_FOUND;
+  if (path != fake->path) return OS_FILE_NOT_FOUND;
+  return fake->exists ? OS_OK : fake->absent_as;
 }
 
 // The platforms take room for the path first (POSIX for its NUL, Windows for its UTF-16): so does

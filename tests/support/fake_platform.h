@@ -15,6 +15,7 @@ struct Fake_Platform {
   uint64_t now = 0x01DC'0000'0000'0000;  // some day in this century
   std::string path = std::string(CONFIG_FILE_NAME);
   bool exists = true;
+  Os_Error absent_as = OS_FILE_NOT_FOUND;  // what a look and an open report when it does not exist
   std::string bytes;
   uint64_t write_ticks = 0x01DB'0000'0000'0000;
   Os_Error open_error = OS_OK;  // e.g. OS_SHARING_VIOLATION: the file exists but will not open

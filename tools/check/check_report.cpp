@@ -84,6 +84,7 @@ const char *check_reason(Os_Error error) {
     case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
     case OS_IS_A_FOLDER: return "it is a folder, not a file";
     case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself";
+    case OS_UNREACHABLE: return "its drive or network share cannot be reached";
     case OS_OUT_OF_MEMORY: return "out of memory";
     case OS_TOO_LARGE: return "too large to read";
     case OS_INVALID_PATH: return "not a valid file name";
