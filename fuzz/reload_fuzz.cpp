@@ -1,9 +1,10 @@
 // Fuzzes the reloader's handling of a file that other programs save, lock, delete and tear, on the
 // in-memory platform: the input is a sequence of events (the clock moving either way, saves of good
-// or broken settings with new or old times and sizes about the 1 MiB bound, deletions, locks, read
-// errors, changes during a read, a last-write time of 0), and after each one update_config runs and
-// is checked against a model of the rules of reload.h written here: when it looks, when it reads,
-// what it installs and the message it gives.
+// or broken settings with new or old times and sizes about the 1 MiB bound, deletions, a folder or an
+// unreachable share in the file's place, locks, read errors, changes during a read, a last-write
+// time of 0, a file beside the module that comes and goes or copies the other's time and size), and
+// after each one update_config runs and is checked against the reloader of the tests' reference:
+// the result, the line on screen, the Config and the Reload_State.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "src/config/reload.h"
 #include "src/config/schema.h"
 #include "src/config/settings_file.h"
+#include "tests/reference/reference.h"
 #include "tests/support/fake_platform.h"
 
 namespace {
@@ -154,22 +156,16 @@ enum Fuzz_Tear : uint8_t {
   FUZZ_TEARS,
 };
 
-// What the rules of reload.h say about the reloader's state; nothing here is read from it.
-struct Fuzz_Model {
-  bool looked;          // a look was made
-  uint64_t last_look;   // the clock at that look
-  bool seen;            // a version was read (or refused for its size)
-  File_Stamp seen_stamp;  // its last-write time and size
-  Config config;        // what must be installed
-};
+constexpr std::string_view FUZZ_BESIDE_PATH = "game/ManeShade.ini";
 
 struct Fuzz_Run {
   Fake_Platform fake;
   Config config{};
   Reload_State state{};
-  Fuzz_Model model{};
-  std::optional<Fuzz_Outcome> expected;  // the verdict on fake.bytes, once worked out
-  Fuzz_Tear tear = FUZZ_TEAR_NONE;       // what happens during the next read
+  std::string message;  // the line on screen, as the frame loop keeps it
+  ref::Reloader reference;
+  bool beside_known = false;        // the module's folder could be named
+  Fuzz_Tear tear = FUZZ_TEAR_NONE;  // what happens during the next read
   Fuzz_Random random{};
 };
 
@@ -177,10 +173,9 @@ File_Stamp fuzz_stamp(const Fake_Platform &fake) {
   return {fake.write_ticks, fake.stamp_size ? *fake.stamp_size : fake.bytes.size()};
 }
 
-void fuzz_set_bytes(Fuzz_Run *run, std::string bytes, std::optional<Fuzz_Outcome> expected) {
+void fuzz_set_bytes(Fuzz_Run *run, std::string bytes) {
   run->fake.bytes = std::move(bytes);
   run->fake.stamp_size.reset();
-  run->expected = expected;
 }
 
 // Runs inside the platform's read, after the bytes were taken.
@@ -190,7 +185,7 @@ void fuzz_tear(Fuzz_Run *run, Fake_Platform &fake) {
   switch (tear) {
     case FUZZ_TEAR_NEW_SAVE: {
       Fuzz_Content content = fuzz_settings(FUZZ_GOOD, &run->random);
-      fuzz_set_bytes(run, content.bytes, content.outcome);
+      fuzz_set_bytes(run, content.bytes);
       fake.write_ticks += 1;
       break;
     }
@@ -200,12 +195,8 @@ void fuzz_tear(Fuzz_Run *run, Fake_Platform &fake) {
     case FUZZ_TEAR_SAME_STAMP:
       if (fake.bytes.empty()) break;
       fake.bytes[0] = static_cast<char>(fake.bytes[0] ^ 1);
-      run->expected.reset();
       break;
-    case FUZZ_TEAR_GROW:
-      fake.bytes.push_back('\n');
-      run->expected.reset();
-      break;
+    case FUZZ_TEAR_GROW: fake.bytes.push_back('\n'); break;
     default: break;
   }
 }
@@ -250,8 +241,11 @@ void fuzz_event(Fuzz_Run *run, Fuzz_Input *in) {
   static constexpr uint64_t BACK[] = {1, TICKS_PER_SECOND, FUZZ_HOUR, 500 * FUZZ_MS};
   static constexpr Os_Error OPEN_ERRORS[] = {OS_SHARING_VIOLATION, OS_ACCESS_DENIED};
   static constexpr Os_Error READ_ERRORS[] = {OS_OK, OS_IO_ERROR, OS_OUT_OF_MEMORY};
+  // What a look finds in the file's place when it is not there.
+  static constexpr Os_Error ABSENT[] = {OS_FILE_NOT_FOUND, OS_PATH_NOT_FOUND, OS_IS_A_FOLDER, OS_NOT_A_FILE,
+                                        OS_UNREACHABLE,    OS_ACCESS_DENIED,  OS_IO_ERROR};
   Fake_Platform &fake = run->fake;
-  switch (fuzz_byte(in) % 17) {
+  switch (fuzz_byte(in) % 19) {
     case 0: fake.now += fuzz_pick(in, FORWARD); break;
     case 1: fake.now += fuzz_byte(in) * 100 * FUZZ_MS; break;
     case 2: fake.now -= fuzz_pick(in, BACK); break;
@@ -260,7 +254,7 @@ void fuzz_event(Fuzz_Run *run, Fuzz_Input *in) {
       Fuzz_Content content = fuzz_generated(run, in, /*utf16_allowed=*/true);
       Fuzz_Outcome checked = fuzz_outcome_of_file(content.bytes);
       fuzz_check(fuzz_same_outcome(checked, content.outcome));
-      fuzz_set_bytes(run, content.bytes, content.outcome);
+      fuzz_set_bytes(run, content.bytes);
       fuzz_save_time(run, in);
       break;
     }
@@ -268,19 +262,22 @@ void fuzz_event(Fuzz_Run *run, Fuzz_Input *in) {
       size_t size = fuzz_byte(in);
       size_t left = static_cast<size_t>(in->end - in->at);
       if (size > left) size = left;
-      fuzz_set_bytes(run, std::string(reinterpret_cast<const char *>(in->at), size), std::nullopt);
+      fuzz_set_bytes(run, std::string(reinterpret_cast<const char *>(in->at), size));
       in->at += size;
       fuzz_save_time(run, in);
       break;
     }
     case 6: {
       Fuzz_Content content = fuzz_large(run, in);
-      fuzz_set_bytes(run, content.bytes, content.outcome);
+      fuzz_set_bytes(run, content.bytes);
       fuzz_save_time(run, in);
       break;
     }
     case 7: fuzz_save_time(run, in); break;
-    case 8: fake.exists = false; break;
+    case 8:
+      fake.exists = false;
+      fake.absent_as = ABSENT[fuzz_byte(in) % std::size(ABSENT)];
+      break;
     case 9: fake.exists = true; break;
     case 10: fake.open_error = OPEN_ERRORS[fuzz_byte(in) % std::size(OPEN_ERRORS)]; break;
     case 11: fake.open_error = OS_OK; break;
@@ -298,102 +295,67 @@ void fuzz_event(Fuzz_Run *run, Fuzz_Input *in) {
     }
     case 14: run->tear = static_cast<Fuzz_Tear>(1 + fuzz_byte(in) % (FUZZ_TEARS - 1)); break;
     case 15: fake.write_ticks = 0; break;
+    case 16: {  // the file beside the module: saved, removed, the module's folder known or not
+      uint8_t choice = fuzz_byte(in);
+      run->beside_known = (choice & 1) != 0;
+      fake.others.clear();
+      if (choice & 2) fake.others.push_back({std::string(FUZZ_BESIDE_PATH), fuzz_generated(run, in, true).bytes, fake.write_ticks});
+      break;
+    }
+    case 17:  // the working folder's file copied beside the module with its time: the same version, were it not
+              // another file
+      fake.others = {{std::string(FUZZ_BESIDE_PATH), fake.bytes, fake.write_ticks}};
+      break;
     default: break;  // another frame, nothing changed
   }
 }
 
-// ---- The rules, as the model applies them. ----
+// ---- The frame, both ways. ----
 
-enum class Fuzz_Expect { too_soon, no_file, same_version, too_large, open_fails, read_fails, read };
+ref::Presence fuzz_presence(Os_Error absent_as) {
+  return absent_as == OS_ACCESS_DENIED || absent_as == OS_IO_ERROR ? ref::Presence::unreadable : ref::Presence::none;
+}
 
-// What the rules say the reloader does now, before it runs.
-Fuzz_Expect fuzz_predict(const Fuzz_Model &model, const Fake_Platform &fake) {
-  // At most one look a second; a clock that reads earlier than the last look looks at once.
-  if (model.looked && fake.now >= model.last_look && fake.now - model.last_look < RELOAD_INTERVAL_TICKS) {
-    return Fuzz_Expect::too_soon;
-  }
-  if (!fake.exists) return Fuzz_Expect::no_file;
+ref::Look fuzz_look(const Fake_Platform &fake) {
+  if (!fake.exists) return {fuzz_presence(fake.absent_as), 0, 0};
   File_Stamp stamp = fuzz_stamp(fake);
-  // Read only a version whose time or size differs from the last one read; any is new at first.
-  if (model.seen && stamp == model.seen_stamp) return Fuzz_Expect::same_version;
-  if (stamp.size_bytes > CONFIG_FILE_MAX_BYTES) return Fuzz_Expect::too_large;
-  if (fake.open_error != OS_OK) return Fuzz_Expect::open_fails;
-  if (fake.read_error != OS_OK || fake.bytes.size() > CONFIG_FILE_MAX_BYTES) return Fuzz_Expect::read_fails;
-  return Fuzz_Expect::read;
+  return {ref::Presence::file, stamp.last_write_ticks, stamp.size_bytes};
 }
 
-// The player's line for a verdict on the file's text.
-const char *fuzz_message_for(const Config_Status &status) {
-  if (status.runtime.failure == FAILURE_OUT_OF_MEMORY) return MESSAGE_FAILED_TO_PARSE;
-  fuzz_check(status.runtime.ok());  // not a verdict on text
-  switch (status.content) {
-    case CONFIG_OK: return "";
-    case CONFIG_DUPLICATE_KEY: return MESSAGE_DUPLICATE_KEY;
-    case CONFIG_MISSING_KEY:
-    case CONFIG_NOT_A_TRUTH_VALUE:
-    case CONFIG_NOT_AN_INTEGER: return MESSAGE_BAD_VALUE;
-  }
-  fuzz_check(false);
-  return "";
-}
-
-void fuzz_check_result(const Reload_Result &result, bool unchanged, const char *message) {
-  fuzz_check(result.unchanged == unchanged);
-  if (!unchanged) fuzz_check(std::strcmp(result.message, message) == 0);
-}
-
-// One frame: predicts, runs update_config, and checks the outcome and the model's new state.
+// One frame: update_config on the fake platform, then the reference's reloader on what the frame's
+// files were (the working folder's before and after its read, the one beside the module), and both
+// compared.
 void fuzz_frame(Fuzz_Run *run) {
   Fake_Platform &fake = run->fake;
-  Fuzz_Model &model = run->model;
-  Fuzz_Expect expect = fuzz_predict(model, fake);
-  File_Stamp looked = fuzz_stamp(fake);
-  // The bytes that a read would take, judged before the read can change them.
-  if (expect == Fuzz_Expect::read && !run->expected) run->expected = fuzz_outcome_of_file(fake.bytes);
-  std::optional<Fuzz_Outcome> verdict = expect == Fuzz_Expect::read ? run->expected : std::nullopt;
-  uint64_t looks = fake.attribute_reads, reads = fake.file_reads;
-
-  Reload_Result result = update_config(&run->config, &run->state, SETTINGS_WORKING_FOLDER_ONLY);
-  arena_release(frame_scratch());
-
-  looks = fake.attribute_reads - looks;
-  reads = fake.file_reads - reads;
-  if (expect == Fuzz_Expect::too_soon) {
-    fuzz_check(result.unchanged && looks == 0 && reads == 0);
+  ref::Frame_World world{};
+  world.now = fake.now;
+  world.working = {fuzz_look(fake), fake.open_error == OS_OK, fake.read_error == OS_OK, fake.bytes, {}};
+  world.beside_known = run->beside_known;
+  if (!fake.others.empty()) {
+    const Fake_Platform::Other_File &other = fake.others.front();
+    ref::Look look{ref::Presence::file, other.write_ticks, other.bytes.size()};
+    world.beside = {look, true, true, other.bytes, look};
   } else {
-    fuzz_check(looks >= 1);
-    model.looked = true;
-    model.last_look = fake.now;
+    world.beside.look.presence = ref::Presence::none;
   }
-  // Only a version that passed the look and the size bound is opened and read, at once.
-  fuzz_check(reads == (expect == Fuzz_Expect::read || expect == Fuzz_Expect::read_fails || expect == Fuzz_Expect::open_fails ? 1u : 0u));
-  switch (expect) {
-    case Fuzz_Expect::too_soon: break;
-    case Fuzz_Expect::no_file: fuzz_check_result(result, false, MESSAGE_FAILED_TO_OPEN); break;
-    case Fuzz_Expect::same_version: fuzz_check_result(result, true, ""); break;
-    case Fuzz_Expect::too_large:
-      fuzz_check_result(result, false, MESSAGE_FAILED_TO_PARSE);
-      model.seen = true;
-      model.seen_stamp = looked;
-      break;
-    case Fuzz_Expect::open_fails: fuzz_check_result(result, false, MESSAGE_FAILED_TO_OPEN); break;
-    case Fuzz_Expect::read_fails: fuzz_check_result(result, false, MESSAGE_FAILED_TO_PARSE); break;
-    case Fuzz_Expect::read: {
-      // A version that changed while it was read is not installed and changes no message.
-      bool whole = fake.exists && fuzz_stamp(fake) == looked;
-      if (!whole) {
-        fuzz_check_result(result, true, "");
-        break;
-      }
-      model.seen = true;
-      model.seen_stamp = looked;
-      fuzz_check_result(result, false, fuzz_message_for(verdict->status));
-      if (verdict->status.ok()) model.config = verdict->config;
-      break;
-    }
-  }
-  // The Config changes only on a successful load.
-  fuzz_check(fuzz_same_config(run->config, model.config));
+
+  fake.module_folder = run->beside_known ? "game/" : "";
+  Arena places_arena{};
+  Settings_Places places = settings_places(&places_arena);
+  Reload_Result result = update_config(&run->config, &run->state, places);
+  arena_release(frame_scratch());
+  arena_destroy(&places_arena);
+  if (!result.unchanged) run->message = result.message;
+  world.working.look_after_read = fuzz_look(fake);  // a read's tear has happened by now
+
+  ref::Frame_Result expected = ref::reload_frame(&run->reference, world);
+  fuzz_check(result.unchanged == expected.unchanged);
+  if (!result.unchanged) fuzz_check(result.message == expected.message);
+  fuzz_check(run->message == run->reference.message);
+  fuzz_check(fuzz_same_config(run->config, run->reference.config));
+  const Reload_State &a = run->state, &b = run->reference.state;
+  fuzz_check(a.last_check == b.last_check && a.looked == b.looked && a.write_seen == b.write_seen && a.last_write == b.last_write &&
+             a.last_size == b.last_size && a.seen_beside_module == b.seen_beside_module);
 }
 
 }  // namespace

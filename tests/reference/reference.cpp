@@ -249,21 +249,19 @@ std::string lower(std::string_view utf8) {
 }
 
 std::string trim(std::string_view utf8) {
-  // The byte offsets at which code points start, as decoding from the front finds them.
-  std::vector<size_t> starts;
-  std::vector<uint32_t> cps;
+  // Code points as decoding from the front finds them: the text from the first one that is not
+  // white space to the end of the last one that is not.
+  size_t first = std::string_view::npos, end = 0;
   for (size_t at = 0; at < utf8.size();) {
     Decoded d = decode(utf8, at);
-    starts.push_back(at);
-    cps.push_back(d.code_point);
+    if (!is_white_space(d.code_point)) {
+      if (first == std::string_view::npos) first = at;
+      end = at + d.size;
+    }
     at += d.size;
   }
-  size_t first = 0, last = cps.size();
-  while (first < last && is_white_space(cps[first])) first++;
-  while (last > first && is_white_space(cps[last - 1])) last--;
-  if (first == last) return "";
-  size_t end = last == cps.size() ? utf8.size() : starts[last];
-  return std::string(utf8.substr(starts[first], end - starts[first]));
+  if (first == std::string_view::npos) return "";
+  return std::string(utf8.substr(first, end - first));
 }
 
 std::string text_from_bytes(std::string_view bytes) {
