@@ -84,6 +84,8 @@ const Bench_File BENCH_FILES[] = {
      }},
     {"one_line", [] { return bench_cat("[corvin]\nk = ", std::string(BENCH_FILE_BYTES - 20, 'v'), "\n"); }},
     {"blank_lines", [] { return std::string(BENCH_FILE_BYTES, '\n'); }},
+    {"blank_lines_crlf", [] { return bench_fill("", [](size_t) { return std::string("\r\n"); }); }},
+    {"blank_lines_then_sample", [] { return bench_cat(std::string(BENCH_FILE_BYTES - SAMPLE_CONFIG.size(), '\n'), std::string(SAMPLE_CONFIG)); }},
     {"spaces_and_equals", [] { return bench_fill("[corvin]\n", [](size_t) { return bench_cat(std::string(60, '='), " =\n"); }); }},
     {"short_pairs", [] { return bench_fill("[corvin]\n", [](size_t i) { return bench_cat(bench_number(i), "=\n"); }); }},
     {"utf16_keys",

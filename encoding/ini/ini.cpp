@@ -362,7 +362,14 @@ Status ini_load(Section_Map *out, std::string_view text, const Ini_Options &opti
     std::string_view key, value;
     uint64_t hash;
   } pending{};
-  while (ini_read_line(&it, &line)) {
+  for (;;) {
+    // Runs of empty lines cost their count and nothing else: a file of blank lines would otherwise
+    // take a line's whole reading for each byte.
+    while (!it.rest.empty() && (it.rest[0] == '\n' || (it.rest[0] == '\r' && it.rest.size() > 1 && it.rest[1] == '\n'))) {
+      it.rest.remove_prefix(it.rest[0] == '\n' ? 1 : 2);
+      it.number++;
+    }
+    if (!ini_read_line(&it, &line)) break;
     if (line.kind == Ini_Line_Kind::header) section = nullptr;
     if (line.kind != Ini_Line_Kind::pair) continue;
     if (!section) section = ini_section(out, line.section);
