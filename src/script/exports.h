@@ -9,5 +9,6 @@
 // stops the process with a runtime assertion.
 extern "C" int32_t setup(Script_Entry_Point *out_scripts, int32_t scripts_cap) noexcept;
 
-// Does nothing: the module keeps no state that needs releasing.
+// Does nothing. What the module holds (the runtime context: the frame scratch and the blocks kept for
+// reuse) is freed by the entry at detach, after the host has let go of the script.
 extern "C" void cleanup() noexcept;
