@@ -78,6 +78,7 @@ struct File_Case {
   std::vector<std::pair<std::string, std::string>> files;  // in the folder before the session
   std::vector<Expect> expect;
   std::string working_folder = "";  // a subfolder the game runs in (--working-folder); "": its own
+  std::vector<std::string> folders = {};  // more folders made before the session (after the working folder)
 };
 
 void run_file_case(const File_Case &c) {
@@ -88,6 +89,7 @@ void run_file_case(const File_Case &c) {
     options.folders = {c.working_folder};
     options.extra_args = {"--working-folder", c.working_folder};
   }
+  options.folders.insert(options.folders.end(), c.folders.begin(), c.folders.end());
   Sim_Run run = run_sim(c.name, options);
   ASSERT_TRUE(run.started) << c.name << ": " << run.summary();
   ASSERT_EQ(run.exit_code, 0u) << c.name << ": " << run.summary();
@@ -122,14 +124,39 @@ TEST(ConfigFile, AnotherWorkingFolder) {
   run_file_case({"elsewhere_neither", 15, "", {}, {{0, 14, OPEN_LINE, 1}}, "elsewhere"});
 }
 
-TEST(ConfigFile, DeletedWhileRunningAndRestoredWithItsOldTime) {
-  run_file_case({"deleted_restored", 50,
-                 ini_write(0, "write", "-60s", GOOD_57) + "at 12 ini delete\n" +
-                     ini_write(25, "write", "-60s", GOOD_80),  // restored with the recorded time
+// A file put back exactly as it was (from the Recycle Bin, a ZIP unpacked again, a sync tool) is read
+// again: the line says what it holds, not that it was missing.
+TEST(ConfigFile, DeletedWhileRunningAndPutBackAsItWas) {
+  run_file_case({"deleted_put_back", 50,
+                 ini_write(0, "write", "-60s", GOOD_57) + "at 12 ini delete\n" + ini_write(25, "write", "-60s", GOOD_57),
                  {},
                  {{0, 19, "", 57},
                   {20, 29, OPEN_LINE, 57},   // gone: the tints in force stay
-                  {30, 49, OPEN_LINE, 57}}});  // back with its old time: not read, the line stays
+                  {30, 49, "", 57}}});       // back as it was: read at the next look, the line goes
+  run_file_case({"broken_put_back", 50,
+                 ini_write(0, "write", "-60s", BAD_VALUE) + "at 12 ini delete\n" + ini_write(25, "write", "-60s", BAD_VALUE),
+                 {},
+                 {{0, 19, VALUE_LINE, 1}, {20, 29, OPEN_LINE, 1}, {30, 49, VALUE_LINE, 1}}});  // its own fault again
+}
+
+// The working folder holds no file when what is there under the name is no file, or when the folder
+// itself is gone; then the file beside the module is read. Two files of the same time and size are
+// two versions.
+TEST(ConfigFile, TheFileBesideTheModuleWhenTheWorkingFolderHoldsNone) {
+  run_file_case({"a_folder_named_like_the_file", 20, "", {{"ManeShade.ini", GOOD_57}}, {{0, 19, "", 57}}, "elsewhere",
+                 {"elsewhere\\ManeShade.ini"}});
+  const std::string twins = "at 0 ini folder game\n" + ini_write(0, "write", "-60s", GOOD_57) + "at 0 ini folder working\n" +
+                            ini_write(0, "write", "-60s", GOOD_80);
+  run_file_case({"twins_of_one_time_and_size", 40, twins + "at 12 ini delete\n",
+                 {},
+                 {{0, 19, "", 80},    // the working folder's
+                  {20, 39, "", 57}},  // gone: its twin beside the module, of the same time and size, is read
+                 "elsewhere"});
+  if (!running_under_wine()) GTEST_SKIP() << "Windows refuses to delete the folder a process runs in";
+  run_file_case({"working_folder_deleted", 40, twins + "at 12 working folder delete\n",
+                 {},
+                 {{0, 19, "", 80}, {20, 39, "", 57}},  // no such folder: the file beside the module
+                 "elsewhere"});
 }
 
 TEST(ConfigFile, ReplacedBySavesAndSavedTwiceWithinASecond) {

@@ -198,6 +198,9 @@ std::wstring test_program_folder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
+// Wine's ntdll exports its version; Windows' has no such function.
+bool running_under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 bool Sim_Run::completed() const { return started && !events_of("final").empty(); }
 
 std::vector<const Json_Value *> Sim_Run::events_of(const std::string &kind) const {

@@ -26,6 +26,9 @@ struct Final_Component {
   uint32_t assets[4];
 };
 
+// Whether the tests run under Wine rather than on Windows itself.
+bool running_under_wine();
+
 struct Sim_Options {
   std::string scenario;      // the scenario text; empty: run the built-in demo
   bool with_module = true;   // copy ManeShade.asi into the folder

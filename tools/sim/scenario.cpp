@@ -511,6 +511,7 @@ constexpr Step_Statement STEPS[] = {
     {"ini lock", "", Step_Kind::ini_lock, nullptr},
     {"ini unlock", "", Step_Kind::ini_unlock, nullptr},
     {"ini folder", "game|working", Step_Kind::ini_folder, make_ini_folder_step},
+    {"working folder delete", "", Step_Kind::working_folder_delete, nullptr},
     {"clock back", "DURATION", Step_Kind::clock_back, make_clock_step},
     {"heap fail after", "COUNT", Step_Kind::heap_fail, make_heap_step},
     {"heap ok", "", Step_Kind::heap_ok, nullptr},

@@ -47,6 +47,8 @@ enum class Step_Kind {
   ini_read_fail,  // the next time a module reads ManeShade.ini, the read fails (the open went well)
   ini_folder,     // the later ini steps act on ManeShade.ini of the game's folder (`game_folder`) or
                   // of its working folder (the two differ with --working-folder)
+  working_folder_delete,  // the working folder is deleted with all it holds (under Wine, as a Linux
+                          // program deletes it: Windows refuses while a process runs in it)
   clock_back,     // the game clock is set back by `clock_back_ticks`, from this frame on
   heap_fail,      // the modules' next `heap_allowed` heap requests succeed, then every one fails
   heap_ok,        // every heap request of the modules succeeds again

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "tools/sim/events.h"
@@ -278,6 +279,49 @@ void steps_tear_save() {
   SetLastError(saved);
 }
 
+// Deletes the working folder with all it holds. Windows refuses to remove a folder that a process
+// runs in (a sharing violation), and so does Wine for a Windows program; but under Wine a Linux
+// program may, as a player's file manager or a launcher's clean-up does: the folder is removed with
+// rm -rf, through Wine's own names of the paths.
+bool steps_delete_working_folder(std::string *done, Step_Failure *failure) {
+  wchar_t folder[4 * MAX_PATH];
+  DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(folder)), folder);
+  if (length == 0 || length >= std::size(folder)) return steps_fail(failure, "name the working folder", GetLastError());
+  *done = "the working folder " + text_utf8_from_wide(folder) + " deleted, with all it holds";
+  if (RemoveDirectoryW(folder)) return true;
+  DWORD refused = GetLastError();
+  using Unix_Name = char *(CDECL *)(LPCWSTR);
+  using Dos_Name = WCHAR *(CDECL *)(LPCSTR);
+  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  auto unix_name = reinterpret_cast<Unix_Name>(reinterpret_cast<void *>(GetProcAddress(kernel32, "wine_get_unix_file_name")));
+  auto dos_name = reinterpret_cast<Dos_Name>(reinterpret_cast<void *>(GetProcAddress(kernel32, "wine_get_dos_file_name")));
+  if (!unix_name || !dos_name) return steps_fail(failure, "delete the working folder", refused);  // Windows itself
+  char *unix_folder = unix_name(folder);
+  WCHAR *rm = dos_name("/bin/rm");
+  bool started = false;
+  if (unix_folder && rm) {
+    std::wstring command = L"rm -rf -- \"" + text_wide_from_utf8(unix_folder) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    started = CreateProcessW(rm, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) != 0;
+    if (started) {
+      WaitForSingleObject(process.hProcess, INFINITE);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+  }
+  HeapFree(GetProcessHeap(), 0, unix_folder);
+  HeapFree(GetProcessHeap(), 0, rm);
+  // Wine's handle of a Linux process may be signalled before the process ends: wait for the folder
+  // to go, for a few seconds at most.
+  for (int waited_ms = 0; started && waited_ms < 5000; waited_ms += 10) {
+    if (GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES) return true;
+    Sleep(10);
+  }
+  return steps_fail(failure, "delete the working folder", started ? 0 : refused);
+}
+
 }  // namespace
 
 void steps_apply(Step_State *state, World *world, Session_Record *record, const Step &step) {
@@ -295,6 +339,7 @@ void steps_apply(Step_State *state, World *world, Session_Record *record, const 
       break;
     case Step_Kind::tint: text = steps_apply_tint(world, step); break;
     case Step_Kind::clock_back: text = steps_set_clock_back(state, step); break;
+    case Step_Kind::working_folder_delete: ok = steps_delete_working_folder(&text, &failure); break;
     case Step_Kind::heap_fail:
       game_heap_fail_after(step.heap_allowed);
       text = "the modules' heap: the next " + std::to_string(step.heap_allowed) +
