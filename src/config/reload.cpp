@@ -77,6 +77,17 @@ Reload_Result reload_read(Arena *scratch, std::string_view path, Config *config,
 
 }  // namespace
 
+bool settings_look_finds_no_file(const Status &look) noexcept {
+  if (look.failure != FAILURE_FILE_TIME) return false;
+  switch (look.os_error) {
+    case OS_ACCESS_DENIED:
+    case OS_SHARING_VIOLATION:
+    case OS_IO_ERROR:
+    case OS_OUT_OF_MEMORY: return false;
+    default: return true;
+  }
+}
+
 Settings_Places settings_places(Arena *arena) noexcept {
   Result<std::string_view> beside = platform_beside_module(arena, CONFIG_FILE_NAME);
   if (!beside.ok()) return SETTINGS_WORKING_FOLDER_ONLY;

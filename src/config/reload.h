@@ -22,6 +22,13 @@ struct Settings_Places {
 
 constexpr Settings_Places SETTINGS_WORKING_FOLDER_ONLY = {CONFIG_FILE_NAME, {}};
 
+// Whether a failed look at the working folder's file (platform_file_stamp) found no file there, so
+// that the file beside the module is looked at: no such file or folder, a folder or anything else
+// that is not a file under that name, a drive, share or link that cannot be reached or resolved.
+// False for a file that is there but will not be looked at (access denied, held by another program,
+// a read error) and for memory running out: those are the working folder's failure.
+bool settings_look_finds_no_file(const Status &look) noexcept;
+
 // Both places, the module's folder found from the module's file (platform_beside_module), in
 // `arena`, which must outlive their use. When the module's folder cannot be named, the working
 // folder's alone. Not to be called from the DLL entry.

@@ -118,6 +118,22 @@ TEST(Reload, TheFileBesideTheModuleWhenTheWorkingFolderHasNone) {
   fake_platform_remove();
 }
 
+// What the working folder's look tells: no file there (look beside the module), or a file that is
+// there and fails (no fallback: a moment's lock must never switch the game to the other file).
+TEST(Reload, AWorkingFolderWithoutAFileIsToldFromAFileThatFails) {
+  const struct {
+    Status look;
+    bool finds_no_file;
+  } rows[] = {
+      {status_fail(FAILURE_FILE_TIME, OS_FILE_NOT_FOUND), true},  {status_fail(FAILURE_FILE_TIME, OS_PATH_NOT_FOUND), true},
+      {status_fail(FAILURE_FILE_TIME, OS_IS_A_FOLDER), true},     {status_fail(FAILURE_FILE_TIME, OS_NOT_A_FILE), true},
+      {status_fail(FAILURE_FILE_TIME, OS_SYMLINK_LOOP), true},    {status_fail(FAILURE_FILE_TIME, OS_OTHER), true},
+      {status_fail(FAILURE_FILE_TIME, OS_ACCESS_DENIED), false},  {status_fail(FAILURE_FILE_TIME, OS_SHARING_VIOLATION), false},
+      {status_fail(FAILURE_FILE_TIME, OS_IO_ERROR), false},       {status_fail(FAILURE_OUT_OF_MEMORY), false},
+  };
+  for (const auto &row : rows) EXPECT_EQ(settings_look_finds_no_file(row.look), row.finds_no_file) << os_error_name(row.look.os_error);
+}
+
 TEST(Reload, FailuresKeepTheConfigAndAreNotRetriedUntilSavedAgain) {
   Fake_Platform fs;
   fs.bytes = GOOD_A;
