@@ -152,7 +152,12 @@ bool check_is_invisible(uint32_t code_point) noexcept {
   return false;
 }
 
-std::string check_invisible_escape(uint32_t code_point) { return "<" + unseen_hex(code_point) + ">"; }
+std::string check_invisible_escape(uint32_t code_point) {
+  // Appended piece by piece: g++ 12 for mingw-w64 gives a false -Wrestrict for a literal plus a string.
+  std::string text = "<";
+  text.append(unseen_hex(code_point)).push_back('>');
+  return text;
+}
 
 std::string check_as_seen(std::string_view text) {
   bool mixed = unseen_has_ascii_letter(text);

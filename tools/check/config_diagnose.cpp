@@ -231,7 +231,9 @@ void diagnose_quoted_with_note(Arena *scratch, size_t index, std::string_view st
   finding->unquoted_value = std::string(trim_white_space(inner.value()));
   finding->unquoted = finding->unquoted_value + " " + std::string(stored.substr(stored.find(';')));
   const Config_Key &key = CONFIG_KEYS[index];
-  std::string text = "[" + std::string(key.section()) + "]\n" + std::string(key.field_name()) + " = " + finding->unquoted + "\n";
+  // Appended piece by piece: g++ 12 for mingw-w64 gives a false -Wrestrict for a literal plus a string.
+  std::string text = "[";
+  text.append(key.section()).append("]\n").append(key.field_name()).append(" = ").append(finding->unquoted).append("\n");
   Owned<Section_Map> map;
   if (!load_map_from_string(map.get(), text, CONFIG_FILE_INI_OPTIONS).ok()) throw std::bad_alloc();
   int32_t value = 0;
