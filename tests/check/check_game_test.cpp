@@ -304,7 +304,7 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        well_but({{"ManeShade.ini/", ""}, {"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI}},
                 "ManeShade.asi"),
        0,
-       {"ManeShade.ini: note: a folder, not a file: the game finds no settings file here, and reads the ManeShade.ini "
+       {"ManeShade.ini: note: a folder, not a file: the game finds no settings file here, and looks for the ManeShade.ini "
         "beside", "ManeShade.ini: ok: the game would use this file", "all is well"},
        {"problem:"}},
       {"a host copy in a subfolder is another mod's business", well_but({{"tools/ScriptHookVanta.dll", HOST}}), 0, {"all is well"}, {"another copy"}},

@@ -95,7 +95,7 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
        {"missing", "where the game does not look"}},
       {"a folder named ManeShade.ini, the module in scripts: the file beside it is read", L"check_folder_scripts",
        {L"scripts\\ManeShade.asi"}, {L"scripts\\ManeShade.ini"}, {L"scripts", L"ManeShade.ini"},
-       {"check_folder_scripts\\ManeShade.ini: note: a folder, not a file: the game finds no settings file here, and reads",
+       {"check_folder_scripts\\ManeShade.ini: note: a folder, not a file: the game finds no settings file here, and looks for",
         "\\scripts\\ManeShade.ini: ok: the game would use this file"},
        {"missing"}},
       {"a folder named ManeShade.ini beside the settings saved as .txt: delete the .txt, it said",

@@ -242,14 +242,24 @@ void check_game_case_twins(Game_Report *report, const Game_Found &found, Game_Fi
 // Copies below DIR, but for those a loader loads or the game reads (said with the module and the
 // settings file): misplaced when the game uses none (`used` null; `target` is where it would use
 // one); when it uses one, a stray module is a problem (a loader that looked there too would load
-// both), a stray ini only a backup (no loader loads an .ini).
+// both), a stray ini only a backup (no loader loads an .ini). An ini beside one of `others`, the
+// other copies of the module that a loader loads, is read by that copy.
 void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, const fs::path *used,
-                             const fs::path &target, const fs::path *said) {
+                             const fs::path &target, const fs::path *said, const std::vector<const Game_Pe *> &others = {}) {
   std::string name(CHECK_GAME_FILES[file]);
   std::vector<fs::path> copies = found.below[file];
   std::sort(copies.begin(), copies.end());
   for (const fs::path &path : copies) {
     if (said && path == *said) continue;
+    // Beside another copy of the module that a loader may load too (said to be one too many): that
+    // copy reads it when the game folder holds none.
+    auto other = std::find_if(others.begin(), others.end(), [&](const Game_Pe *pe) { return pe->path.parent_path() == path.parent_path(); });
+    if (file == GAME_CONFIG && other != others.end()) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "beside " + check_game_shown((*other)->path) + ", another copy of the module: if a loader loads "
+                        "that copy too, it reads this file when the game folder holds no " + name);
+      continue;
+    }
     if (used && file == GAME_CONFIG) {
       check_game_say_at(report, path, Game_Verdict::note,
                         "another copy of " + name + ", in a subfolder: the game reads only " + check_game_shown(*used) +
@@ -695,7 +705,7 @@ Game_Config check_game_config(Game_Report *report, const Game_Found &found, cons
   bool beside_found = beside && check_game_finds_file(*beside, &beside_look);
   if (working) {
     check_game_say_at(report, *working, Game_Verdict::note,
-                      check_game_not_a_file(look) + ": the game finds no settings file here, and reads the " +
+                      check_game_not_a_file(look) + ": the game finds no settings file here, and looks for the " +
                           std::string(CONFIG_FILE_NAME) + " beside " + check_game_shown(module->path) + " instead");
   }
   const fs::path *read = beside_found ? beside : nullptr;
@@ -834,8 +844,12 @@ int check_game(std::string_view dir_text, FILE *err) {
     check_game_imports(&report, module->dll.file, module->path, std::move(host.dll.file), host.path, found, dir);
   }
   Game_Config config = check_game_config(&report, found, dir, primary);
+  std::vector<const Game_Pe *> others;  // other copies that a loader loads
+  for (const Game_Pe &pe : modules.loaded) {
+    if (pe.usable() && &pe != primary) others.push_back(&pe);
+  }
   check_game_copies_below(&report, found, GAME_CONFIG, config.read.empty() ? nullptr : &config.read, config.target,
-                          config.beside.empty() ? nullptr : &config.beside);
+                          config.beside.empty() ? nullptr : &config.beside, others);
   check_game_search_notes(&report, found, dir);
   return check_game_verdict(&report, dir, primary, config);
 }
