@@ -1,10 +1,10 @@
 // Fuzzes the validator against the module, on files up to past the 1 MiB bound: config_diagnose
 // must reach the module's verdict (config_from_text) on any bytes, and every place it reports
 // must be true of the file: lines that exist, of the kind and section it says, that wrote the key it
-// names, and all of them; misspelt keys paired closest first. Then maneshade-check --dump itself (check_main, in-process on the
-// in-memory platform) must exit 0 for a file the module installs and 1 for one it refuses, naming
-// the line the game would show, write one line of JSON for either, and write nothing that a
-// terminal would act on.
+// names, and all of them; misspelt keys paired closest first. Then maneshade-check --dump itself
+// (check_main, in-process on the in-memory platform) must exit 0 for a file the module installs and
+// 1 for one it refuses, naming the line the game would show, write one line of JSON for either, and
+// write nothing that a terminal would act on, nor in the report an invisible character.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -278,7 +278,7 @@ void fuzz_check_file(std::string_view bytes) {
     std::string line = check_player_line(reload_message(verdict)) + "\n";
     fuzz_check(report.find("\n" + line) != std::string::npos);
   }
-  fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_unsafe_byte(json) == std::string::npos);
+  fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_control_byte(json) == std::string::npos);
   // Every verdict has its JSON, one line; a file refused unread has no sections.
   std::string message = "\"message\":\"" + std::string(reload_message(verdict)) + "\"";
   fuzz_check(json.starts_with(verdict.ok() ? "{\"config\":{" : "{\"config\":null,") && json.ends_with("}\n"));

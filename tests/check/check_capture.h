@@ -1,6 +1,7 @@
 // What the validator's tests share: reading back what a run wrote to a FILE, and whether it is safe
 // for a terminal.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -31,14 +32,23 @@ inline bool check_starts_invisible(std::string_view text) {
 }
 
 // Where `text` holds the first byte that a terminal would act on rather than show: one below 0x20
-// but the line end, 0x7F, or the start of a C1 control (U+0080..U+009F, C2 80..C2 9F) or of an
-// invisible character (check_starts_invisible); or, when there is none, the end of its valid UTF-8
-// (a terminal not in UTF-8 mode takes a lone 0x9B for a C1 control). npos when `text` is all safe.
-inline size_t check_first_unsafe_byte(std::string_view text) {
+// but the line end, 0x7F, or the start of a C1 control (U+0080..U+009F, C2 80..C2 9F); or, when
+// there is none, the end of its valid UTF-8 (a terminal not in UTF-8 mode takes a lone 0x9B for a
+// C1 control). npos when `text` is all safe. The --dump JSON keeps to this.
+inline size_t check_first_control_byte(std::string_view text) {
   for (size_t i = 0; i < text.size(); i++) {
     auto byte = static_cast<unsigned char>(text[i]);
     bool c1 = byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-    if ((byte < 0x20 && byte != '\n') || byte == 0x7F || c1 || check_starts_invisible(text.substr(i))) return i;
+    if ((byte < 0x20 && byte != '\n') || byte == 0x7F || c1) return i;
   }
   return utf8_is_valid(text) ? std::string_view::npos : text.size();
+}
+
+// The same, and the start of an invisible character (check_starts_invisible), which would hide or
+// reorder what the player reads: the report keeps to this.
+inline size_t check_first_unsafe_byte(std::string_view text) {
+  for (size_t i = 0; i < text.size(); i++) {
+    if (check_starts_invisible(text.substr(i))) return std::min(i, check_first_control_byte(text));
+  }
+  return check_first_control_byte(text);
 }
