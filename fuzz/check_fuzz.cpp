@@ -149,7 +149,7 @@ void fuzz_check_blocks(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &
 // closer partner that is left unpaired; a duplicate is neither misspelt nor unknown.
 void fuzz_check_pairing(const Config_Diagnosis &d) {
   auto distance = [](std::string_view written, const Config_Key &key) {
-    return config_edit_distance(check_as_seen(written), key.field_name(), 2);
+    return config_edit_distance(fuzz_lower(check_as_seen(written)), key.field_name(), 2);
   };
   auto duplicated = [&](size_t block, std::string_view key) {
     std::string full = std::string(CONFIG_BLOCKS[block]) + "." + std::string(key);
@@ -166,17 +166,17 @@ void fuzz_check_pairing(const Config_Diagnosis &d) {
     const Config_Key_Finding &finding = d.keys[i];
     if (finding.failure != CONFIG_MISSING_KEY) continue;
     size_t block = config_block_index(key.section());
-    size_t paired = finding.misspelt.line ? distance(finding.misspelt_key, key) : 3;
+    size_t paired = finding.misspelt.line ? distance(finding.misspelt_written, key) : 3;
     if (finding.misspelt.line) fuzz_check(!duplicated(block, finding.misspelt_key));
     for (const Config_Unknown_Key &unknown : d.unknown) {
-      if (config_block_index(fuzz_lower(unknown.place.section)) == block) fuzz_check(distance(unknown.key, key) >= paired);
+      if (config_block_index(fuzz_lower(unknown.place.section)) == block) fuzz_check(distance(unknown.written, key) >= paired);
     }
     if (!finding.misspelt.line) continue;
     for (size_t j = 0; j < CONFIG_KEY_COUNT; j++) {
       const Config_Key_Finding &other = d.keys[j];
       bool unpaired = other.failure == CONFIG_MISSING_KEY && !other.misspelt.line;
       if (unpaired && config_block_index(CONFIG_KEYS[j].section()) == block) {
-        fuzz_check(distance(finding.misspelt_key, CONFIG_KEYS[j]) >= paired);
+        fuzz_check(distance(finding.misspelt_written, CONFIG_KEYS[j]) >= paired);
       }
     }
   }
@@ -205,7 +205,7 @@ void fuzz_check_keys(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &li
     if (finding.misspelt.line) {
       const Fuzz_Line &line = fuzz_line_at(lines, finding.misspelt.line);
       fuzz_check(finding.failure == CONFIG_MISSING_KEY && line.kind == Ini_Line_Kind::pair && fuzz_lower(line.key) == finding.misspelt_key);
-      fuzz_check(config_edit_distance(check_as_seen(finding.misspelt_key), key.field_name(), 2) <= 2);
+      fuzz_check(config_edit_distance(fuzz_lower(check_as_seen(finding.misspelt_written)), key.field_name(), 2) <= 2);
     }
   }
   fuzz_check_pairing(d);

@@ -215,6 +215,17 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "did you mean hair_primary?\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a Cyrillic letter in a key: \"did you mean\" a key that looks the same"},
+      {{{2, "enabled = \u0443\u0435\u0455"}, {3, "H\u0410IR_PRIMARY = 12"}, {4, "hair_secondary\u3164 = 12"}},
+       {},
+       "{p}:2: corvin.enabled = \u0443\u0435\u0455: not yes, no, true or false (its 1st letter, \u0443, is Cyrillic "
+       "U+0443, not the Latin y; its 2nd letter, \u0435, is Cyrillic U+0435, not the Latin e; its 3rd letter, \u0455, is "
+       "Cyrillic U+0455, not the Latin s)\n"
+       "{p}:3: H\u0410IR_PRIMARY is not a key of [corvin] (its 2nd letter, \u0410, is Cyrillic U+0410, not the Latin A); "
+       "did you mean hair_primary?\n"
+       "{p}:4: hair_secondary<U+3164> is not a key of [corvin] (hair_secondary followed by an invisible U+3164 HANGUL "
+       "FILLER); did you mean hair_secondary?\n"
+       "{p}: 3 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 2) and show:\n",
+       "a word all of look-alikes, a capital one, and a filler that shows as a space went unexplained"},
       {{{3, "hair_primary = 1\u202e2"}},
        {},
        "{p}:3: corvin.hair_primary = 1<U+202E>2: not an integer (1 followed by an invisible U+202E RIGHT-TO-LEFT "

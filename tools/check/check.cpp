@@ -211,8 +211,8 @@ std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *pro
       check_value(&findings, d, key, finding);
     } else if (finding.misspelt.line != 0) {
       check_add(&findings, finding.misspelt.line, Check_Kind::problem,
-                check_visible(finding.misspelt_key) + " is not a key of " + check_bracketed(finding.misspelt.section) +
-                    check_unseen_clause(finding.misspelt_key) + "; did you mean " + std::string(key.field_name()) + "?");
+                check_visible(finding.misspelt_written) + " is not a key of " + check_bracketed(finding.misspelt.section) +
+                    check_unseen_clause(finding.misspelt_written) + "; did you mean " + std::string(key.field_name()) + "?");
     } else {
       missing[config_block_index(key.section())].push_back(key.field_name());
     }
@@ -220,8 +220,8 @@ std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *pro
   for (size_t block = 0; block < CONFIG_BLOCK_COUNT; block++) check_missing(&findings, d, block, missing[block]);
   for (const Config_Unknown_Key &unknown : d.unknown) {
     check_add(&findings, unknown.place.line, Check_Kind::note,
-              check_visible(unknown.key) + " is not a key of " + check_bracketed(unknown.place.section) +
-                  check_unseen_clause(unknown.key) + "; the game ignores it");
+              check_visible(unknown.written) + " is not a key of " + check_bracketed(unknown.place.section) +
+                  check_unseen_clause(unknown.written) + "; the game ignores it");
   }
   check_near_headers(&findings, d);
   check_lone_crs(&findings, d);

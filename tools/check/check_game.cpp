@@ -843,7 +843,9 @@ int check_game(std::string_view dir_text, FILE *err) {
   if (module && host.usable()) {
     check_game_imports(&report, module->dll.file, module->path, std::move(host.dll.file), host.path, found, dir);
   }
-  Game_Config config = check_game_config(&report, found, dir, primary);
+  // Beside the module the loader loads; a copy too damaged to load is where it will be once replaced.
+  const Game_Pe *placed = primary ? primary : modules.loaded.empty() ? nullptr : &modules.loaded.front();
+  Game_Config config = check_game_config(&report, found, dir, placed);
   std::vector<const Game_Pe *> others;  // other copies that a loader loads
   for (const Game_Pe &pe : modules.loaded) {
     if (pe.usable() && &pe != primary) others.push_back(&pe);

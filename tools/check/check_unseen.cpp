@@ -9,17 +9,19 @@
 
 namespace {
 
-// Unicode's format characters (general category Cf), as ranges.
+// Unicode's format characters (general category Cf), and the other code points that Unicode says
+// show as nothing (Default_Ignorable_Code_Point: the Hangul fillers, variation selectors, the
+// combining grapheme joiner, ...), as ranges; and the line and paragraph separators.
 struct Code_Range {
   uint32_t first, last;
 };
 
-constexpr Code_Range UNSEEN_FORMAT_CHARACTERS[] = {
-    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},
-    {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x202A, 0x202E},
-    {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD},
-    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
-    {0xE0020, 0xE007F},
+constexpr Code_Range UNSEEN_INVISIBLE[] = {
+    {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x115F, 0x1160},   {0x17B4, 0x17B5},
+    {0x180B, 0x180F},   {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x206F},   {0x3164, 0x3164},
+    {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},   {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
 };
 
 struct Named_Code_Point {
@@ -54,10 +56,12 @@ constexpr Named_Code_Point UNSEEN_NAMES[] = {
     {0x2067, "RIGHT-TO-LEFT ISOLATE"},
     {0x2068, "FIRST STRONG ISOLATE"},
     {0x2069, "POP DIRECTIONAL ISOLATE"},
+    {0x3164, "HANGUL FILLER"},
     {0xFEFF, "BYTE ORDER MARK"},
 };
 
-// Letters of other scripts that look like a Latin lowercase letter in common fonts.
+// Letters of other scripts that look like a Latin letter in common fonts, with that letter in the
+// same case.
 struct Lookalike {
   uint32_t code_point;
   char latin;
@@ -65,18 +69,18 @@ struct Lookalike {
 };
 
 constexpr Lookalike UNSEEN_LOOKALIKES[] = {
-    {0x0391, 'a', "Greek"},    {0x0392, 'b', "Greek"},    {0x0395, 'e', "Greek"},    {0x0396, 'z', "Greek"},
-    {0x0397, 'h', "Greek"},    {0x0399, 'i', "Greek"},    {0x039A, 'k', "Greek"},    {0x039C, 'm', "Greek"},
-    {0x039D, 'n', "Greek"},    {0x039F, 'o', "Greek"},    {0x03A1, 'p', "Greek"},    {0x03A4, 't', "Greek"},
-    {0x03A5, 'y', "Greek"},    {0x03A7, 'x', "Greek"},    {0x03B1, 'a', "Greek"},    {0x03B9, 'i', "Greek"},
+    {0x0391, 'A', "Greek"},    {0x0392, 'B', "Greek"},    {0x0395, 'E', "Greek"},    {0x0396, 'Z', "Greek"},
+    {0x0397, 'H', "Greek"},    {0x0399, 'I', "Greek"},    {0x039A, 'K', "Greek"},    {0x039C, 'M', "Greek"},
+    {0x039D, 'N', "Greek"},    {0x039F, 'O', "Greek"},    {0x03A1, 'P', "Greek"},    {0x03A4, 'T', "Greek"},
+    {0x03A5, 'Y', "Greek"},    {0x03A7, 'X', "Greek"},    {0x03B1, 'a', "Greek"},    {0x03B9, 'i', "Greek"},
     {0x03BA, 'k', "Greek"},    {0x03BD, 'v', "Greek"},    {0x03BF, 'o', "Greek"},    {0x03C1, 'p', "Greek"},
-    {0x03C5, 'u', "Greek"},    {0x03C7, 'x', "Greek"},    {0x0405, 's', "Cyrillic"}, {0x0406, 'i', "Cyrillic"},
-    {0x0408, 'j', "Cyrillic"}, {0x0410, 'a', "Cyrillic"}, {0x0412, 'b', "Cyrillic"}, {0x0415, 'e', "Cyrillic"},
-    {0x041A, 'k', "Cyrillic"}, {0x041C, 'm', "Cyrillic"}, {0x041D, 'h', "Cyrillic"}, {0x041E, 'o', "Cyrillic"},
-    {0x0420, 'p', "Cyrillic"}, {0x0421, 'c', "Cyrillic"}, {0x0422, 't', "Cyrillic"}, {0x0425, 'x', "Cyrillic"},
+    {0x03C5, 'u', "Greek"},    {0x03C7, 'x', "Greek"},    {0x0405, 'S', "Cyrillic"}, {0x0406, 'I', "Cyrillic"},
+    {0x0408, 'J', "Cyrillic"}, {0x0410, 'A', "Cyrillic"}, {0x0412, 'B', "Cyrillic"}, {0x0415, 'E', "Cyrillic"},
+    {0x041A, 'K', "Cyrillic"}, {0x041C, 'M', "Cyrillic"}, {0x041D, 'H', "Cyrillic"}, {0x041E, 'O', "Cyrillic"},
+    {0x0420, 'P', "Cyrillic"}, {0x0421, 'C', "Cyrillic"}, {0x0422, 'T', "Cyrillic"}, {0x0425, 'X', "Cyrillic"},
     {0x0430, 'a', "Cyrillic"}, {0x0435, 'e', "Cyrillic"}, {0x043E, 'o', "Cyrillic"}, {0x0440, 'p', "Cyrillic"},
     {0x0441, 'c', "Cyrillic"}, {0x0443, 'y', "Cyrillic"}, {0x0445, 'x', "Cyrillic"}, {0x0455, 's', "Cyrillic"},
-    {0x0456, 'i', "Cyrillic"}, {0x0458, 'j', "Cyrillic"}, {0x04AE, 'y', "Cyrillic"}, {0x04BB, 'h', "Cyrillic"},
+    {0x0456, 'i', "Cyrillic"}, {0x0458, 'j', "Cyrillic"}, {0x04AE, 'Y', "Cyrillic"}, {0x04BB, 'h', "Cyrillic"},
     {0x04CF, 'l', "Cyrillic"}, {0x0501, 'd', "Cyrillic"}, {0x051B, 'q', "Cyrillic"}, {0x051D, 'w', "Cyrillic"},
     {0x0570, 'h', "Armenian"}, {0x0578, 'n', "Armenian"}, {0x057D, 'u', "Armenian"}, {0x0585, 'o', "Armenian"},
 };
@@ -93,11 +97,21 @@ const Lookalike *unseen_lookalike(uint32_t code_point) {
   return nullptr;
 }
 
-bool unseen_has_ascii_letter(std::string_view text) {
-  for (char c : text) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+bool unseen_is_ascii_letter(uint32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether look-alikes in `text` are to be named: among Latin letters, or where every letter but
+// invisible characters looks Latin ("уеs" in Cyrillic reads "yes"). A word of another script that
+// holds a few such letters is that script's.
+bool unseen_reads_latin(std::string_view text) {
+  bool latin = false, other = false;
+  const char *at = text.data(), *end = at + text.size();
+  while (at < end) {
+    Utf8_Decoded d = utf8_decode(at, end);
+    at += d.size;
+    if (unseen_is_ascii_letter(d.code_point)) latin = true;
+    if (d.size > 1 && !check_is_invisible(d.code_point) && !unseen_lookalike(d.code_point)) other = true;
   }
-  return false;
+  return latin || !other;
 }
 
 std::string unseen_hex(uint32_t code_point) {
@@ -145,8 +159,7 @@ struct Unseen_Piece {
 }  // namespace
 
 bool check_is_invisible(uint32_t code_point) noexcept {
-  if (code_point == 0x2028 || code_point == 0x2029) return true;
-  for (const Code_Range &r : UNSEEN_FORMAT_CHARACTERS) {
+  for (const Code_Range &r : UNSEEN_INVISIBLE) {
     if (code_point >= r.first && code_point <= r.last) return true;
   }
   return false;
@@ -160,7 +173,7 @@ std::string check_invisible_escape(uint32_t code_point) {
 }
 
 std::string check_as_seen(std::string_view text) {
-  bool mixed = unseen_has_ascii_letter(text);
+  bool mixed = unseen_reads_latin(text);
   std::string out;
   const char *at = text.data(), *end = at + text.size();
   while (at < end) {
@@ -180,7 +193,7 @@ std::string check_unseen_words(std::string_view text) {
   std::vector<Unseen_Piece> pieces;
   std::vector<std::string> lookalikes;
   size_t more_lookalikes = 0, letter = 0;
-  bool mixed = unseen_has_ascii_letter(text), any_invisible = false;
+  bool mixed = unseen_reads_latin(text), any_invisible = false;
   const char *at = text.data(), *end = at + text.size();
   while (at < end) {
     Utf8_Decoded d = utf8_decode(at, end);

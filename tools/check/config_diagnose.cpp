@@ -70,9 +70,8 @@ std::string diagnose_without_invisible(std::string_view text) {
 // The block that a section named `name` looks like to a player, though its name is no block's: the
 // same but for white space, invisible characters and look-alike letters. CONFIG_BLOCK_COUNT: none.
 size_t diagnose_block_seen(Arena *scratch, std::string_view name) {
-  std::string lowered = diagnose_lower(scratch, name);
-  if (config_is_block_section(lowered)) return CONFIG_BLOCK_COUNT;
-  return config_block_index(check_as_seen(diagnose_without_white_space(lowered)));
+  if (config_is_block_section(diagnose_lower(scratch, name))) return CONFIG_BLOCK_COUNT;
+  return config_block_index(diagnose_lower(scratch, check_as_seen(diagnose_without_white_space(name))));
 }
 
 // A skipped line that would be a block's header without its invisible characters: that block, and
@@ -96,8 +95,9 @@ struct Config_Lines {
   std::unordered_map<std::string, std::vector<Config_Place>> pairs;
   // Every header, in file order, with the block its name belongs to.
   std::vector<std::pair<Config_Place, size_t>> headers;
-  // Keys of the block sections that are none of the sixteen: (block, section, key) to its last line.
-  std::map<std::tuple<size_t, std::string, std::string>, uint32_t> unknown;
+  // Keys of the block sections that are none of the sixteen: (block, section, key) to its last line,
+  // and the key as that line writes it, unquoted.
+  std::map<std::tuple<size_t, std::string, std::string>, std::pair<uint32_t, std::string>> unknown;
   std::vector<Config_Near_Header> near_headers;
   std::vector<Config_Lone_Cr> lone_crs;
   std::vector<uint32_t> stray_marks;
@@ -151,7 +151,11 @@ Config_Lines diagnose_scan(Arena *scratch, std::string_view text) {
     if (block == CONFIG_BLOCK_COUNT) continue;
     std::string key = diagnose_lower(scratch, line.key);
     lines.pairs[std::string(CONFIG_BLOCKS[block]) + "." + key].push_back({line.number, section});
-    if (!diagnose_is_field(key)) lines.unknown[{block, section, key}] = line.number;
+    if (!diagnose_is_field(key)) {
+      Result<std::string_view> written = unquote(scratch, line.written_key);
+      if (!written.ok()) throw std::bad_alloc();
+      lines.unknown[{block, section, key}] = {line.number, std::string(written.value())};
+    }
   }
   if (!it.status.ok()) throw std::bad_alloc();
   return lines;
@@ -285,7 +289,7 @@ void diagnose_keys(Arena *scratch, const Config_Lines &lines, Config_Diagnosis *
 // (check_as_seen: an invisible character, a look-alike letter of another script cost nothing) are
 // paired closest first over all pairs, the earlier line first among equals; the other unknown keys
 // are notes. A key that two sections hold is a duplicate, neither.
-void diagnose_misspellings(const Config_Lines &lines, Config_Diagnosis *out) {
+void diagnose_misspellings(Arena *scratch, const Config_Lines &lines, Config_Diagnosis *out) {
   struct Candidate {
     size_t block;
     Config_Unknown_Key unknown;
@@ -293,12 +297,14 @@ void diagnose_misspellings(const Config_Lines &lines, Config_Diagnosis *out) {
     bool taken;
   };
   std::vector<Candidate> candidates;
-  for (const auto &[where, line] : lines.unknown) {
+  for (const auto &[where, written] : lines.unknown) {
     const auto &[block, section, key] = where;
     std::string full_key = std::string(CONFIG_BLOCKS[block]) + "." + key;
     bool duplicated = std::any_of(out->duplicates.begin(), out->duplicates.end(),
                                   [&](const Config_Duplicate &d) { return d.full_key == full_key; });
-    if (!duplicated) candidates.push_back({block, {{line, section}, key}, check_as_seen(key), false});
+    if (duplicated) continue;
+    std::string seen = diagnose_lower(scratch, check_as_seen(written.second));
+    candidates.push_back({block, {{written.first, section}, key, written.second}, seen, false});
   }
   std::sort(candidates.begin(), candidates.end(),
             [](const Candidate &a, const Candidate &b) { return a.unknown.place.line < b.unknown.place.line; });
@@ -325,6 +331,7 @@ void diagnose_misspellings(const Config_Lines &lines, Config_Diagnosis *out) {
     c.taken = true;
     finding.misspelt = c.unknown.place;
     finding.misspelt_key = c.unknown.key;
+    finding.misspelt_written = c.unknown.written;
   }
   for (const Candidate &c : candidates) {
     if (!c.taken) out->unknown.push_back(c.unknown);
@@ -363,7 +370,7 @@ void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *ou
   diagnose_duplicates(lines, out);
   diagnose_blocks(scratch, lines, out);
   diagnose_keys(scratch, lines, out);
-  diagnose_misspellings(lines, out);
+  diagnose_misspellings(scratch, lines, out);
   out->near_headers = std::move(lines.near_headers);
   out->lone_crs = std::move(lines.lone_crs);
   out->stray_marks = std::move(lines.stray_marks);

@@ -45,15 +45,17 @@ struct Config_Key_Finding {
   std::string unquoted_value;     // ... the literal's content alone, trimmed ("57")
   bool unquoted_converts = false;  // ... and whether `unquoted`, written so, converts
   Config_Place misspelt;   // a missing key: the line of a key of its block that looks a couple of
-                           // letters off it (check_as_seen), closest first over all pairs
-  std::string misspelt_key;
+                           // letters off it (check_as_seen, then lowercased), closest first over all pairs
+  std::string misspelt_key;      // that key, lowercased
+  std::string misspelt_written;  // ... and as written, unquoted
 };
 
 // A key of a block section that is none of the sixteen, no likely misspelling of a missing one, and
 // no duplicate.
 struct Config_Unknown_Key {
   Config_Place place;
-  std::string key;
+  std::string key;      // as the reader keeps it, lowercased
+  std::string written;  // as the line writes it, unquoted
 };
 
 // A line that a player reads as a block's header and the game does not: a header whose name is the
