@@ -163,7 +163,7 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "a missing key: the section's header"},
       {{{18, "[ mael ]"}},
        {},
-       "{p}:18: section [ mael ] is not [mael]: the spaces inside the brackets are part of its name, so the game ignores "
+       "{p}:18: section [ mael ] is not [mael] (the spaces inside the brackets are part of its name): the game ignores "
        "it and the keys under it, and the file has no section [mael]\n"
        "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled, line 18) and show:\n",
        "a section named with blanks inside the brackets: the file has no section [mael], but not a word of that line"},

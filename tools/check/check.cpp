@@ -113,9 +113,9 @@ void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagn
       if (near.white_space) why.push_back("the spaces inside the brackets are part of its name");
       std::string words = check_unseen_words(near.written);
       if (!words.empty()) why.push_back("its name is " + words);
-      text = "section " + check_bracketed(near.written) + " is not " + block + ": ";
+      text = "section " + check_bracketed(near.written) + " is not " + block + " (";
       for (size_t i = 0; i < why.size(); i++) text += (i ? "; " : "") + why[i];
-      text += ", so the game ignores it and the keys under it";
+      text += "): the game ignores it and the keys under it";
     }
     if (cause) text += ", and the file has no section " + block;
     check_add(findings, near.place.line, cause ? Check_Kind::problem : Check_Kind::note, text);
@@ -179,8 +179,8 @@ void check_lone_crs(std::vector<Check_Finding> *findings, const Config_Diagnosis
              "only at \\n or \\r\\n, so it reads the whole file as one line: save it with Windows (CRLF) line ends";
     } else {
       text = "this line holds " + std::to_string(cr.count) + (cr.count == 1 ? " line end" : " line ends") +
-             " of CR alone (\\r): the game ends a line only at \\n or \\r\\n, so it reads the " +
-             std::to_string(cr.count + 1) + " lines they seem to make as this one line";
+             " of CR alone (\\r): the game ends a line only at \\n or \\r\\n, so it reads what looks like " +
+             std::to_string(cr.count + 1) + " lines as this one line";
     }
     check_add(findings, cr.line, Check_Kind::cause, text);
   }

@@ -709,9 +709,10 @@ Game_Config check_game_config(Game_Report *report, const Game_Found &found, cons
                           std::string(CONFIG_FILE_NAME) + " beside " + check_game_shown(module->path) + " instead");
   }
   const fs::path *read = beside_found ? beside : nullptr;
-  size_t lookalikes = check_game_ini_lookalikes(report, found, module_folder, read, beside && !beside_found);
+  // Renamed, a look-alike in DIR would be read first, one beside the module when DIR has none.
+  size_t lookalikes = check_game_ini_lookalikes(report, found, dir, read, working != nullptr) +
+                      check_game_ini_lookalikes(report, found, module_folder, read, beside && !beside_found);
   if (read) {
-    check_game_ini_lookalikes(report, found, dir, read, false);
     config.read = config.beside = *read;
     check_game_read(report, found, *read, false);
     return config;
