@@ -14,6 +14,7 @@
 #include "runtime/utf8.h"
 #include "src/config/keys.h"
 #include "src/config/messages.h"
+#include "src/config/reload.h"
 #include "src/config/schema.h"
 #include "src/config/settings_file.h"
 #include "tools/check/config_diagnose.h"
@@ -335,7 +336,11 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   }
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(status.os_error) + "\n");
-  check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + check_game_line(status));
+  // No file there: the game, reading the folder it runs in, looks beside ManeShade.asi next.
+  std::string shows = settings_look_finds_no_file(status) ? ": the game would show, unless it finds a ManeShade.ini "
+                                                            "beside ManeShade.asi:\n"
+                                                          : ": the game would show:\n";
+  check_write(err, std::string(CHECK_PROGRAM) + shows + check_game_line(status));
   return CHECK_EXIT_NOT_CHECKED;
 }
 
@@ -422,7 +427,11 @@ std::string check_explain_load(std::string_view path, const Config_Status &statu
   }
   if (runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   if (!runtime.ok()) {
-    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(runtime.os_error) + "\n");
+    std::string beside = settings_look_finds_no_file(runtime) ? " (the game then looks for a ManeShade.ini beside "
+                                                                "ManeShade.asi, and shows this only if it finds none "
+                                                                "there either)"
+                                                              : "";
+    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(runtime.os_error) + beside + "\n");
     return report;
   }
   if (status.ok()) return report;
