@@ -1,10 +1,10 @@
 // Fuzzes the validator against the module, on files up to past the 1 MiB bound: config_diagnose
 // must reach the module's verdict (config_from_text) on any bytes, and every place it reports
 // must be true of the file: lines that exist, of the kind and section it says, that wrote the key it
-// names, and all of them. Then maneshade-check --dump itself (check_main, in-process on the
-// in-memory platform) must exit 0 for a file the module installs and 1 for one it refuses, naming
-// the line the game would show, write one line of JSON for either, and write nothing that a
-// terminal would act on.
+// names, and all of them; misspelt keys paired closest first. Then maneshade-check --dump itself
+// (check_main, in-process on the in-memory platform) must exit 0 for a file the module installs and
+// 1 for one it refuses, naming the line the game would show, write one line of JSON for either, and
+// write nothing that a terminal would act on, nor in the report an invisible character.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +26,7 @@
 #include "tests/support/fake_platform.h"
 #include "tests/support/std_sections.h"
 #include "tools/check/check_main.h"
+#include "tools/check/check_unseen.h"
 #include "tools/check/config_diagnose.h"
 
 namespace {
@@ -144,6 +145,43 @@ void fuzz_check_blocks(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &
   }
 }
 
+// Misspelt keys pair with missing ones closest first: no key left unpaired, nor any pair, has a
+// closer partner that is left unpaired; a duplicate is neither misspelt nor unknown.
+void fuzz_check_pairing(const Config_Diagnosis &d) {
+  auto distance = [](std::string_view written, const Config_Key &key) {
+    return config_edit_distance(fuzz_lower(check_as_seen(written)), key.field_name(), 2);
+  };
+  auto duplicated = [&](size_t block, std::string_view key) {
+    std::string full = std::string(CONFIG_BLOCKS[block]) + "." + std::string(key);
+    for (const Config_Duplicate &duplicate : d.duplicates) {
+      if (duplicate.full_key == full) return true;
+    }
+    return false;
+  };
+  for (const Config_Unknown_Key &unknown : d.unknown) {
+    fuzz_check(!duplicated(config_block_index(fuzz_lower(unknown.place.section)), unknown.key));
+  }
+  for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
+    const Config_Key &key = CONFIG_KEYS[i];
+    const Config_Key_Finding &finding = d.keys[i];
+    if (finding.failure != CONFIG_MISSING_KEY) continue;
+    size_t block = config_block_index(key.section());
+    size_t paired = finding.misspelt.line ? distance(finding.misspelt_written, key) : 3;
+    if (finding.misspelt.line) fuzz_check(!duplicated(block, finding.misspelt_key));
+    for (const Config_Unknown_Key &unknown : d.unknown) {
+      if (config_block_index(fuzz_lower(unknown.place.section)) == block) fuzz_check(distance(unknown.written, key) >= paired);
+    }
+    if (!finding.misspelt.line) continue;
+    for (size_t j = 0; j < CONFIG_KEY_COUNT; j++) {
+      const Config_Key_Finding &other = d.keys[j];
+      bool unpaired = other.failure == CONFIG_MISSING_KEY && !other.misspelt.line;
+      if (unpaired && config_block_index(CONFIG_KEYS[j].section()) == block) {
+        fuzz_check(distance(finding.misspelt_written, CONFIG_KEYS[j]) >= paired);
+      }
+    }
+  }
+}
+
 // Every expected key: the lines that wrote it, and a verdict of its own that agrees with the module's.
 void fuzz_check_keys(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
   fuzz_check(d.keys.size() == CONFIG_KEY_COUNT);
@@ -167,9 +205,10 @@ void fuzz_check_keys(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &li
     if (finding.misspelt.line) {
       const Fuzz_Line &line = fuzz_line_at(lines, finding.misspelt.line);
       fuzz_check(finding.failure == CONFIG_MISSING_KEY && line.kind == Ini_Line_Kind::pair && fuzz_lower(line.key) == finding.misspelt_key);
-      fuzz_check(config_edit_distance(finding.misspelt_key, key.field_name(), 2) <= 2);
+      fuzz_check(config_edit_distance(fuzz_lower(check_as_seen(finding.misspelt_written)), key.field_name(), 2) <= 2);
     }
   }
+  fuzz_check_pairing(d);
   // The module stops at the first failure in its order: the diagnosis has found it, and none before it.
   if (d.status.ok() || d.status.content == CONFIG_DUPLICATE_KEY) {
     for (const Config_Key_Finding &finding : d.keys) fuzz_check(finding.failure == (d.status.ok() ? CONFIG_OK : finding.failure));
@@ -239,7 +278,7 @@ void fuzz_check_file(std::string_view bytes) {
     std::string line = check_player_line(reload_message(verdict)) + "\n";
     fuzz_check(report.find("\n" + line) != std::string::npos);
   }
-  fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_unsafe_byte(json) == std::string::npos);
+  fuzz_check(check_first_unsafe_byte(report) == std::string::npos && check_first_control_byte(json) == std::string::npos);
   // Every verdict has its JSON, one line; a file refused unread has no sections.
   std::string message = "\"message\":\"" + std::string(reload_message(verdict)) + "\"";
   fuzz_check(json.starts_with(verdict.ok() ? "{\"config\":{" : "{\"config\":null,") && json.ends_with("}\n"));

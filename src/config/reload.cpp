@@ -48,23 +48,6 @@ bool reload_may_retry(Failure failure) {
   return failure == FAILURE_OPEN || failure == FAILURE_READ || failure == FAILURE_OUT_OF_MEMORY;
 }
 
-// Whether a failed look means that the place holds no settings file: nothing of that name, no such
-// folder, a folder or a device under that name, or a drive, share or link that cannot be reached or
-// resolved. A file that is there but cannot be looked at (access denied, a read error) is no such
-// case: a moment's trouble with it must not switch the game to the other file's tints.
-bool reload_finds_no_file(const Status &status) {
-  if (status.failure != FAILURE_FILE_TIME) return false;
-  switch (status.os_error) {
-    case OS_FILE_NOT_FOUND:
-    case OS_PATH_NOT_FOUND:
-    case OS_IS_A_FOLDER:
-    case OS_NOT_A_FILE:
-    case OS_SYMLINK_LOOP:
-    case OS_UNREACHABLE: return true;
-    default: return false;
-  }
-}
-
 struct Reload_Look {
   Result<File_Stamp> stamp;
   std::string_view path;  // the file looked at
@@ -75,9 +58,9 @@ struct Reload_Look {
 // beside the module. When neither place holds one, the working folder's failure.
 Reload_Look reload_look(Arena *scratch, const Settings_Places &places) {
   Result<File_Stamp> working = platform_file_stamp(scratch, places.working);
-  if (!reload_finds_no_file(working.status()) || places.beside_module.empty()) return {working, places.working, false};
+  if (!settings_look_finds_no_file(working.status()) || places.beside_module.empty()) return {working, places.working, false};
   Result<File_Stamp> beside = platform_file_stamp(scratch, places.beside_module);
-  if (reload_finds_no_file(beside.status())) return {working, places.working, false};
+  if (settings_look_finds_no_file(beside.status())) return {working, places.working, false};
   return {beside, places.beside_module, true};
 }
 
@@ -109,6 +92,19 @@ Reload_Result reload_read(Arena *scratch, const Reload_Look &look, Config *confi
 }
 
 }  // namespace
+
+bool settings_look_finds_no_file(const Status &look) noexcept {
+  if (look.failure != FAILURE_FILE_TIME) return false;
+  switch (look.os_error) {
+    case OS_FILE_NOT_FOUND:
+    case OS_PATH_NOT_FOUND:
+    case OS_IS_A_FOLDER:
+    case OS_NOT_A_FILE:
+    case OS_SYMLINK_LOOP:
+    case OS_UNREACHABLE: return true;
+    default: return false;
+  }
+}
 
 Settings_Places settings_places(Arena *arena) noexcept {
   Result<std::string_view> beside = platform_beside_module(arena, CONFIG_FILE_NAME);

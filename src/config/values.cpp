@@ -30,11 +30,11 @@ uint32_t integer_base_for_prefix(char c) {
 
 }  // namespace
 
-bool parse_integer_text(std::string_view text, int64_t *value) noexcept {
+bool parse_integer_parts(std::string_view text, bool *negative, uint64_t *magnitude) noexcept {
   if (text.empty()) return false;
-  bool negative = false;
+  bool minus = false;
   if (text.size() >= 2 && (text[0] == '+' || text[0] == '-')) {
-    negative = text[0] == '-';
+    minus = text[0] == '-';
     text.remove_prefix(1);
   }
   uint32_t base = 10;
@@ -42,14 +42,23 @@ bool parse_integer_text(std::string_view text, int64_t *value) noexcept {
     base = integer_base_for_prefix(text[1]);
     text.remove_prefix(2);
   }
-  uint64_t magnitude = 0;
+  uint64_t read = 0;
   for (char c : text) {
     if (c == '_') continue;
     uint32_t digit = integer_digit_value(c);
     if (digit >= base) return false;
-    if (magnitude > (UINT64_MAX - digit) / base) return false;
-    magnitude = magnitude * base + digit;
+    if (read > (UINT64_MAX - digit) / base) return false;
+    read = read * base + digit;
   }
+  *negative = minus;
+  *magnitude = read;
+  return true;
+}
+
+bool parse_integer_text(std::string_view text, int64_t *value) noexcept {
+  bool negative;
+  uint64_t magnitude;
+  if (!parse_integer_parts(text, &negative, &magnitude)) return false;
   // Within 64 bits the value wraps like two's complement, as the low 32 bits are all that is kept.
   *value = static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
   return true;

@@ -16,6 +16,11 @@ struct Arena;
 // some unrelated number. `*value` is written only on success.
 bool parse_integer_text(std::string_view text, int64_t *value) noexcept;
 
+// The sign and magnitude that `text` writes by the same syntax, before any wrapping: what a number
+// written past 64 bits, or past 32, was meant to be. False exactly when parse_integer_text is false;
+// both are written only on success.
+bool parse_integer_parts(std::string_view text, bool *negative, uint64_t *magnitude) noexcept;
+
 // "yes" and "true" store 1, "no" and "false" store 0, in any letter case; anything else logs an
 // error naming `key` and `value` and fails with CONFIG_NOT_A_TRUTH_VALUE. `*destination` is
 // written only on success. The lowercased value goes to `scratch`; FAILURE_OUT_OF_MEMORY when it has no

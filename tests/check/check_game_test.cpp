@@ -240,8 +240,7 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
         "1 problem to fix"},
        {}},
       {"a backup of the ini in a subfolder: no loader loads an ini", well_but({{"ManeShade/ManeShade.ini", INI}}), 0,
-       {"ManeShade.ini: note: another copy of ManeShade.ini, in a subfolder: the game reads only the one in",
-        "all is well"},
+       {"ManeShade.ini: note: another copy of ManeShade.ini, in a subfolder: the game reads only", "all is well"},
        {"problem:", "twice"}},
       {"module cut short by an interrupted copy", well_but({{"ManeShade.asi", MODULE.substr(0, MODULE.size() - 512)}}), 1,
        {"ManeShade.asi: problem: damaged: the file ends before the data its headers describe", "error 193",
@@ -270,6 +269,44 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        {"ScriptHookVanta.dll: problem: forwards scriptWait (?scriptWait@@YAXK@Z) to Gone.?scriptWait@@YAXK@Z, but the "
         "DLL Gone.dll cannot be"},
        {"exports all", "all is well"}},
+      // The game reads ManeShade.ini of the folder it runs in (DIR), else the one beside the module it loaded.
+      {"a module and its ini in scripts: the ini called missing, and scripts a place the game does not look",
+       well_but({{"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI}}, "ManeShade.asi"), 0,
+       {"ManeShade.asi: ok: a 64-bit (x86-64) DLL, in the subfolder scripts", "exports all 6 functions",
+        "ManeShade.ini: ok: the game would use this file", "all is well: the game should load Mane Shade (with an ASI "
+        "loader that looks in scripts)"},
+       {"missing", "where the game does not look", "problem:"}},
+      {"a module in plugins reads the game folder's ini first",
+       well_but({{"Plugins/MyHair.asi", MODULE}}, "ManeShade.asi"), 0,
+       {"MyHair.asi: ok: Mane Shade's module under another name", "in the subfolder Plugins", "all is well"},
+       {"missing", "problem:"}},
+      {"the ini beside a module in scripts, with one in the game folder too",
+       well_but({{"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI}}, "ManeShade.asi"), 0,
+       {"ManeShade.ini: note: beside ", "but the game reads ", "first: this one only when it runs in a folder without a "
+        "ManeShade.ini", "all is well"},
+       {"where the game does not look", "problem:"}},
+      {"a module in scripts and no ini anywhere", {{"scripts/ManeShade.asi", MODULE}, {"ScriptHookVanta.dll", HOST}}, 1,
+       {"ManeShade.ini: problem: missing: the game folder holds no ManeShade.ini, so the game looks beside",
+        "1 problem to fix"},
+       {}},
+      {"the module in the game folder and in scripts", well_but({{"scripts/ManeShade.asi", MODULE}}), 1,
+       {"ManeShade.asi: problem: another copy of Mane Shade's module, besides", "loads both, so Mane Shade would be "
+        "loaded twice", "1 problem to fix"},
+       {"in the subfolder scripts"}},
+      {"a folder named ManeShade.ini: the settings saved as .txt were to be deleted",
+       well_but({{"ManeShade.ini/", ""}, {"ManeShade.ini.txt", INI}}), 1,
+       {"ManeShade.ini: problem: a folder, not a file: the game looks for a file of this name and finds none, so it "
+        "shows \"Mane Shade: failed to open config file\"",
+        "ManeShade.ini.txt: problem: Windows hides the .txt: once the ManeShade.ini beside it that is not a file is out "
+        "of the way, rename this file to ManeShade.ini"},
+       {"delete this one", "edit that one", "the game would use this file"}},
+      {"a folder named ManeShade.ini in the game folder, and the module and its ini in scripts",
+       well_but({{"ManeShade.ini/", ""}, {"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI}},
+                "ManeShade.asi"),
+       0,
+       {"ManeShade.ini: note: a folder, not a file: the game finds no settings file here, and looks for the ManeShade.ini "
+        "beside", "ManeShade.ini: ok: the game would use this file", "all is well"},
+       {"problem:"}},
       {"a host copy in a subfolder is another mod's business", well_but({{"tools/ScriptHookVanta.dll", HOST}}), 0, {"all is well"}, {"another copy"}},
   };
   for (const Case &c : cases) {
@@ -316,7 +353,7 @@ TEST_F(CheckGame, LinesNameFullPaths) {
   std::fclose(err);
   fs::current_path(previous);
   std::string full = utf8_of(game);
-  EXPECT_NE(text.find("the game reads only the one in " + full + "; edit that one"), std::string::npos) << text;
+  EXPECT_NE(text.find("the game reads only " + utf8_of(game / "ManeShade.ini") + "; edit that one"), std::string::npos) << text;
   EXPECT_NE(text.find("move it to " + full + "\n"), std::string::npos) << text;
   EXPECT_NE(text.find("maneshade-check: " + full + ": "), std::string::npos) << text;
   EXPECT_EQ(text.find("./"), std::string::npos) << text;

@@ -142,51 +142,44 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
   const Refusal_Row rows[] = {
       {{{6, "chin_primary = abc"}},
        {},
-       "error: Failed to parse config value corvin.chin_primary, expected an integer: abc\n"
        "{p}:6: corvin.chin_primary = abc: not an integer\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a bad integer: its own line"},
       {{{18, "[MAEL]"}, {19, "ENABLED = on"}},
        {},
-       "error: Failed to parse config value mael.enabled, expected yes/no: on\n"
        "{p}:19: mael.enabled = on: not yes, no, true or false\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a bad truth value under a section and key in capitals"},
       {{},
        {"; hair_primary = x is a note, not a pair", "Hair_Primary = x"},
-       "error: Failed to parse config value mael.hair_primary, expected an integer: x\n"
        "{p}:20: note: hair_primary is written again on line 36, which is the one that counts: the game ignores this line\n"
        "{p}:36: mael.hair_primary = x: not an integer\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a key written twice: the last one is the one read, and a comment is not a pair"},
       {{{24, ""}},
        {},
-       "error: Missing expected key: mael.chin_secondary\n"
        "{p}:18: section [mael] has no key chin_secondary\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a missing key: the section's header"},
       {{{18, "[ mael ]"}},
        {},
-       "error: Missing expected key: mael.enabled\n"
-       "{p}: the file has no section [mael]\n"
-       "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled) and show:\n",
-       "a section named with blanks inside the brackets is another section"},
+       "{p}:18: section [ mael ] is not [mael] (the spaces inside the brackets are part of its name): the game ignores "
+       "it and the keys under it, and the file has no section [mael]\n"
+       "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled, line 18) and show:\n",
+       "a section named with blanks inside the brackets: the file has no section [mael], but not a word of that line"},
       {{{19, ""}, {20, ""}, {21, ""}, {22, ""}, {23, ""}, {24, ""}, {25, ""}, {26, ""}, {27, ""}, {28, ""},
         {29, ""}, {30, ""}, {31, ""}, {32, ""}, {33, ""}, {34, ""}},
        {},
-       "error: Missing expected key: mael.enabled\n"
        "{p}:18: section [mael] holds no keys\n"
        "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled, line 18) and show:\n",
        "a header with nothing under it makes no section"},
       {{{4, "hair_secondry = 12"}},
        {},
-       "error: Missing expected key: corvin.hair_secondary\n"
        "{p}:4: hair_secondry is not a key of [corvin]; did you mean hair_secondary?\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a misspelt key is named where it is written, not as missing from its section's header"},
       {{{5, "hair_tertiary = x"}, {21, ""}, {30, "stache_secondary = blue"}},
        {},
-       "error: Failed to parse config value corvin.hair_tertiary, expected an integer: x\n"
        "{p}:5: corvin.hair_tertiary = x: not an integer\n"
        "{p}:18: section [mael] has no key hair_secondary\n"
        "{p}:29: mael.stache_secondary = blue: not an integer\n"
@@ -194,11 +187,58 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "every problem in one run, in the file's order, and the one the game stops at"},
       {{{6, "chin_primary = \"57\" ; dark"}},
        {},
-       "error: Failed to parse config value corvin.chin_primary, expected an integer: \"57\"\n"
        "{p}:6: corvin.chin_primary = \"57\": not an integer; a quoted value takes no note after it, so its quotes stay "
        "part of it: write 57 ; dark\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a quoted value with a note after it: why it is no number, and what to write"},
+      {{{4, "hair_secondary = \"blue\" ; dark"}},
+       {},
+       "{p}:4: corvin.hair_secondary = \"blue\": not an integer; a quoted value takes no note after it, so its quotes "
+       "stay part of it, and without them blue is not an integer either\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "the advice to write blue ; dark, which fails again"},
+      {{{6, ""}, {9, "chop_primary = 12"}},
+       {},
+       "{p}:1: section [corvin] has no key chin_primary\n"
+       "{p}:8: chop_primary is not a key of [corvin]; did you mean chops_primary?\n"
+       "{p}: 2 problems; the game would refuse this file at the first in its own order (corvin.chin_primary, line 1) and show:\n",
+       "misspellings paired in key order: chop_primary was taken for the earlier chin_primary"},
+      {{{3, "hair_primary\u200b = 12"}},
+       {},
+       "{p}:3: hair_primary<U+200B> is not a key of [corvin] (hair_primary followed by an invisible U+200B ZERO WIDTH "
+       "SPACE); did you mean hair_primary?\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a zero-width space after a key: no key hair_primary, beside a note naming what looks like it"},
+      {{{3, "h\u0430ir_primary = 12"}},
+       {},
+       "{p}:3: h\u0430ir_primary is not a key of [corvin] (its 2nd letter, \u0430, is Cyrillic U+0430, not the Latin a); "
+       "did you mean hair_primary?\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a Cyrillic letter in a key: \"did you mean\" a key that looks the same"},
+      {{{2, "enabled = \u0443\u0435\u0455"}, {3, "H\u0410IR_PRIMARY = 12"}, {4, "hair_secondary\u3164 = 12"}},
+       {},
+       "{p}:2: corvin.enabled = \u0443\u0435\u0455: not yes, no, true or false (its 1st letter, \u0443, is Cyrillic "
+       "U+0443, not the Latin y; its 2nd letter, \u0435, is Cyrillic U+0435, not the Latin e; its 3rd letter, \u0455, is "
+       "Cyrillic U+0455, not the Latin s)\n"
+       "{p}:3: H\u0410IR_PRIMARY is not a key of [corvin] (its 2nd letter, \u0410, is Cyrillic U+0410, not the Latin A); "
+       "did you mean hair_primary?\n"
+       "{p}:4: hair_secondary<U+3164> is not a key of [corvin] (hair_secondary followed by an invisible U+3164 HANGUL "
+       "FILLER); did you mean hair_secondary?\n"
+       "{p}: 3 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 2) and show:\n",
+       "a word all of look-alikes, a capital one, and a filler that shows as a space went unexplained"},
+      {{{3, "hair_primary = 1\u202e2"}},
+       {},
+       "{p}:3: corvin.hair_primary = 1<U+202E>2: not an integer (1 followed by an invisible U+202E RIGHT-TO-LEFT "
+       "OVERRIDE followed by 2)\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a right-to-left override in a value went to the terminal raw"},
+      {{{18, "\xEF\xBB\xBF[mael]"}},
+       {},
+       "{p}:18: this line is an invisible U+FEFF BYTE ORDER MARK followed by [mael] (as when one file is pasted into "
+       "another): the game takes it for no section header and skips it, so the keys below it count as [corvin]'s, and "
+       "the file has no section [mael]\n"
+       "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled, line 18) and show:\n",
+       "a byte-order mark before a header: no line, and sixteen notes of keys written again"},
   };
   for (const Refusal_Row &row : rows) {
     std::string path = write("ManeShade.ini", edited(row));
@@ -211,29 +251,51 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
 
 // What the game takes, but not as the player may think: notes, and the exit status stays 0.
 TEST_F(CheckMain, NotesForWhatPassesButSurprises) {
-  Refusal_Row row{{{3, "hair_primary = 300"}, {18, "[mael]"}}, {"beard_tertiary = 5", "colour = red"}, "", ""};
+  Refusal_Row row{{{3, "hair_primary = 300"},
+                   {4, "hair_secondary = 4294967353"},
+                   {5, "hair_tertiary = -4294967296"},
+                   {6, "chin_primary = 2147483653"},
+                   {18, "[mael]"}},
+                  {"beard_tertiary = 5", "colour = red", "\xEF\xBB\xBF; pasted"},
+                  "",
+                  ""};
   std::string path = write("ManeShade.ini", edited(row));
   Check_Outcome outcome = run({path});
   EXPECT_EQ(outcome.status, CHECK_EXIT_INSTALLED);
   EXPECT_EQ(outcome.err, with_path("{p}:3: note: corvin.hair_primary = 300 is outside 0..255: the game uses 44\n"
+                                   "{p}:4: note: corvin.hair_secondary = 4294967353 is outside 0..255: the game uses 57 (it "
+                                   "keeps the low 32 bits of a number past 32 bits, 57 as a signed number, then takes its "
+                                   "absolute value modulo 256)\n"
+                                   "{p}:5: note: corvin.hair_tertiary = -4294967296 is outside 0..255: the game uses 0 (it "
+                                   "keeps the low 32 bits of a number past 32 bits, 0 as a signed number, then takes its "
+                                   "absolute value modulo 256)\n"
+                                   "{p}:6: note: corvin.chin_primary = 2147483653 is outside 0..255: the game uses 251 (it "
+                                   "keeps the low 32 bits of a number past 32 bits, -2147483643 as a signed number, then "
+                                   "takes its absolute value modulo 256)\n"
                                    "{p}:34: note: beard_tertiary is written again on line 35, which is the one that "
                                    "counts: the game ignores this line\n"
                                    "{p}:36: note: colour is not a key of [mael]; the game ignores it\n"
+                                   "{p}:37: note: an invisible U+FEFF BYTE ORDER MARK in this line, as when one file is "
+                                   "pasted into another; the game skips the line\n"
                                    "{p}: ok: the game would use this file (corvin on, mael on)\n",
                                    path));
 }
 
+// A key of the game's and one that is not: both refuse the file, and neither is "ignored" too.
 TEST_F(CheckMain, ADuplicateKeyShowsBothLines) {
   std::vector<std::string> lines = valid_lines();
-  lines.push_back("[Corvin]");
-  lines.push_back("hair_primary = 9");
+  lines.insert(lines.begin() + 1, "colour = blue");
+  for (const char *line : {"[Corvin]", "hair_primary = 9", "colour = red"}) lines.push_back(line);
   std::string path = write("ManeShade.ini", joined(lines));
   Check_Outcome outcome = run({path});
   EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED);
-  EXPECT_EQ(outcome.err, with_path("error: Duplicate key: hair_primary\n"
-                                   "{p}:3: duplicate key corvin.hair_primary, in [corvin]\n"
-                                   "{p}:36: duplicate key corvin.hair_primary, in [Corvin]\n"
-                                   "{p}: 1 problem; the game would refuse this file and show:\n",
+  const std::string refuses = "; though none of the game's keys, a key that two sections hold refuses the file\n";
+  EXPECT_EQ(outcome.err, with_path("{p}:2: duplicate key corvin.colour, in [corvin]" + refuses +
+                                       "{p}:4: duplicate key corvin.hair_primary, in [corvin]\n"
+                                       "{p}:37: duplicate key corvin.hair_primary, in [Corvin]\n"
+                                       "{p}:38: duplicate key corvin.colour, in [Corvin]" + refuses +
+                                       "{p}: 2 problems; the game would refuse this file at the first duplicate key it "
+                                       "meets and show:\n",
                                    path) +
                              std::string(DUPLICATE_LINE));
 }
@@ -246,8 +308,7 @@ TEST_F(CheckMain, LinesCountAsTheReaderCutsThem) {
   std::string path = write("ManeShade.ini", "\xEF\xBB\xBF" + joined(lines, "\r\n"));
   Check_Outcome outcome = run({path});
   EXPECT_EQ(outcome.status, CHECK_EXIT_REFUSED);
-  EXPECT_EQ(outcome.err, with_path("error: Failed to parse config value corvin.chin_primary, expected an integer: abc\n"
-                                   "{p}:7: corvin.chin_primary = abc: not an integer\n"
+  EXPECT_EQ(outcome.err, with_path("{p}:7: corvin.chin_primary = abc: not an integer\n"
                                    "{p}: 1 problem; the game would refuse this file and show:\n",
                                    path) +
                              std::string(BAD_VALUE_LINE));
@@ -260,7 +321,10 @@ TEST_F(CheckMain, AnUnreadableFileIsNotChecked) {
     Check_Outcome outcome = run({"--dump", path});
     EXPECT_EQ(outcome.status, CHECK_EXIT_NOT_CHECKED) << path;
     EXPECT_EQ(outcome.err.rfind("maneshade-check: cannot read " + path + ": ", 0), 0u) << outcome.err;
-    EXPECT_TRUE(outcome.err.ends_with(std::string("the game would show:\n") + std::string(FAILED_TO_OPEN_LINE))) << outcome.err;
+    // No file there: the game, reading the folder it runs in, reads the one beside the module instead.
+    EXPECT_TRUE(outcome.err.ends_with("the game would show, unless it finds a ManeShade.ini beside ManeShade.asi:\n" +
+                                      std::string(FAILED_TO_OPEN_LINE)))
+        << outcome.err;
     EXPECT_EQ(outcome.out, "") << "--dump writes nothing when the file cannot be read";
   }
   // In words, without the names that logs give the OS's reasons.
@@ -330,6 +394,7 @@ TEST_F(CheckMain, ControlBytesNeverReachTheTerminalRaw) {
        with_line(6, "chin_primary = \x9B" "2J"), "\\x9b2J"},
       {"the path in \"cannot read PATH\" written raw", "gone\x1b]0;owned\x07\xC2\x9B\x9B.ini", "",
        "gone\\x1b]0;owned\\x07\\xc2\\x9b\\x9b.ini: "},
+      {"a right-to-left override in a path reordered the line", "gone\xE2\x80\xAEini.txt", "", "gone<U+202E>ini.txt: "},
   };
   for (const Row &row : rows) {
     // The name's bytes as they are: not every one of them is a name the system takes.
@@ -380,6 +445,9 @@ TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
        ":35: the file holds NUL bytes"},
       {"a key in another encoding goes unexplained", joined(ansi_lines), CHECK_EXIT_REFUSED,
        ":3: this key is not valid UTF-8, so it cannot be one of the game's"},
+      {"lines ending in CR alone gave 32 problems and not a word of line ends", joined(valid_lines(), "\r"),
+       CHECK_EXIT_REFUSED, ":1: the lines of this file end in CR alone (\\r, as some old Mac editors save them): the game "
+       "ends a line only at \\n or \\r\\n, so it reads the whole file as one line"},
       {"UTF-8 as it should be: no hint", good, CHECK_EXIT_INSTALLED, ""},
   };
   for (const Row &row : rows) {

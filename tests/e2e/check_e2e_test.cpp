@@ -69,6 +69,60 @@ TEST(CheckGameE2e, TheBuiltFilesPassButTheStandInIsNamed) {
   EXPECT_NE(run.err.find("\\check_game: 1 problem to fix (above)"), std::string::npos) << "the folder in full\n" << run.err;
 }
 
+// Where the game reads ManeShade.ini, with the real module wherever an ASI loader may load it from:
+// the file beside a module in scripts when the game folder holds none, and a folder named
+// ManeShade.ini named as the problem, never the settings saved as .txt beside it.
+TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
+  wchar_t current[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, current);
+  std::wstring runs = std::wstring(current) + L"\\e2e-runs\\";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  const std::wstring programs = test_program_folder();
+  const std::string ini = full_ini("yes", 57, "no", 12);
+  struct Row {
+    const char *fault;
+    std::wstring name;
+    std::vector<std::wstring> module;   // where ManeShade.asi goes, below the folder
+    std::vector<std::wstring> inis;     // where ManeShade.ini (or a look-alike) goes
+    std::vector<std::wstring> folders;  // folders made first
+    std::vector<std::string> said;
+    std::vector<std::string> not_said;
+  } rows[] = {
+      {"a module and its ini in scripts: the ini called missing", L"check_scripts", {L"scripts\\ManeShade.asi"},
+       {L"scripts\\ManeShade.ini"}, {L"scripts"},
+       {"\\scripts\\ManeShade.asi: ok: a 64-bit (x86-64) DLL, in the subfolder scripts",
+        "\\scripts\\ManeShade.ini: ok: the game would use this file (corvin on, mael off)"},
+       {"missing", "where the game does not look"}},
+      {"a folder named ManeShade.ini, the module in scripts: the file beside it is read", L"check_folder_scripts",
+       {L"scripts\\ManeShade.asi"}, {L"scripts\\ManeShade.ini"}, {L"scripts", L"ManeShade.ini"},
+       {"check_folder_scripts\\ManeShade.ini: note: a folder, not a file: the game finds no settings file here, and looks for",
+        "\\scripts\\ManeShade.ini: ok: the game would use this file"},
+       {"missing"}},
+      {"a folder named ManeShade.ini beside the settings saved as .txt: delete the .txt, it said",
+       L"check_folder_txt", {L"ManeShade.asi"}, {L"ManeShade.ini.txt"}, {L"ManeShade.ini"},
+       {"check_folder_txt\\ManeShade.ini: problem: a folder, not a file: the game looks for a file of this name and "
+        "finds none, so it shows \"Mane Shade: failed to open config file\"",
+        "ManeShade.ini.txt: problem: Windows hides the .txt: once the ManeShade.ini beside it that is not a file is out "
+        "of the way, rename this file to ManeShade.ini"},
+       {"delete this one", "the game would use this file"}},
+  };
+  for (const Row &row : rows) {
+    std::wstring folder = runs + row.name + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring &sub : row.folders) CreateDirectoryW((folder + sub).c_str(), nullptr);
+    for (const std::wstring &at : row.module) {
+      ASSERT_TRUE(CopyFileW((programs + L"ManeShade.asi").c_str(), (folder + at).c_str(), FALSE)) << row.fault;
+    }
+    ASSERT_TRUE(CopyFileW((programs + L"ScriptHookVanta.dll").c_str(), (folder + L"ScriptHookVanta.dll").c_str(), FALSE));
+    for (const std::wstring &at : row.inis) ASSERT_TRUE(write_whole(folder + at, ini)) << row.fault;
+    Check_Run run = run_check(folder, L"--game .", runs + row.name + L"_report.txt");
+    ASSERT_TRUE(run.ended) << row.fault << ": maneshade-check.exe did not start, or did not end";
+    EXPECT_EQ(run.exit_code, 1u) << row.fault << " (the stand-in host is always a problem)\n" << run.err;
+    for (const std::string &part : row.said) EXPECT_NE(run.err.find(part), std::string::npos) << row.fault << "\n" << run.err;
+    for (const std::string &part : row.not_said) EXPECT_EQ(run.err.find(part), std::string::npos) << row.fault << "\n" << run.err;
+  }
+}
+
 // A file dropped onto the program in Explorer arrives as its full path, in quotes when it holds
 // spaces: names with spaces and letters beyond ASCII must reach the check as they are.
 TEST(CheckFileE2e, ADroppedFileArrivesAsItsFullPath) {
@@ -105,7 +159,7 @@ TEST(CheckFileE2e, DumpAndReportAsAScriptAndAConsoleGetThem) {
   } rows[] = {
       {"a name in UTF-8 and the same in ANSI came out as one JSON name; U+009B passed raw", L"--dump check_names.ini", 1,
        {"\"\xC3\xA9\":{\"k\":\"1\"}", "\"\\udce9\":{\"k\":\"2\"}", "\"enabled\":\"\\u009b2J\""},
-       "expected yes/no: \\xc2\\x9b2J"},
+       "corvin.enabled = \\xc2\\x9b2J: not yes, no, true or false"},
       {"a file over 1 MiB exited 1 without JSON", L"--dump check_huge.ini", 1,
        {"{\"config\":null,\"message\":\"failed to parse config file\",\"sections\":null}\n"},
        "the game would refuse this file and show:\nMane Shade: failed to parse config file\n"},
@@ -125,7 +179,7 @@ TEST(CheckFileE2e, DumpAndReportAsAScriptAndAConsoleGetThem) {
     for (const std::string &part : row.in_out) EXPECT_NE(run.out.find(part), std::string::npos) << row.fault << "\n" << run.out;
     EXPECT_NE(run.err.find(row.in_err), std::string::npos) << row.fault << "\n" << run.err;
     EXPECT_EQ(check_first_unsafe_byte(run.err), std::string::npos) << row.fault << "\n" << run.err;
-    EXPECT_EQ(check_first_unsafe_byte(run.out), std::string::npos) << row.fault << "\n" << run.out;
+    EXPECT_EQ(check_first_control_byte(run.out), std::string::npos) << row.fault << "\n" << run.out;
   }
 }
 

@@ -14,30 +14,41 @@
 #include "runtime/utf8.h"
 #include "src/config/keys.h"
 #include "src/config/messages.h"
+#include "src/config/reload.h"
 #include "src/config/schema.h"
 #include "src/config/settings_file.h"
 #include "tools/check/config_diagnose.h"
 #include "tools/check/check_json.h"
+#include "tools/check/check_unseen.h"
 #include "tools/owned/owned.h"
 
 namespace {
 
 constexpr std::string_view CHECK_PROGRAM = "maneshade-check";
 
-// A line of the report about the file: its line in the file (0: the file as a whole), and whether
-// it is a problem (a reason the game refuses the file) or a note.
+// A line of the report about the file: its line in the file (0: the file as a whole), and what it
+// is: a problem (a reason the game refuses the file), a note (what the game takes, but perhaps not as
+// meant), or a cause (why the file reads otherwise than it looks: a note when the game takes it).
+enum class Check_Kind { problem, cause, note };
+
 struct Check_Finding {
   uint32_t line;
-  bool problem;
+  Check_Kind kind;
   std::string text;
 };
 
-void check_add(std::vector<Check_Finding> *findings, uint32_t line, bool problem, std::string text) {
-  findings->push_back({line, problem, std::move(text)});
+void check_add(std::vector<Check_Finding> *findings, uint32_t line, Check_Kind kind, std::string text) {
+  findings->push_back({line, kind, std::move(text)});
 }
 
 std::string check_key_text(const Config_Key &key, std::string_view value) {
   return std::string(key.full_key) + " = " + check_visible(value);
+}
+
+// " (<words>)" on what `text` holds that a player cannot see or tell apart; "" when nothing.
+std::string check_unseen_clause(std::string_view text) {
+  std::string words = check_unseen_words(text);
+  return words.empty() ? "" : " (" + words + ")";
 }
 
 // "a", "a and b", "a, b and c".
@@ -50,6 +61,16 @@ std::string check_listed(const std::vector<std::string_view> &names) {
   return out;
 }
 
+// The first line that looks like a header of `block` and that the game takes for none, when the
+// block has no section: the cause of its missing keys, said there. Null otherwise.
+const Config_Near_Header *check_block_cause(const Config_Diagnosis &d, size_t block) {
+  if (!d.block_sections[block].empty() || d.empty_block_header[block].line != 0) return nullptr;
+  for (const Config_Near_Header &near : d.near_headers) {
+    if (near.block == block) return &near;
+  }
+  return nullptr;
+}
+
 // What the diagnosis says of the missing keys of `block` (`missing`, misspelt ones aside): one line
 // for each section of the block, naming every key it lacks.
 void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis &d, size_t block,
@@ -57,49 +78,128 @@ void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis 
   if (missing.empty()) return;
   std::string keys = (missing.size() == 1 ? " has no key " : " has no keys ") + check_listed(missing);
   for (const Config_Place &section : d.block_sections[block]) {
-    check_add(findings, section.line, true, "section " + check_bracketed(section.section) + keys);
+    check_add(findings, section.line, Check_Kind::problem, "section " + check_bracketed(section.section) + keys);
   }
   if (!d.block_sections[block].empty()) return;
   const Config_Place &header = d.empty_block_header[block];
   if (header.line != 0) {
     // A header with nothing under it makes no section.
-    check_add(findings, header.line, true, "section " + check_bracketed(header.section) + " holds no keys");
-  } else {
-    check_add(findings, 0, true, "the file has no section " + check_bracketed(CONFIG_BLOCKS[block]));
+    check_add(findings, header.line, Check_Kind::problem, "section " + check_bracketed(header.section) + " holds no keys");
+  } else if (!check_block_cause(d, block)) {
+    check_add(findings, 0, Check_Kind::problem, "the file has no section " + check_bracketed(CONFIG_BLOCKS[block]));
   }
 }
 
+// Lines that look like a block's header to a player and are none to the game.
+void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagnosis &d) {
+  for (const Config_Near_Header &near : d.near_headers) {
+    std::string block = check_bracketed(CONFIG_BLOCKS[near.block]);
+    bool cause = check_block_cause(d, near.block) == &near;
+    std::string text;
+    if (near.skipped) {
+      text = "this line is " + check_unseen_words(near.written);
+      if (near.written.find("\xEF\xBB\xBF") != std::string::npos) text += " (as when one file is pasted into another)";
+      text += ": the game takes it for no section header and skips it, so the keys below it ";
+      std::string lowered = near.place.section;
+      for (char &c : lowered) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+      if (near.place.section.empty()) {
+        text += "stand before any section, where the game ignores them";
+      } else if (config_is_block_section(lowered)) {
+        text += "count as " + check_bracketed(near.place.section) + "'s";
+      } else {
+        text += "stay in " + check_bracketed(near.place.section) + ", which the game ignores";
+      }
+    } else {
+      std::vector<std::string> why;
+      if (near.white_space) why.push_back("the spaces inside the brackets are part of its name");
+      std::string words = check_unseen_words(near.written);
+      if (!words.empty()) why.push_back("its name is " + words);
+      text = "section " + check_bracketed(near.written) + " is not " + block + " (";
+      for (size_t i = 0; i < why.size(); i++) text += (i ? "; " : "") + why[i];
+      text += "): the game ignores it and the keys under it";
+    }
+    if (cause) text += ", and the file has no section " + block;
+    check_add(findings, near.place.line, cause ? Check_Kind::problem : Check_Kind::note, text);
+  }
+}
+
+// Whether a line between `first` and `last` looks like a header but is skipped by the game: then
+// what follows it counts in the section above, and that line says so.
+bool check_skipped_header_between(const Config_Diagnosis &d, uint32_t first, uint32_t last) {
+  for (const Config_Near_Header &near : d.near_headers) {
+    if (near.skipped && near.place.line > first && near.place.line < last) return true;
+  }
+  return false;
+}
+
+// Why `value`, converted for `key`, fails: "not an integer", "not yes, no, true or false".
+std::string check_failure_text(Config_Failure failure) {
+  return failure == CONFIG_NOT_AN_INTEGER ? "not an integer" : "not yes, no, true or false";
+}
+
 // What the diagnosis says of the value of `key`, which is in the file once, in one section.
-void check_value(std::vector<Check_Finding> *findings, const Config_Key &key, const Config_Key_Finding &finding) {
+void check_value(std::vector<Check_Finding> *findings, const Config_Diagnosis &d, const Config_Key &key,
+                 const Config_Key_Finding &finding) {
   const Config_Place &counts = finding.places.back();
   for (size_t i = 0; i + 1 < finding.places.size(); i++) {
-    check_add(findings, finding.places[i].line, false,
+    if (check_skipped_header_between(d, finding.places[i].line, counts.line)) continue;
+    check_add(findings, finding.places[i].line, Check_Kind::note,
               std::string(key.field_name()) + " is written again on line " + std::to_string(counts.line) +
                   ", which is the one that counts: the game ignores this line");
   }
   if (finding.failure == CONFIG_OK) {
-    if (finding.used != finding.converted) {
-      check_add(findings, counts.line, false,
-                check_key_text(key, finding.value) + " is outside 0..255: the game uses " + std::to_string(finding.used));
+    if (!finding.outside) return;
+    std::string text = check_key_text(key, finding.value) + " is outside 0..255: the game uses ";
+    if (finding.past_32_bits) {
+      text += std::to_string(finding.used) + " (it keeps the low 32 bits of a number past 32 bits, " +
+              std::to_string(finding.converted) + " as a signed number, then takes its absolute value modulo 256)";
+    } else {
+      text += std::to_string(finding.used);
     }
+    check_add(findings, counts.line, Check_Kind::note, text);
     return;
   }
-  std::string text = check_key_text(key, finding.value) +
-                     (finding.failure == CONFIG_NOT_AN_INTEGER ? ": not an integer" : ": not yes, no, true or false");
+  std::string text = check_key_text(key, finding.value) + ": " + check_failure_text(finding.failure) + check_unseen_clause(finding.value);
   if (!finding.unquoted.empty()) {
-    text += "; a quoted value takes no note after it, so its quotes stay part of it: write " + check_visible(finding.unquoted);
+    text += "; a quoted value takes no note after it, so its quotes stay part of it";
+    if (finding.unquoted_converts && check_visible(finding.unquoted) == finding.unquoted) {
+      text += ": write " + finding.unquoted;
+    } else {
+      text += ", and without them " + check_visible(finding.unquoted_value) + " is " + check_failure_text(finding.failure) + " either";
+    }
   }
-  check_add(findings, counts.line, true, text);
+  check_add(findings, counts.line, Check_Kind::problem, text);
 }
 
-// Every problem and note of the diagnosis, in the file's order (problems first on a line); the
-// count of keys at fault in `*problems`.
+// Carriage returns that end no line: what the game makes of the lines they seem to end.
+void check_lone_crs(std::vector<Check_Finding> *findings, const Config_Diagnosis &d) {
+  for (const Config_Lone_Cr &cr : d.lone_crs) {
+    std::string text;
+    if (d.line_count == 1) {
+      text = "the lines of this file end in CR alone (\\r, as some old Mac editors save them): the game ends a line "
+             "only at \\n or \\r\\n, so it reads the whole file as one line: save it with Windows (CRLF) line ends";
+    } else {
+      text = "this line holds " + std::to_string(cr.count) + (cr.count == 1 ? " line end" : " line ends") +
+             " of CR alone (\\r): the game ends a line only at \\n or \\r\\n, so it reads what looks like " +
+             std::to_string(cr.count + 1) + " lines as this one line";
+    }
+    check_add(findings, cr.line, Check_Kind::cause, text);
+  }
+}
+
+// Every problem and note of the diagnosis, in the file's order (problems first on a line, then
+// causes, then notes); the count of keys at fault in `*problems`.
 std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *problems) {
   std::vector<Check_Finding> findings;
   *problems = d.duplicates.size();
   for (const Config_Duplicate &duplicate : d.duplicates) {
+    std::string key = check_visible(duplicate.full_key);
+    std::string unseen = check_unseen_clause(duplicate.full_key.substr(duplicate.full_key.find('.') + 1));
     for (const Config_Place &place : duplicate.places) {
-      check_add(&findings, place.line, true, "duplicate key " + check_visible(duplicate.full_key) + ", in " + check_bracketed(place.section));
+      std::string text = "duplicate key " + key + unseen + ", in " + check_bracketed(place.section);
+      // Not "ignored" as an unknown key elsewhere: a duplicate refuses the file, whatever its key.
+      if (!duplicate.expected) text += "; though none of the game's keys, a key that two sections hold refuses the file";
+      check_add(&findings, place.line, Check_Kind::problem, text);
     }
   }
   std::vector<std::string_view> missing[CONFIG_BLOCK_COUNT];
@@ -109,30 +209,40 @@ std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *pro
     if (finding.failure == CONFIG_DUPLICATE_KEY) continue;  // said above
     if (finding.failure != CONFIG_OK) ++*problems;
     if (finding.failure != CONFIG_MISSING_KEY) {
-      check_value(&findings, key, finding);
+      check_value(&findings, d, key, finding);
     } else if (finding.misspelt.line != 0) {
-      check_add(&findings, finding.misspelt.line, true,
-                check_visible(finding.misspelt_key) + " is not a key of " + check_bracketed(finding.misspelt.section) +
-                    "; did you mean " + std::string(key.field_name()) + "?");
+      check_add(&findings, finding.misspelt.line, Check_Kind::problem,
+                check_visible(finding.misspelt_written) + " is not a key of " + check_bracketed(finding.misspelt.section) +
+                    check_unseen_clause(finding.misspelt_written) + "; did you mean " + std::string(key.field_name()) + "?");
     } else {
       missing[config_block_index(key.section())].push_back(key.field_name());
     }
   }
   for (size_t block = 0; block < CONFIG_BLOCK_COUNT; block++) check_missing(&findings, d, block, missing[block]);
   for (const Config_Unknown_Key &unknown : d.unknown) {
-    check_add(&findings, unknown.place.line, false,
-              check_visible(unknown.key) + " is not a key of " + check_bracketed(unknown.place.section) + "; the game ignores it");
+    check_add(&findings, unknown.place.line, Check_Kind::note,
+              check_visible(unknown.written) + " is not a key of " + check_bracketed(unknown.place.section) +
+                  check_unseen_clause(unknown.written) + "; the game ignores it");
+  }
+  check_near_headers(&findings, d);
+  check_lone_crs(&findings, d);
+  for (uint32_t line : d.stray_marks) {
+    check_add(&findings, line, Check_Kind::note,
+              "an invisible U+FEFF BYTE ORDER MARK in this line, as when one file is pasted into another; the game "
+              "skips the line");
   }
   std::stable_sort(findings.begin(), findings.end(), [](const Check_Finding &a, const Check_Finding &b) {
     uint32_t la = a.line ? a.line : UINT32_MAX, lb = b.line ? b.line : UINT32_MAX;  // the file as a whole last
-    return la != lb ? la < lb : a.problem > b.problem;
+    return la != lb ? la < lb : a.kind < b.kind;
   });
   return findings;
 }
 
+// The findings as report lines; a cause is labelled a note when the game takes the file.
 void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d, size_t *problems) {
   for (const Check_Finding &f : check_findings(d, problems)) {
-    check_write(report, check_where(path, f.line) + (f.problem ? "" : "note: ") + f.text + "\n");
+    bool note = f.kind == Check_Kind::note || (f.kind == Check_Kind::cause && d.status.ok());
+    check_write(report, check_where(path, f.line) + (note ? "note: " : "") + f.text + "\n");
   }
 }
 
@@ -146,6 +256,8 @@ std::string check_stops_at(const Config_Diagnosis &d) {
   size_t block = config_block_index(key.section());
   if (!line && finding.failure == CONFIG_MISSING_KEY && !d.block_sections[block].empty()) line = d.block_sections[block][0].line;
   if (!line && finding.failure == CONFIG_MISSING_KEY) line = d.empty_block_header[block].line;
+  const Config_Near_Header *cause = check_block_cause(d, block);
+  if (!line && finding.failure == CONFIG_MISSING_KEY && cause) line = cause->place.line;
   return "at the first in its own order (" + std::string(key.full_key) + (line ? ", line " + std::to_string(line) : std::string()) + ")";
 }
 
@@ -224,17 +336,12 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   }
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(status.os_error) + "\n");
-  check_write(err, std::string(CHECK_PROGRAM) + ": the game would show:\n" + check_game_line(status));
+  // No file there: the game, reading the folder it runs in, looks beside ManeShade.asi next.
+  std::string shows = settings_look_finds_no_file(status) ? ": the game would show, unless it finds a ManeShade.ini "
+                                                            "beside ManeShade.asi:\n"
+                                                          : ": the game would show:\n";
+  check_write(err, std::string(CHECK_PROGRAM) + shows + check_game_line(status));
   return CHECK_EXIT_NOT_CHECKED;
-}
-
-// The records the module logs, each as "<level>: <text>" on a line of its own.
-void check_log_to_text(void *user, const Log_Record *record) {
-  auto *text = static_cast<std::string *>(user);
-  *text += log_level_name(record->level);
-  *text += ": ";
-  *text += check_visible(record->text);
-  *text += "\n";
 }
 
 // The diagnosis of what a load read, with the module's log silent (the load logged it already).
@@ -271,8 +378,8 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
   Result<File_Stamp> looked = platform_file_stamp(scratch.get(), path);
   if (!looked.ok()) return check_unreadable(err, path, looked.status());
-  std::string logged;
-  Log_Sink previous = log_set_sink({check_log_to_text, &logged, LOG_DEBUG});
+  // The module's log records say less than the report: they are left out.
+  Log_Sink previous = log_set_sink({});
   Settings_Load load = settings_file_load(scratch.get(), path, looked.value());
   log_set_sink(previous);
   const Status &runtime = load.status.runtime;
@@ -289,7 +396,6 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
 
   std::string report;
   check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
-  report += logged;
   Config_Diagnosis diagnosis{};
   check_diagnose(scratch.get(), load.read.text, &diagnosis);
   int exit_status = CHECK_EXIT_INSTALLED;
@@ -321,7 +427,11 @@ std::string check_explain_load(std::string_view path, const Config_Status &statu
   }
   if (runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   if (!runtime.ok()) {
-    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(runtime.os_error) + "\n");
+    std::string beside = settings_look_finds_no_file(runtime) ? " (the game then looks for a ManeShade.ini beside "
+                                                                "ManeShade.asi, and shows this only if it finds none "
+                                                                "there either)"
+                                                              : "";
+    check_write(&report, check_where(path, 0) + "cannot read it: " + check_reason(runtime.os_error) + beside + "\n");
     return report;
   }
   if (status.ok()) return report;

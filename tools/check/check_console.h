@@ -1,13 +1,21 @@
-// What the validator needs of the console it runs in: binary output, the local time, and whether it
-// runs in a window of its own that would close before anyone could read it.
+// What the validator needs of the console it runs in: binary output, text that shows right in a
+// console window, the local time, and whether it runs in a window of its own that would close before
+// anyone could read it.
 #pragma once
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 // @per_os_impl Makes `file` write its bytes unchanged ("\n" stays "\n"), so that the --dump JSON
 // is the same bytes everywhere. check_console_win32.cpp and check_console_posix.cpp; CMake picks.
 void check_console_binary_output(FILE *file) noexcept;
+
+// @per_os_impl Writes the UTF-8 `text` to `file` as the characters it holds when `file` writes to a
+// console window (Windows: as UTF-16, through WriteConsoleW, whatever the console's code page, which
+// stays as it is); false, having written nothing, when it does not (a file, a pipe), for the caller
+// to write the bytes as they are. Always false on POSIX, whose terminals take the bytes.
+bool check_console_write(FILE *file, std::string_view text) noexcept;
 
 // @per_os_impl The local time of day, "HH:MM:SS".
 std::string check_console_local_time();

@@ -6,6 +6,8 @@
 
 void check_console_binary_output(FILE *) noexcept {}
 
+bool check_console_write(FILE *, std::string_view) noexcept { return false; }
+
 std::string check_console_local_time() {
   std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -13,6 +13,9 @@
 
 namespace {
 
+// What one WriteConsoleW call takes: UTF-8 bytes, and at most as many UTF-16 units.
+constexpr size_t CHECK_CONSOLE_CHUNK_BYTES = 4096;
+
 // FILE_TYPE_CHAR is a console (or another character device, like NUL); files give FILE_TYPE_DISK,
 // pipes FILE_TYPE_PIPE.
 bool check_console_is_console(DWORD which) {
@@ -27,6 +30,31 @@ void check_console_binary_output(FILE *file) noexcept {
   // _setmode returns the previous mode, or -1 when the descriptor is not valid (no console at all):
   // then there is nothing to write to anyway.
   (void)_setmode(_fileno(file), _O_BINARY);
+}
+
+bool check_console_write(FILE *file, std::string_view text) noexcept {
+  int descriptor = _fileno(file);
+  if (descriptor < 0) return false;
+  auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+  DWORD mode = 0;
+  // GetConsoleMode succeeds on a console handle alone: not on a file, a pipe or the NUL device.
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return false;
+  std::fflush(file);
+  wchar_t units[CHECK_CONSOLE_CHUNK_BYTES];
+  while (!text.empty()) {
+    size_t take = text.size() < CHECK_CONSOLE_CHUNK_BYTES ? text.size() : CHECK_CONSOLE_CHUNK_BYTES;
+    // Never split a UTF-8 sequence between two chunks: back off its continuation bytes.
+    while (take < text.size() && take > 1 && (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80) take--;
+    int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(take), units,
+                                    static_cast<int>(CHECK_CONSOLE_CHUNK_BYTES));
+    for (int at = 0; at < count;) {
+      DWORD written = 0;
+      if (!WriteConsoleW(handle, units + at, static_cast<DWORD>(count - at), &written, nullptr) || written == 0) return true;
+      at += static_cast<int>(written);
+    }
+    text.remove_prefix(take);
+  }
+  return true;
 }
 
 std::string check_console_local_time() {

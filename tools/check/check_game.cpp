@@ -9,11 +9,13 @@
 #include <span>
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 #include "src/config/messages.h"
+#include "src/config/reload.h"
 #include "src/config/settings_file.h"
 #include "tools/check/check.h"
 #include "tools/check/check_report.h"
@@ -42,6 +44,10 @@ constexpr std::string_view CHECK_GAME_FILES[GAME_FILE_COUNT] = {MODULE_FILE_NAME
 // Whether a copy below DIR matters: a stray module or ini misleads; other mods may ship the host.
 constexpr bool CHECK_GAME_SEARCH_BELOW[GAME_FILE_COUNT] = {true, false, true};
 
+// The subfolders of the game folder that ASI loaders commonly load .asi files from, besides the game
+// folder itself (matched in any letter case).
+constexpr std::string_view CHECK_GAME_LOADER_FOLDERS[] = {"scripts", "plugins"};
+
 // How many DLLs the check reads to follow the host's forwarders: far more than any real chain.
 constexpr size_t CHECK_GAME_MAX_DLLS_FOLLOWED = 8;
 
@@ -50,9 +56,12 @@ struct Game_Found {
   std::vector<fs::path> in_dir[GAME_FILE_COUNT];  // names equal but for ASCII case: Windows finds any
   std::vector<fs::path> below[GAME_FILE_COUNT];
   std::vector<fs::path> asis_in_dir;  // every *.asi of DIR: an ASI loader loads each, whatever its name
+  std::vector<fs::path> asis_in_loader_folders;  // every *.asi of DIR's scripts and plugins, which loaders
+                                                 // that look in subfolders load
+  std::vector<fs::path> configs_in_loader_folders;  // ManeShade.ini there: beside a module there
   std::vector<fs::path> dlls_in_dir;  // every *.dll of DIR: where the host's forwarders may lead
-  std::vector<fs::path> ini_lookalikes;  // ManeShade.ini.* of DIR: in Explorer, with extensions hidden,
-                                         // ManeShade.ini.txt reads "ManeShade.ini"
+  std::vector<fs::path> ini_lookalikes;  // ManeShade.ini.* of DIR and of its loader folders: in Explorer,
+                                         // with extensions hidden, ManeShade.ini.txt reads "ManeShade.ini"
   size_t unreadable_folders = 0;
   fs::path first_unreadable;
   std::error_code first_unreadable_why;
@@ -146,17 +155,31 @@ bool check_game_starts_with(std::string_view name, std::string_view start) {
   return name.size() > start.size() && pe_dll_name_equal(name.substr(0, start.size()), start);
 }
 
+// Whether `path`, an entry one level below DIR, is in a folder that ASI loaders load from.
+bool check_game_in_loader_folder(const fs::path &path, int depth) {
+  if (depth != 1) return false;
+  std::string folder = check_game_utf8(path.parent_path().filename());
+  for (std::string_view name : CHECK_GAME_LOADER_FOLDERS) {
+    if (pe_dll_name_equal(folder, name)) return true;
+  }
+  return false;
+}
+
 void check_game_match(Game_Found *found, const fs::path &path, int depth) {
   std::string name = check_game_utf8(path.filename());
+  bool loader_folder = check_game_in_loader_folder(path, depth);
   if (depth == 0 && check_game_ends_with(name, ".dll")) found->dlls_in_dir.push_back(path);
   if (depth == 0 && check_game_ends_with(name, ".asi")) found->asis_in_dir.push_back(path);
-  if (depth == 0 && check_game_starts_with(name, std::string(CONFIG_FILE_NAME) + ".")) {
+  if (loader_folder && check_game_ends_with(name, ".asi")) found->asis_in_loader_folders.push_back(path);
+  if ((depth == 0 || loader_folder) && check_game_starts_with(name, std::string(CONFIG_FILE_NAME) + ".")) {
     found->ini_lookalikes.push_back(path);
   }
   for (int i = 0; i < GAME_FILE_COUNT; i++) {
     if (!pe_dll_name_equal(name, CHECK_GAME_FILES[i])) continue;
     if (depth == 0) found->in_dir[i].push_back(path);
-    if (depth > 0 && CHECK_GAME_SEARCH_BELOW[i]) found->below[i].push_back(path);
+    if (loader_folder && i == GAME_CONFIG) found->configs_in_loader_folders.push_back(path);
+    // A module in a loader folder is one the loader loads (check_game_find_modules).
+    if (depth > 0 && CHECK_GAME_SEARCH_BELOW[i] && !(loader_folder && i == GAME_MODULE)) found->below[i].push_back(path);
   }
 }
 
@@ -217,31 +240,43 @@ void check_game_case_twins(Game_Report *report, const Game_Found &found, Game_Fi
   }
 }
 
-// Copies below DIR: misplaced when DIR lacks the file; when it has one, a stray module is a
-// problem (a loader may load both), a stray ini only a backup (no loader loads an .ini).
-void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, bool in_dir,
-                             const fs::path &dir) {
+// Copies below DIR, but for those a loader loads or the game reads (said with the module and the
+// settings file): misplaced when the game uses none (`used` null; `target` is where it would use
+// one); when it uses one, a stray module is a problem (a loader that looked there too would load
+// both), a stray ini only a backup (no loader loads an .ini). An ini beside one of `others`, the
+// other copies of the module that a loader loads, is read by that copy.
+void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, const fs::path *used,
+                             const fs::path &target, const fs::path *said, const std::vector<const Game_Pe *> &others = {}) {
   std::string name(CHECK_GAME_FILES[file]);
   std::vector<fs::path> copies = found.below[file];
   std::sort(copies.begin(), copies.end());
   for (const fs::path &path : copies) {
-    if (in_dir && file == GAME_CONFIG) {
+    if (said && path == *said) continue;
+    // Beside another copy of the module that a loader may load too (said to be one too many): that
+    // copy reads it when the game folder holds none.
+    auto other = std::find_if(others.begin(), others.end(), [&](const Game_Pe *pe) { return pe->path.parent_path() == path.parent_path(); });
+    if (file == GAME_CONFIG && other != others.end()) {
       check_game_say_at(report, path, Game_Verdict::note,
-                        "another copy of " + name + ", in a subfolder: the game reads only the one in " +
-                            check_game_shown(dir) + "; edit that one");
-    } else if (in_dir) {
+                        "beside " + check_game_shown((*other)->path) + ", another copy of the module: if a loader loads "
+                        "that copy too, it reads this file when the game folder holds no " + name);
+      continue;
+    }
+    if (used && file == GAME_CONFIG) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "another copy of " + name + ", in a subfolder: the game reads only " + check_game_shown(*used) +
+                            "; edit that one");
+    } else if (used) {
       check_game_say_at(report, path, Game_Verdict::problem,
-                        "another copy of " + name + ", in a subfolder: the game uses the one in " + check_game_shown(dir) +
-                            ", and an ASI loader that also looks in subfolders (some look in scripts or plugins) would load "
-                            "it twice: delete this copy");
+                        "another copy of " + name + ", in a subfolder: the game uses " + check_game_shown(*used) +
+                            ", and an ASI loader that also looked in this subfolder would load it twice: delete this copy");
     } else if (file == GAME_CONFIG) {
       check_game_say_at(report, path, Game_Verdict::note,
                         "a copy of " + name + " in a subfolder, where the game does not look: move it to " +
-                            check_game_shown(dir));
+                            check_game_shown(target));
     } else {
       check_game_say_at(report, path, Game_Verdict::note,
                         "a copy of " + name + " in a subfolder, where an ASI loader does not look (some look in scripts or "
-                            "plugins too): move it to " + check_game_shown(dir));
+                            "plugins too): move it to " + check_game_shown(target));
     }
   }
 }
@@ -300,15 +335,16 @@ bool check_game_named(const fs::path &path, std::string_view name) {
   return pe_dll_name_equal(check_game_utf8(path.filename()), name);
 }
 
-// The module's files in DIR, as an ASI loader sees them: every .asi that is the module by its content
-// or by its name (the loader loads each), the exact name first; and the module under the extension
-// .dll, which no ASI loader loads.
+// The module's files in DIR and its loader folders, as an ASI loader sees them: every .asi that is
+// the module by its content or by its name (the loader loads each), DIR's first, the exact name first;
+// and the module under the extension .dll in DIR, which no ASI loader loads.
 struct Game_Modules {
   std::vector<Game_Pe> loaded;     // the .asi copies
   std::vector<Game_Pe> named_dll;  // ManeShade*.dll that is the module, or is named ManeShade.dll
 };
 
-// The first usable copy that the loader loads: the module whose imports are checked; or null.
+// The first usable copy that the loader loads: the module whose imports are checked, and beside
+// which it looks for ManeShade.ini; or null.
 const Game_Pe *check_game_primary(const Game_Modules &modules) {
   for (const Game_Pe &pe : modules.loaded) {
     if (pe.usable()) return &pe;
@@ -316,11 +352,13 @@ const Game_Pe *check_game_primary(const Game_Modules &modules) {
   return nullptr;
 }
 
-Game_Modules check_game_find_modules(const Game_Found &found) {
+Game_Modules check_game_find_modules(const Game_Found &found, const fs::path &dir) {
   Game_Modules modules;
-  for (const fs::path &path : found.asis_in_dir) {
-    Game_Pe pe = check_game_load(path);
-    if (check_game_is_module(pe) || check_game_named(path, MODULE_FILE_NAME)) modules.loaded.push_back(std::move(pe));
+  for (const auto *asis : {&found.asis_in_dir, &found.asis_in_loader_folders}) {
+    for (const fs::path &path : *asis) {
+      Game_Pe pe = check_game_load(path);
+      if (check_game_is_module(pe) || check_game_named(path, MODULE_FILE_NAME)) modules.loaded.push_back(std::move(pe));
+    }
   }
   std::string stem(MODULE_FILE_NAME.substr(0, MODULE_FILE_NAME.size() - 4));  // "ManeShade"
   for (const fs::path &path : found.dlls_in_dir) {
@@ -329,36 +367,50 @@ Game_Modules check_game_find_modules(const Game_Found &found) {
     Game_Pe pe = check_game_load(path);
     if (check_game_is_module(pe) || check_game_named(path, stem + ".dll")) modules.named_dll.push_back(std::move(pe));
   }
-  // The exact name first, as the player knows it; then in name order, as a loader lists them.
-  auto order = [](const Game_Pe &a, const Game_Pe &b) {
+  // DIR's first, where every loader looks; the exact name first, as the player knows it; then in name
+  // order, as a loader lists them.
+  auto order = [&dir](const Game_Pe &a, const Game_Pe &b) {
+    bool a_below = a.path.parent_path() != dir, b_below = b.path.parent_path() != dir;
     bool a_exact = check_game_utf8(a.path.filename()) == MODULE_FILE_NAME;
     bool b_exact = check_game_utf8(b.path.filename()) == MODULE_FILE_NAME;
-    return a_exact != b_exact ? a_exact : a.path < b.path;
+    return std::tie(a_below, b_exact, a.path) < std::tie(b_below, a_exact, b.path);
   };
-  std::sort(modules.loaded.begin(), modules.loaded.end(), order);
-  std::sort(modules.named_dll.begin(), modules.named_dll.end(), order);
+  std::stable_sort(modules.loaded.begin(), modules.loaded.end(), order);
+  std::stable_sort(modules.named_dll.begin(), modules.named_dll.end(), order);
   return modules;
 }
 
-// Each copy of the module in DIR: the first usable one is the module; every other usable .asi copy
-// loads too (twice the script, twice the tints); a copy named .dll loads never.
+// Each copy of the module that a loader loads: the first usable one is the module; every other
+// usable .asi copy loads too (twice the script, twice the tints) with a loader that looks in both
+// places; a copy named .dll loads never.
 void check_game_module(Game_Report *report, const Game_Modules &modules, const fs::path &dir) {
   static constexpr std::string_view FIX = "copy ManeShade.asi again from the release ZIP";
   const Game_Pe *primary = check_game_primary(modules);
   for (const Game_Pe &pe : modules.loaded) {
+    std::string folder = check_game_shown(pe.path.parent_path().filename());
+    bool below = pe.path.parent_path() != dir;
     if (!pe.usable()) {
       check_game_say_unusable(report, pe, FIX);
-    } else if (&pe == primary && check_game_named(pe.path, MODULE_FILE_NAME)) {
-      check_game_say_at(report, pe.path, Game_Verdict::ok, "a 64-bit (x86-64) DLL");
     } else if (&pe == primary) {
-      check_game_say_at(report, pe.path, Game_Verdict::ok,
-                        "Mane Shade's module under another name, which an ASI loader loads as it loads any .asi "
-                        "file; a 64-bit (x86-64) DLL");
-    } else {
+      std::string text = check_game_named(pe.path, MODULE_FILE_NAME)
+                             ? "a 64-bit (x86-64) DLL"
+                             : "Mane Shade's module under another name, which an ASI loader loads as it loads any .asi "
+                               "file; a 64-bit (x86-64) DLL";
+      if (below) {
+        text += ", in the subfolder " + folder + ": an ASI loader that looks in " + folder +
+                " loads it from there, one that looks in the game folder alone does not";
+      }
+      check_game_say_at(report, pe.path, Game_Verdict::ok, text);
+    } else if (pe.path.parent_path() == primary->path.parent_path()) {
       check_game_say_at(report, pe.path, Game_Verdict::problem,
                         "another copy of Mane Shade's module, beside " + check_game_shown(primary->path) +
                             "; an ASI loader loads every .asi file of the folder, so Mane Shade would be loaded twice: "
                             "remove one");
+    } else {
+      check_game_say_at(report, pe.path, Game_Verdict::problem,
+                        "another copy of Mane Shade's module, besides " + check_game_shown(primary->path) +
+                            "; an ASI loader that looks in both folders loads both, so Mane Shade would be loaded "
+                            "twice: remove one");
     }
   }
   for (const Game_Pe &pe : modules.named_dll) {
@@ -528,42 +580,155 @@ void check_game_imports(Game_Report *report, const Pe_File &module, const fs::pa
   }
 }
 
-// ManeShade.ini.txt and the like: with extensions hidden, as Windows shows files by default, Explorer
-// names it "ManeShade.ini", and a player who saved the shipped file from a browser or renamed a
-// copy in Explorer sees no difference. The game opens only ManeShade.ini.
-void check_game_ini_lookalikes(Game_Report *report, const Game_Found &found, const fs::path *config) {
-  std::vector<fs::path> lookalikes = found.ini_lookalikes;
+// Whether the module's look at `path` finds a file there, to read (or to fail with: access denied, held
+// by another program), rather than no file (then it looks beside itself); the module's own rule,
+// settings_look_finds_no_file. `*look` says why, when it finds none.
+bool check_game_finds_file(const fs::path &path, Status *look) {
+  Owned<Arena> scratch;
+  Result<File_Stamp> stamp = platform_file_stamp(scratch.get(), check_game_utf8(path));
+  if (stamp.ok()) return true;
+  *look = stamp.status();
+  if (look->failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+  return !settings_look_finds_no_file(*look);
+}
+
+// What an entry named ManeShade.ini is, when the game's look finds no file in it.
+std::string check_game_not_a_file(const Status &look) {
+  switch (look.os_error) {
+    case OS_IS_A_FOLDER: return "a folder, not a file";
+    case OS_NOT_A_FILE: return "not a file (a device or a pipe)";
+    case OS_SYMLINK_LOOP: return "a symbolic link that leads back to itself, not a file";
+    case OS_FILE_NOT_FOUND:
+    case OS_PATH_NOT_FOUND: return "a link to a file that is not there";
+    default: return std::string("not a file the game can reach (") + check_reason(look.os_error) + ")";
+  }
+}
+
+std::string check_game_failed_to_open() { return "\"" + check_player_line(MESSAGE_FAILED_TO_OPEN) + "\""; }
+
+// ManeShade.ini.txt and the like in `folder`: with extensions hidden, as Windows shows files by
+// default, Explorer names it "ManeShade.ini", and a player who saved the shipped file from a browser
+// or renamed a copy in Explorer sees no difference. The game opens only ManeShade.ini: `read` is the
+// one it reads (null: none); `blocked`, an entry of that name in `folder` that is no file. How many.
+size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found, const fs::path &folder,
+                                 const fs::path *read, bool blocked) {
+  std::vector<fs::path> lookalikes;
+  for (const fs::path &path : found.ini_lookalikes) {
+    if (path.parent_path() == folder) lookalikes.push_back(path);
+  }
   std::sort(lookalikes.begin(), lookalikes.end());
   for (const fs::path &path : lookalikes) {
     std::string extension = check_visible(check_game_utf8(path.filename()).substr(CONFIG_FILE_NAME.size()));
-    if (config) {
+    if (read) {
       check_game_say_at(report, path, Game_Verdict::note,
-                        "not the file the game reads, which is " + check_game_shown(*config) + "; with extensions " +
-                            "hidden, Windows shows both as ManeShade.ini: edit that one, or delete this one");
+                        "not the file the game reads, which is " + check_game_shown(*read) + "; with extensions " +
+                            "hidden, Windows shows this one as ManeShade.ini too: edit that one");
+    } else if (blocked) {
+      check_game_say_at(report, path, Game_Verdict::problem,
+                        "Windows hides the " + extension + ": once the " + std::string(CONFIG_FILE_NAME) +
+                            " beside it that is not a file is out of the way, rename this file to " +
+                            std::string(CONFIG_FILE_NAME) + " (the game reads only that name)");
     } else {
       check_game_say_at(report, path, Game_Verdict::problem,
                         "Windows hides the " + extension + ": rename the file to " + std::string(CONFIG_FILE_NAME) +
                             " (the game reads only that name)");
     }
   }
+  return lookalikes.size();
 }
 
-void check_game_config(Game_Report *report, const Game_Found &found, const fs::path &dir) {
-  const fs::path *path = check_game_pick(found, GAME_CONFIG);
-  check_game_ini_lookalikes(report, found, path);
-  if (!path && !found.ini_lookalikes.empty()) return;  // the rename above is the fix
-  if (!path) {
-    check_game_say_at(report, dir / CONFIG_FILE_NAME, Game_Verdict::problem,
-                      std::string("missing: copy ManeShade.ini from the release ZIP into the game folder; without it "
-                                  "the game shows \"") +
-                          check_player_line(MESSAGE_FAILED_TO_OPEN) + "\"");
-    return;
-  }
-  check_game_case_twins(report, found, GAME_CONFIG, *path);
+// Where the game reads ManeShade.ini, taking DIR as the folder it runs in (as when it is started as
+// usual), and what was said of it.
+struct Game_Config {
+  fs::path read;    // the file the game reads; empty when it finds none
+  fs::path target;  // the folder where a ManeShade.ini would be read
+  fs::path beside;  // a ManeShade.ini beside a module below DIR, said here; empty when none
+};
+
+// An entry named ManeShade.ini in the folder the game looks in that is no file, when the game has
+// nowhere else to look: it shows the line for a missing file.
+void check_game_blocked(Game_Report *report, const fs::path &path, const Status &look) {
+  check_game_say_at(report, path, Game_Verdict::problem,
+                    check_game_not_a_file(look) + ": the game looks for a file of this name and finds none, so it "
+                    "shows " + check_game_failed_to_open() + ": move or rename this, and put the settings file " +
+                        std::string(CONFIG_FILE_NAME) + " in its place");
+}
+
+// Checks the file the game reads: check_file's usual report, whose verdict counts.
+void check_game_read(Game_Report *report, const Game_Found &found, const fs::path &path, bool in_dir) {
+  if (in_dir) check_game_case_twins(report, found, GAME_CONFIG, path);
   // check_file writes its usual report; with dump off it writes nothing to `out`.
-  if (check_file(check_game_utf8(*path), /*dump=*/false, report->err, report->err) != CHECK_EXIT_INSTALLED) {
+  if (check_file(check_game_utf8(path), /*dump=*/false, report->err, report->err) != CHECK_EXIT_INSTALLED) {
     report->problems++;
   }
+}
+
+// The game looks at ManeShade.ini of the folder it runs in (DIR); when that look finds no file (none,
+// a folder, a link that leads nowhere), at the one beside the module that the loader loaded.
+Game_Config check_game_config(Game_Report *report, const Game_Found &found, const fs::path &dir, const Game_Pe *module) {
+  Game_Config config;
+  fs::path module_folder = module ? module->path.parent_path() : dir;
+  bool elsewhere = module_folder != dir;
+  const fs::path *beside = nullptr;  // the entry of that name beside a module below DIR
+  for (const fs::path &path : found.configs_in_loader_folders) {
+    if (path.parent_path() != module_folder) continue;
+    if (!beside || check_game_utf8(path.filename()) == CONFIG_FILE_NAME) beside = &path;
+  }
+  const fs::path *working = check_game_pick(found, GAME_CONFIG);
+  Status look = STATUS_OK;
+  if (working && check_game_finds_file(*working, &look)) {
+    config.read = *working;
+    config.target = dir;
+    check_game_ini_lookalikes(report, found, dir, working, false);
+    if (elsewhere) check_game_ini_lookalikes(report, found, module_folder, working, false);
+    check_game_read(report, found, *working, true);
+    if (beside) {
+      config.beside = *beside;
+      check_game_say_at(report, *beside, Game_Verdict::note,
+                        "beside " + check_game_shown(module->path) + ", but the game reads " + check_game_shown(*working) +
+                            " first: this one only when it runs in a folder without a ManeShade.ini");
+    }
+    return config;
+  }
+  // No file of that name in DIR: the game looks beside the module.
+  config.target = module_folder;
+  if (!elsewhere) {
+    if (working) check_game_blocked(report, *working, look);
+    size_t lookalikes = check_game_ini_lookalikes(report, found, dir, nullptr, working != nullptr);
+    if (!working && lookalikes == 0) {
+      check_game_say_at(report, dir / CONFIG_FILE_NAME, Game_Verdict::problem,
+                        "missing: copy ManeShade.ini from the release ZIP into the game folder; without it the game "
+                        "shows " + check_game_failed_to_open());
+    }
+    return config;
+  }
+  Status beside_look = STATUS_OK;
+  bool beside_found = beside && check_game_finds_file(*beside, &beside_look);
+  if (working) {
+    check_game_say_at(report, *working, Game_Verdict::note,
+                      check_game_not_a_file(look) + ": the game finds no settings file here, and looks for the " +
+                          std::string(CONFIG_FILE_NAME) + " beside " + check_game_shown(module->path) + " instead");
+  }
+  const fs::path *read = beside_found ? beside : nullptr;
+  // Renamed, a look-alike in DIR would be read first, one beside the module when DIR has none.
+  size_t lookalikes = check_game_ini_lookalikes(report, found, dir, read, working != nullptr) +
+                      check_game_ini_lookalikes(report, found, module_folder, read, beside && !beside_found);
+  if (read) {
+    config.read = config.beside = *read;
+    check_game_read(report, found, *read, false);
+    return config;
+  }
+  if (beside) {
+    config.beside = *beside;
+    check_game_blocked(report, *beside, beside_look);
+    return config;
+  }
+  if (lookalikes > 0) return config;  // the rename is the fix
+  check_game_say_at(report, module_folder / CONFIG_FILE_NAME, Game_Verdict::problem,
+                    "missing: the game folder holds no ManeShade.ini, so the game looks beside " +
+                        check_game_shown(module->path) + ": copy ManeShade.ini from the release ZIP into " +
+                        check_game_shown(module_folder) + "; without it the game shows " + check_game_failed_to_open());
+  return config;
 }
 
 // What the search below DIR could not cover: not a problem of the folder, but said.
@@ -624,12 +789,15 @@ fs::path check_game_full_path(const fs::path &dir) {
   return full;
 }
 
-int check_game_verdict(Game_Report *report, const fs::path &dir) {
+int check_game_verdict(Game_Report *report, const fs::path &dir, const Game_Pe *module, const Game_Config &config) {
   std::string line = "maneshade-check: " + check_game_shown(dir) + ": ";
   if (report->problems == 0) {
-    // The module reads the working folder's ManeShade.ini, and the one beside it when that folder has none.
-    check_write(report->err, line + "all is well: the game should load Mane Shade and use " +
-                                 check_game_shown(dir / CONFIG_FILE_NAME) +
+    std::string loads = "the game should load Mane Shade";
+    if (module && module->path.parent_path() != dir) {
+      loads += " (with an ASI loader that looks in " + check_game_shown(module->path.parent_path().filename()) + ")";
+    }
+    // Every finding says where the game reads the file; all being well, it reads one.
+    check_write(report->err, line + "all is well: " + loads + " and use " + check_game_shown(config.read) +
                                  " (started in another folder, by a launcher or a shortcut, it reads a ManeShade.ini "
                                  "of that folder first)\n");
     return CHECK_GAME_ALL_WELL;
@@ -662,21 +830,30 @@ int check_game(std::string_view dir_text, FILE *err) {
     return CHECK_GAME_TO_FIX;
   }
 
-  Game_Modules modules = check_game_find_modules(found);
+  Game_Modules modules = check_game_find_modules(found, dir);
   check_game_module(&report, modules, dir);
-  check_game_copies_below(&report, found, GAME_MODULE, !modules.loaded.empty(), dir);
   // The module whose imports the host must satisfy: the one the loader loads, else the copy named
   // .dll, which will be that module once renamed.
-  const Game_Pe *module = check_game_primary(modules);
+  const Game_Pe *primary = check_game_primary(modules);
+  const Game_Pe *module = primary;
   for (const Game_Pe &pe : modules.named_dll) {
     if (!module && pe.usable()) module = &pe;
   }
+  const fs::path *loaded = primary ? &primary->path : !modules.loaded.empty() ? &modules.loaded.front().path : nullptr;
+  check_game_copies_below(&report, found, GAME_MODULE, loaded, dir, nullptr);
   Game_Pe host = check_game_host(&report, found, dir);
   if (module && host.usable()) {
     check_game_imports(&report, module->dll.file, module->path, std::move(host.dll.file), host.path, found, dir);
   }
-  check_game_config(&report, found, dir);
-  check_game_copies_below(&report, found, GAME_CONFIG, !found.in_dir[GAME_CONFIG].empty(), dir);
+  // Beside the module the loader loads; a copy too damaged to load is where it will be once replaced.
+  const Game_Pe *placed = primary ? primary : modules.loaded.empty() ? nullptr : &modules.loaded.front();
+  Game_Config config = check_game_config(&report, found, dir, placed);
+  std::vector<const Game_Pe *> others;  // other copies that a loader loads
+  for (const Game_Pe &pe : modules.loaded) {
+    if (pe.usable() && &pe != primary) others.push_back(&pe);
+  }
+  check_game_copies_below(&report, found, GAME_CONFIG, config.read.empty() ? nullptr : &config.read, config.target,
+                          config.beside.empty() ? nullptr : &config.beside, others);
   check_game_search_notes(&report, found, dir);
-  return check_game_verdict(&report, dir);
+  return check_game_verdict(&report, dir, primary, config);
 }

@@ -5,6 +5,8 @@
 
 #include "runtime/utf8.h"
 #include "src/config/messages.h"
+#include "tools/check/check_console.h"
+#include "tools/check/check_unseen.h"
 #include "tools/owned/owned.h"
 
 namespace {
@@ -23,7 +25,8 @@ bool check_is_control_byte(unsigned char byte) { return byte < 0x20 || byte == 0
 }  // namespace
 
 void check_write(FILE *file, std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
+  if (text.empty() || check_console_write(file, text)) return;
+  std::fwrite(text.data(), 1, text.size(), file);
 }
 
 void check_write(std::string *report, std::string_view text) { report->append(text); }
@@ -50,6 +53,9 @@ std::string check_visible(std::string_view text) {
     bool c1_control = decoded.size == 2 && decoded.code_point >= 0x80 && decoded.code_point <= 0x9F;
     if (decoded.size == 1 || c1_control) {
       for (uint32_t i = 0; i < decoded.size; i++) check_append_byte_escape(&out, static_cast<unsigned char>(at[i]));
+    } else if (check_is_invisible(decoded.code_point)) {
+      // A zero-width or bidirectional character would hide, or reorder the line around it.
+      out.append(check_invisible_escape(decoded.code_point));
     } else {
       out.append(at, decoded.size);
     }

@@ -16,7 +16,8 @@ enum Check_Exit : int {
   CHECK_EXIT_NOT_CHECKED = 2,  // the file cannot be read, bad usage, or out of memory
 };
 
-// Writes `text` as it is.
+// Writes `text`, UTF-8, as it is; to a console window, as the characters it holds, whatever the
+// console's code page (check_console_write).
 void check_write(FILE *file, std::string_view text);
 // Appends `text` to a report being put together, to be written as a whole later.
 void check_write(std::string *report, std::string_view text);
@@ -24,8 +25,9 @@ void check_write(std::string *report, std::string_view text);
 // Text from a file or a path as it may reach a terminal, the one escaping every report line uses:
 // every byte below 0x20 and 0x7F, the two bytes of a C1 control (U+0080..U+009F, C2 80..C2 9F in
 // UTF-8), and every byte that is not part of a valid UTF-8 sequence are written "\xNN" (lowercase
-// hex); all else is copied. The result holds no byte below 0x20, no 0x7F and no C1 control, and is
-// valid UTF-8.
+// hex); every invisible character (check_is_invisible: zero-width, bidirectional, the byte-order
+// mark) is written "<U+200B>"; all else is copied. The result holds no byte below 0x20, no 0x7F, no
+// C1 control and no invisible character, and is valid UTF-8.
 std::string check_visible(std::string_view text);
 
 // "<path>:<line>: " or, without a line (0), "<path>: ", the path made visible.

@@ -13,7 +13,10 @@
 #include "runtime/arena.h"
 #include "runtime/log.h"
 #include "runtime/text.h"
+#include "runtime/utf8.h"
 #include "src/config/schema.h"
+#include "src/config/values.h"
+#include "tools/check/check_unseen.h"
 
 namespace {
 
@@ -40,15 +43,88 @@ bool diagnose_is_field(std::string_view key) {
   return false;
 }
 
+// `text` without its white space, wherever it stands.
+std::string diagnose_without_white_space(std::string_view text) {
+  std::string out;
+  const char *at = text.data(), *end = at + text.size();
+  while (at < end) {
+    Utf8_Decoded d = utf8_decode(at, end);
+    if (d.size > 1 || !is_white_space(d.code_point)) out.append(at, d.size);
+    at += d.size;
+  }
+  return out;
+}
+
+// `text` without its invisible characters.
+std::string diagnose_without_invisible(std::string_view text) {
+  std::string out;
+  const char *at = text.data(), *end = at + text.size();
+  while (at < end) {
+    Utf8_Decoded d = utf8_decode(at, end);
+    if (d.size == 1 || !check_is_invisible(d.code_point)) out.append(at, d.size);
+    at += d.size;
+  }
+  return out;
+}
+
+// The block that a section named `name` looks like to a player, though its name is no block's: the
+// same but for white space, invisible characters and look-alike letters. CONFIG_BLOCK_COUNT: none.
+size_t diagnose_block_seen(Arena *scratch, std::string_view name) {
+  if (config_is_block_section(diagnose_lower(scratch, name))) return CONFIG_BLOCK_COUNT;
+  return config_block_index(diagnose_lower(scratch, check_as_seen(diagnose_without_white_space(name))));
+}
+
+// A skipped line that would be a block's header without its invisible characters: that block, and
+// CONFIG_BLOCK_COUNT otherwise. The reader takes the section's name up to the first "]".
+size_t diagnose_skipped_header(Arena *scratch, std::string_view line) {
+  std::string visible = diagnose_without_invisible(line);
+  std::string_view trimmed = trim_white_space(visible);
+  if (trimmed.size() == line.size() || !trimmed.starts_with('[')) return CONFIG_BLOCK_COUNT;
+  std::string_view name = trimmed.substr(1);
+  name = name.substr(0, name.find(']'));
+  std::string lowered = diagnose_lower(scratch, name);
+  size_t block = config_block_index(lowered);
+  return block < CONFIG_BLOCK_COUNT ? block : diagnose_block_seen(scratch, name);
+}
+
+constexpr std::string_view DIAGNOSE_UTF8_BOM = "\xEF\xBB\xBF";
+
 // What the reader's lines say of the blocks.
 struct Config_Lines {
   // The pair lines of the block sections, by full key (as the flattening makes it), in file order.
   std::unordered_map<std::string, std::vector<Config_Place>> pairs;
   // Every header, in file order, with the block its name belongs to.
   std::vector<std::pair<Config_Place, size_t>> headers;
-  // Keys of the block sections that are none of the sixteen: (block, section, key) to its last line.
-  std::map<std::tuple<size_t, std::string, std::string>, uint32_t> unknown;
+  // Keys of the block sections that are none of the sixteen: (block, section, key) to its last line,
+  // and the key as that line writes it, unquoted.
+  std::map<std::tuple<size_t, std::string, std::string>, std::pair<uint32_t, std::string>> unknown;
+  std::vector<Config_Near_Header> near_headers;
+  std::vector<Config_Lone_Cr> lone_crs;
+  std::vector<uint32_t> stray_marks;
+  uint32_t line_count = 0;
 };
+
+// What a line that is no pair says to a player but not to the game.
+void diagnose_unseen_line(Arena *scratch, const Ini_Line &line, Config_Lines *lines) {
+  if (line.kind == Ini_Line_Kind::header) {
+    size_t block = diagnose_block_seen(scratch, line.section);
+    if (block == CONFIG_BLOCK_COUNT) return;
+    bool white_space = diagnose_without_white_space(line.section).size() != line.section.size();
+    lines->near_headers.push_back({{line.number, std::string(line.section)}, block, std::string(line.section), false, white_space});
+    return;
+  }
+  if (line.kind == Ini_Line_Kind::skipped && !line.text.empty()) {
+    size_t block = diagnose_skipped_header(scratch, line.text);
+    if (block < CONFIG_BLOCK_COUNT) {
+      lines->near_headers.push_back({{line.number, std::string(line.section)}, block, std::string(line.text), true, false});
+      return;
+    }
+  }
+  bool skipped = line.kind == Ini_Line_Kind::skipped || line.kind == Ini_Line_Kind::comment;
+  if (skipped && line.text.find(DIAGNOSE_UTF8_BOM) != std::string_view::npos) {
+    lines->stray_marks.push_back(line.number);
+  }
+}
 
 Config_Lines diagnose_scan(Arena *scratch, std::string_view text) {
   Config_Lines lines;
@@ -58,6 +134,10 @@ Config_Lines diagnose_scan(Arena *scratch, std::string_view text) {
   size_t block = CONFIG_BLOCK_COUNT;
   bool first = true;
   while (ini_next_line(&it, &line)) {
+    lines.line_count = line.number;
+    size_t crs = static_cast<size_t>(std::count(line.text.begin(), line.text.end(), '\r'));
+    if (crs > 0) lines.lone_crs.push_back({line.number, crs});
+    diagnose_unseen_line(scratch, line, &lines);
     if (line.kind != Ini_Line_Kind::pair && line.kind != Ini_Line_Kind::header) continue;
     if (first || line.section != section) {
       section = std::string(line.section);
@@ -71,7 +151,11 @@ Config_Lines diagnose_scan(Arena *scratch, std::string_view text) {
     if (block == CONFIG_BLOCK_COUNT) continue;
     std::string key = diagnose_lower(scratch, line.key);
     lines.pairs[std::string(CONFIG_BLOCKS[block]) + "." + key].push_back({line.number, section});
-    if (!diagnose_is_field(key)) lines.unknown[{block, section, key}] = line.number;
+    if (!diagnose_is_field(key)) {
+      Result<std::string_view> written = unquote(scratch, line.written_key);
+      if (!written.ok()) throw std::bad_alloc();
+      lines.unknown[{block, section, key}] = {line.number, std::string(written.value())};
+    }
   }
   if (!it.status.ok()) throw std::bad_alloc();
   return lines;
@@ -97,7 +181,8 @@ void diagnose_duplicates(const Config_Lines &lines, Config_Diagnosis *out) {
   for (const auto &[full_key, places] : lines.pairs) {
     std::vector<Config_Place> kept = diagnose_last_per_section(places);
     if (kept.size() < 2) continue;
-    out->duplicates.push_back({std::string(full_key), std::move(kept)});
+    std::string_view key = std::string_view(full_key).substr(full_key.find('.') + 1);
+    out->duplicates.push_back({std::string(full_key), std::move(kept), diagnose_is_field(key)});
   }
   std::sort(out->duplicates.begin(), out->duplicates.end(),
             [](const Config_Duplicate &a, const Config_Duplicate &b) { return a.places[0].line < b.places[0].line; });
@@ -138,13 +223,37 @@ struct Quiet_Log {
 };
 
 // `value` with a note after a quoted literal (`"57" ; dark`, where the quotes stay, since a literal
-// must end with its quote): the value as the player meant it (`57 ; dark`); "" when it is not so.
-std::string diagnose_quoted_with_note(Arena *scratch, std::string_view stored, std::string_view cut) {
-  if (stored.empty() || (stored[0] != '"' && stored[0] != '\'') || stored.find(';') == std::string_view::npos) return "";
+// must end with its quote): the value as the player meant it (`57 ; dark`) into finding->unquoted,
+// the literal's content (`57`) into finding->unquoted_value, and whether the game would take the
+// key so written: a line of the key's block holding it, read and converted by the module.
+void diagnose_quoted_with_note(Arena *scratch, size_t index, std::string_view stored, std::string_view cut,
+                               Config_Key_Finding *finding) {
+  if (stored.empty() || (stored[0] != '"' && stored[0] != '\'') || stored.find(';') == std::string_view::npos) return;
   Result<std::string_view> inner = unquote(scratch, cut);
   if (!inner.ok()) throw std::bad_alloc();
-  if (inner.value() == cut) return "";
-  return std::string(inner.value()) + " " + std::string(stored.substr(stored.find(';')));
+  if (inner.value() == cut) return;
+  finding->unquoted_value = std::string(trim_white_space(inner.value()));
+  finding->unquoted = finding->unquoted_value + " " + std::string(stored.substr(stored.find(';')));
+  const Config_Key &key = CONFIG_KEYS[index];
+  // Appended piece by piece: g++ 12 for mingw-w64 gives a false -Wrestrict for a literal plus a string.
+  std::string text = "[";
+  text.append(key.section()).append("]\n").append(key.field_name()).append(" = ").append(finding->unquoted).append("\n");
+  Owned<Section_Map> map;
+  if (!load_map_from_string(map.get(), text, CONFIG_FILE_INI_OPTIONS).ok()) throw std::bad_alloc();
+  int32_t value = 0;
+  std::string_view converted_text;
+  Config_Status converted = config_convert_key(scratch, map.value, index, &value, &converted_text);
+  if (!converted.runtime.ok()) throw std::bad_alloc();
+  finding->unquoted_converts = converted.ok();
+}
+
+// For a tint that converted: whether the number as written lies outside 0..255, and outside 32 bits.
+void diagnose_tint_range(std::string_view text, Config_Key_Finding *finding) {
+  bool negative = false;
+  uint64_t magnitude = 0;
+  if (!parse_integer_parts(text, &negative, &magnitude)) return;
+  finding->outside = negative ? magnitude > 0 : magnitude > 255;
+  finding->past_32_bits = negative ? magnitude > uint64_t{INT32_MAX} + 1 : magnitude > uint64_t{INT32_MAX};
 }
 
 void diagnose_keys(Arena *scratch, const Config_Lines &lines, Config_Diagnosis *out) {
@@ -167,45 +276,62 @@ void diagnose_keys(Arena *scratch, const Config_Lines &lines, Config_Diagnosis *
     finding.failure = converted.content;
     finding.value = std::string(text);
     finding.used = key.after == CONFIG_TINT ? normalise_tint(finding.converted) : finding.converted;
+    if (finding.failure == CONFIG_OK && key.after == CONFIG_TINT) diagnose_tint_range(text, &finding);
     if (finding.failure != CONFIG_NOT_AN_INTEGER && finding.failure != CONFIG_NOT_A_TRUTH_VALUE) continue;
     const Config_Place &counts = finding.places.back();
     const Ini_Section *section = ini_find_section(out->sections.get(), counts.section);
     const Ini_Pair *pair = section ? ini_find_pair(out->sections.get(), section, key.field_name()) : nullptr;
-    if (pair) finding.unquoted = diagnose_quoted_with_note(scratch, pair->value, text);
+    if (pair) diagnose_quoted_with_note(scratch, i, pair->value, text, &finding);
   }
 }
 
-// Each missing key takes the closest unknown key of its block (the first in the file among equals),
-// if one is close enough; the other unknown keys are notes.
-void diagnose_misspellings(const Config_Lines &lines, Config_Diagnosis *out) {
+// Missing keys and the unknown keys of their blocks that look a couple of letters off them
+// (check_as_seen: an invisible character, a look-alike letter of another script cost nothing) are
+// paired closest first over all pairs, the earlier line first among equals; the other unknown keys
+// are notes. A key that two sections hold is a duplicate, neither.
+void diagnose_misspellings(Arena *scratch, const Config_Lines &lines, Config_Diagnosis *out) {
   struct Candidate {
     size_t block;
     Config_Unknown_Key unknown;
+    std::string seen;
     bool taken;
   };
   std::vector<Candidate> candidates;
-  for (const auto &[where, line] : lines.unknown) {
-    candidates.push_back({std::get<0>(where), {{line, std::get<1>(where)}, std::get<2>(where)}, false});
+  for (const auto &[where, written] : lines.unknown) {
+    const auto &[block, section, key] = where;
+    std::string full_key = std::string(CONFIG_BLOCKS[block]) + "." + key;
+    bool duplicated = std::any_of(out->duplicates.begin(), out->duplicates.end(),
+                                  [&](const Config_Duplicate &d) { return d.full_key == full_key; });
+    if (duplicated) continue;
+    std::string seen = diagnose_lower(scratch, check_as_seen(written.second));
+    candidates.push_back({block, {{written.first, section}, key, written.second}, seen, false});
   }
   std::sort(candidates.begin(), candidates.end(),
             [](const Candidate &a, const Candidate &b) { return a.unknown.place.line < b.unknown.place.line; });
+  struct Pairing {
+    size_t distance, candidate, key;
+  };
+  std::vector<Pairing> pairings;
   for (size_t i = 0; i < CONFIG_KEY_COUNT; i++) {
-    Config_Key_Finding &finding = out->keys[i];
-    if (finding.failure != CONFIG_MISSING_KEY) continue;
+    if (out->keys[i].failure != CONFIG_MISSING_KEY) continue;
     size_t block = config_block_index(CONFIG_KEYS[i].section());
-    size_t best = DIAGNOSE_MISSPELLING_DISTANCE + 1;
-    Candidate *chosen = nullptr;
-    for (Candidate &c : candidates) {
-      if (c.block != block || c.taken) continue;
-      size_t distance = config_edit_distance(c.unknown.key, CONFIG_KEYS[i].field_name(), DIAGNOSE_MISSPELLING_DISTANCE);
-      if (distance >= best) continue;
-      best = distance;
-      chosen = &c;
+    for (size_t c = 0; c < candidates.size(); c++) {
+      if (candidates[c].block != block) continue;
+      size_t distance = config_edit_distance(candidates[c].seen, CONFIG_KEYS[i].field_name(), DIAGNOSE_MISSPELLING_DISTANCE);
+      if (distance <= DIAGNOSE_MISSPELLING_DISTANCE) pairings.push_back({distance, c, i});
     }
-    if (!chosen) continue;
-    chosen->taken = true;
-    finding.misspelt = chosen->unknown.place;
-    finding.misspelt_key = chosen->unknown.key;
+  }
+  std::sort(pairings.begin(), pairings.end(), [](const Pairing &a, const Pairing &b) {
+    return std::tie(a.distance, a.candidate, a.key) < std::tie(b.distance, b.candidate, b.key);
+  });
+  for (const Pairing &p : pairings) {
+    Config_Key_Finding &finding = out->keys[p.key];
+    Candidate &c = candidates[p.candidate];
+    if (c.taken || finding.misspelt.line != 0) continue;
+    c.taken = true;
+    finding.misspelt = c.unknown.place;
+    finding.misspelt_key = c.unknown.key;
+    finding.misspelt_written = c.unknown.written;
   }
   for (const Candidate &c : candidates) {
     if (!c.taken) out->unknown.push_back(c.unknown);
@@ -244,5 +370,9 @@ void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *ou
   diagnose_duplicates(lines, out);
   diagnose_blocks(scratch, lines, out);
   diagnose_keys(scratch, lines, out);
-  diagnose_misspellings(lines, out);
+  diagnose_misspellings(scratch, lines, out);
+  out->near_headers = std::move(lines.near_headers);
+  out->lone_crs = std::move(lines.lone_crs);
+  out->stray_marks = std::move(lines.stray_marks);
+  out->line_count = lines.line_count;
 }

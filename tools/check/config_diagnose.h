@@ -27,6 +27,7 @@ struct Config_Place {
 struct Config_Duplicate {
   std::string full_key;
   std::vector<Config_Place> places;
+  bool expected;  // one of the sixteen keys; the game refuses a duplicate of any other key all the same
 };
 
 // What the file makes of one expected key, as the module's converter has it.
@@ -35,18 +36,45 @@ struct Config_Key_Finding {
                            // for a key that two sections of its block hold (never converted)
   std::vector<Config_Place> places;  // every line that wrote it in its block, in file order; the last counts
   std::string value;       // the value text converted (cut at ";" and trimmed)
-  int32_t converted = 0;   // when ok: the value as converted
+  int32_t converted = 0;   // when ok: the value as converted (an integer's low 32 bits)
   int32_t used = 0;        // when ok: what the game uses (a tint normalised to 0..255)
-  std::string unquoted;    // a bad value that is a quoted literal with a note after it: the literal's
-                           // content, which is what the player meant; "" otherwise
-  Config_Place misspelt;   // a missing key: the line of a key of its block a couple of letters off
-  std::string misspelt_key;
+  bool outside = false;    // when ok, a tint: the number as written lies outside 0..255
+  bool past_32_bits = false;  // ... and outside the 32-bit range, so that its low 32 bits are `converted`
+  std::string unquoted;    // a bad value that is a quoted literal with a note after it: the value as
+                           // the player meant it, the literal's content and the note ("57 ; dark"); "" otherwise
+  std::string unquoted_value;     // ... the literal's content alone, trimmed ("57")
+  bool unquoted_converts = false;  // ... and whether `unquoted`, written so, converts
+  Config_Place misspelt;   // a missing key: the line of a key of its block that looks a couple of
+                           // letters off it (check_as_seen, then lowercased), closest first over all pairs
+  std::string misspelt_key;      // that key, lowercased
+  std::string misspelt_written;  // ... and as written, unquoted
 };
 
-// A key of a block section that is none of the sixteen, and no likely misspelling of a missing one.
+// A key of a block section that is none of the sixteen, no likely misspelling of a missing one, and
+// no duplicate.
 struct Config_Unknown_Key {
   Config_Place place;
-  std::string key;
+  std::string key;      // as the reader keeps it, lowercased
+  std::string written;  // as the line writes it, unquoted
+};
+
+// A line that a player reads as a block's header and the game does not: a header whose name is the
+// block's but for white space, invisible characters or look-alike letters (`[ mael ]`), or a line
+// that the game skips, which would be such a header without the invisible characters before its "["
+// (a byte-order mark pasted before `[mael]`).
+struct Config_Near_Header {
+  Config_Place place;   // the line, and the section in force after it as the game reads it
+  size_t block;         // the block it looks like (index in CONFIG_BLOCKS)
+  std::string written;  // the header's name as written; for a skipped line, the line
+  bool skipped;         // the game took the line for no header at all
+  bool white_space;     // the name holds white space
+};
+
+// A line that holds carriage returns ending no line ("\r" not before "\n"): the game ends lines
+// at "\n" alone, so what they separate is one line to it.
+struct Config_Lone_Cr {
+  uint32_t line;
+  size_t count;
 };
 
 struct Config_Diagnosis {
@@ -63,6 +91,12 @@ struct Config_Diagnosis {
   // The expected keys, by index in CONFIG_KEYS (empty when memory ran out).
   std::vector<Config_Key_Finding> keys;
   std::vector<Config_Unknown_Key> unknown;  // in file order
+  std::vector<Config_Near_Header> near_headers;  // in file order
+  std::vector<Config_Lone_Cr> lone_crs;           // in file order
+  uint32_t line_count = 0;                        // lines, as the reader counts them
+  // Lines the game skips (no pair, no header) that hold a byte-order mark past the file's start, as
+  // when one file is pasted into another; those of near_headers aside. In file order.
+  std::vector<uint32_t> stray_marks;
 };
 
 // Diagnoses `text` into `*out`, which must be fresh. When the module's reading runs out of memory,

@@ -1,0 +1,240 @@
+// What a player cannot see; see check_unseen.h.
+#include "tools/check/check_unseen.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "runtime/utf8.h"
+#include "tools/check/check_report.h"
+
+namespace {
+
+// Unicode's format characters (general category Cf), and the other code points that Unicode says
+// show as nothing (Default_Ignorable_Code_Point: the Hangul fillers, variation selectors, the
+// combining grapheme joiner, ...), as ranges; and the line and paragraph separators.
+struct Code_Range {
+  uint32_t first, last;
+};
+
+constexpr Code_Range UNSEEN_INVISIBLE[] = {
+    {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x115F, 0x1160},   {0x17B4, 0x17B5},
+    {0x180B, 0x180F},   {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x206F},   {0x3164, 0x3164},
+    {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},   {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+};
+
+struct Named_Code_Point {
+  uint32_t code_point;
+  const char *name;
+};
+
+// The names of the invisible characters a player is likely to meet (pasted from a web page, a chat,
+// another file, or typed by a keyboard layout).
+constexpr Named_Code_Point UNSEEN_NAMES[] = {
+    {0x00AD, "SOFT HYPHEN"},
+    {0x061C, "ARABIC LETTER MARK"},
+    {0x180E, "MONGOLIAN VOWEL SEPARATOR"},
+    {0x200B, "ZERO WIDTH SPACE"},
+    {0x200C, "ZERO WIDTH NON-JOINER"},
+    {0x200D, "ZERO WIDTH JOINER"},
+    {0x200E, "LEFT-TO-RIGHT MARK"},
+    {0x200F, "RIGHT-TO-LEFT MARK"},
+    {0x2028, "LINE SEPARATOR"},
+    {0x2029, "PARAGRAPH SEPARATOR"},
+    {0x202A, "LEFT-TO-RIGHT EMBEDDING"},
+    {0x202B, "RIGHT-TO-LEFT EMBEDDING"},
+    {0x202C, "POP DIRECTIONAL FORMATTING"},
+    {0x202D, "LEFT-TO-RIGHT OVERRIDE"},
+    {0x202E, "RIGHT-TO-LEFT OVERRIDE"},
+    {0x2060, "WORD JOINER"},
+    {0x2061, "FUNCTION APPLICATION"},
+    {0x2062, "INVISIBLE TIMES"},
+    {0x2063, "INVISIBLE SEPARATOR"},
+    {0x2064, "INVISIBLE PLUS"},
+    {0x2066, "LEFT-TO-RIGHT ISOLATE"},
+    {0x2067, "RIGHT-TO-LEFT ISOLATE"},
+    {0x2068, "FIRST STRONG ISOLATE"},
+    {0x2069, "POP DIRECTIONAL ISOLATE"},
+    {0x3164, "HANGUL FILLER"},
+    {0xFEFF, "BYTE ORDER MARK"},
+};
+
+// Letters of other scripts that look like a Latin letter in common fonts, with that letter in the
+// same case.
+struct Lookalike {
+  uint32_t code_point;
+  char latin;
+  const char *script;
+};
+
+constexpr Lookalike UNSEEN_LOOKALIKES[] = {
+    {0x0391, 'A', "Greek"},    {0x0392, 'B', "Greek"},    {0x0395, 'E', "Greek"},    {0x0396, 'Z', "Greek"},
+    {0x0397, 'H', "Greek"},    {0x0399, 'I', "Greek"},    {0x039A, 'K', "Greek"},    {0x039C, 'M', "Greek"},
+    {0x039D, 'N', "Greek"},    {0x039F, 'O', "Greek"},    {0x03A1, 'P', "Greek"},    {0x03A4, 'T', "Greek"},
+    {0x03A5, 'Y', "Greek"},    {0x03A7, 'X', "Greek"},    {0x03B1, 'a', "Greek"},    {0x03B9, 'i', "Greek"},
+    {0x03BA, 'k', "Greek"},    {0x03BD, 'v', "Greek"},    {0x03BF, 'o', "Greek"},    {0x03C1, 'p', "Greek"},
+    {0x03C5, 'u', "Greek"},    {0x03C7, 'x', "Greek"},    {0x0405, 'S', "Cyrillic"}, {0x0406, 'I', "Cyrillic"},
+    {0x0408, 'J', "Cyrillic"}, {0x0410, 'A', "Cyrillic"}, {0x0412, 'B', "Cyrillic"}, {0x0415, 'E', "Cyrillic"},
+    {0x041A, 'K', "Cyrillic"}, {0x041C, 'M', "Cyrillic"}, {0x041D, 'H', "Cyrillic"}, {0x041E, 'O', "Cyrillic"},
+    {0x0420, 'P', "Cyrillic"}, {0x0421, 'C', "Cyrillic"}, {0x0422, 'T', "Cyrillic"}, {0x0425, 'X', "Cyrillic"},
+    {0x0430, 'a', "Cyrillic"}, {0x0435, 'e', "Cyrillic"}, {0x043E, 'o', "Cyrillic"}, {0x0440, 'p', "Cyrillic"},
+    {0x0441, 'c', "Cyrillic"}, {0x0443, 'y', "Cyrillic"}, {0x0445, 'x', "Cyrillic"}, {0x0455, 's', "Cyrillic"},
+    {0x0456, 'i', "Cyrillic"}, {0x0458, 'j', "Cyrillic"}, {0x04AE, 'Y', "Cyrillic"}, {0x04BB, 'h', "Cyrillic"},
+    {0x04CF, 'l', "Cyrillic"}, {0x0501, 'd', "Cyrillic"}, {0x051B, 'q', "Cyrillic"}, {0x051D, 'w', "Cyrillic"},
+    {0x0570, 'h', "Armenian"}, {0x0578, 'n', "Armenian"}, {0x057D, 'u', "Armenian"}, {0x0585, 'o', "Armenian"},
+};
+
+// How many of a kind the words name one by one; the rest are counted.
+constexpr size_t UNSEEN_NAMED_AT_MOST = 3;
+// How much of a visible run the words quote.
+constexpr size_t UNSEEN_QUOTED_BYTES = 40;
+
+const Lookalike *unseen_lookalike(uint32_t code_point) {
+  for (const Lookalike &l : UNSEEN_LOOKALIKES) {
+    if (l.code_point == code_point) return &l;
+  }
+  return nullptr;
+}
+
+bool unseen_is_ascii_letter(uint32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether look-alikes in `text` are to be named: among Latin letters, or where every letter but
+// invisible characters looks Latin ("уеs" in Cyrillic reads "yes"). A word of another script that
+// holds a few such letters is that script's.
+bool unseen_reads_latin(std::string_view text) {
+  bool latin = false, other = false;
+  const char *at = text.data(), *end = at + text.size();
+  while (at < end) {
+    Utf8_Decoded d = utf8_decode(at, end);
+    at += d.size;
+    if (unseen_is_ascii_letter(d.code_point)) latin = true;
+    if (d.size > 1 && !check_is_invisible(d.code_point) && !unseen_lookalike(d.code_point)) other = true;
+  }
+  return latin || !other;
+}
+
+std::string unseen_hex(uint32_t code_point) {
+  char text[16];
+  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code_point));
+  return text;
+}
+
+std::string unseen_ordinal(size_t n) {
+  const char *suffix = "th";
+  if (n % 100 < 11 || n % 100 > 13) {
+    if (n % 10 == 1) suffix = "st";
+    if (n % 10 == 2) suffix = "nd";
+    if (n % 10 == 3) suffix = "rd";
+  }
+  return std::to_string(n) + suffix;
+}
+
+// "an invisible U+200B ZERO WIDTH SPACE", "3 invisible U+200B ZERO WIDTH SPACE characters".
+std::string unseen_invisible_words(uint32_t code_point, size_t count) {
+  std::string text = count == 1 ? "an invisible " : std::to_string(count) + " invisible ";
+  text += unseen_hex(code_point);
+  for (const Named_Code_Point &n : UNSEEN_NAMES) {
+    if (n.code_point == code_point) text.append(" ").append(n.name);
+  }
+  if (count > 1) text += " characters";
+  return text;
+}
+
+// A visible run as the words quote it: made visible, and cut when long.
+std::string unseen_quoted(std::string_view run) {
+  if (run.size() <= UNSEEN_QUOTED_BYTES) return check_visible(run);
+  size_t cut = UNSEEN_QUOTED_BYTES;
+  while (cut > 0 && (static_cast<unsigned char>(run[cut]) & 0xC0) == 0x80) cut--;  // not inside a sequence
+  return check_visible(run.substr(0, cut)) + "...";
+}
+
+// One piece of a text as it is written: a run of visible bytes, or a run of one invisible character.
+struct Unseen_Piece {
+  std::string_view visible;
+  uint32_t invisible = 0;
+  size_t count = 0;
+};
+
+}  // namespace
+
+bool check_is_invisible(uint32_t code_point) noexcept {
+  for (const Code_Range &r : UNSEEN_INVISIBLE) {
+    if (code_point >= r.first && code_point <= r.last) return true;
+  }
+  return false;
+}
+
+std::string check_invisible_escape(uint32_t code_point) {
+  // Appended piece by piece: g++ 12 for mingw-w64 gives a false -Wrestrict for a literal plus a string.
+  std::string text = "<";
+  text.append(unseen_hex(code_point)).push_back('>');
+  return text;
+}
+
+std::string check_as_seen(std::string_view text) {
+  bool mixed = unseen_reads_latin(text);
+  std::string out;
+  const char *at = text.data(), *end = at + text.size();
+  while (at < end) {
+    Utf8_Decoded d = utf8_decode(at, end);
+    const Lookalike *l = mixed ? unseen_lookalike(d.code_point) : nullptr;
+    if (l) {
+      out.push_back(l->latin);
+    } else if (d.size == 1 || !check_is_invisible(d.code_point)) {
+      out.append(at, d.size);
+    }
+    at += d.size;
+  }
+  return out;
+}
+
+std::string check_unseen_words(std::string_view text) {
+  std::vector<Unseen_Piece> pieces;
+  std::vector<std::string> lookalikes;
+  size_t more_lookalikes = 0, letter = 0;
+  bool mixed = unseen_reads_latin(text), any_invisible = false;
+  const char *at = text.data(), *end = at + text.size();
+  while (at < end) {
+    Utf8_Decoded d = utf8_decode(at, end);
+    if (d.size > 1 && check_is_invisible(d.code_point)) {
+      any_invisible = true;
+      if (!pieces.empty() && pieces.back().invisible == d.code_point) {
+        pieces.back().count++;
+      } else {
+        pieces.push_back({{}, d.code_point, 1});
+      }
+      at += d.size;
+      continue;
+    }
+    letter++;
+    const Lookalike *l = mixed ? unseen_lookalike(d.code_point) : nullptr;
+    if (l && lookalikes.size() == UNSEEN_NAMED_AT_MOST) {
+      more_lookalikes++;
+    } else if (l) {
+      lookalikes.push_back("its " + unseen_ordinal(letter) + " letter, " + std::string(at, d.size) + ", is " + l->script +
+                           " " + unseen_hex(d.code_point) + ", not the Latin " + std::string(1, l->latin));
+    }
+    if (pieces.empty() || pieces.back().invisible != 0) pieces.push_back({{at, 0}, 0, 0});
+    pieces.back().visible = {pieces.back().visible.data(), pieces.back().visible.size() + d.size};
+    at += d.size;
+  }
+  std::string words;
+  if (any_invisible) {
+    size_t shown = 0, invisible_runs = 0;
+    for (const Unseen_Piece &p : pieces) {
+      if (p.invisible && ++invisible_runs > UNSEEN_NAMED_AT_MOST) {
+        words += ", and more invisible characters";
+        break;
+      }
+      if (shown++) words += " followed by ";
+      words += p.invisible ? unseen_invisible_words(p.invisible, p.count) : unseen_quoted(p.visible);
+    }
+  }
+  for (const std::string &l : lookalikes) words += (words.empty() ? "" : "; ") + l;
+  if (more_lookalikes) {
+    words += "; and " + std::to_string(more_lookalikes) + " more letter" + (more_lookalikes == 1 ? "" : "s") +
+             " of another script";
+  }
+  return words;
+}
