@@ -58,8 +58,8 @@ set(MANESHADE_MSVC_MODE_WARNINGS
     -Wunreachable-code-aggressive
     # C4701, C4703: a local that may be used before it is set, on some path.
     -Wconditional-uninitialized
-    # C4200, C4201: a zero-sized array, a nameless struct or union (extensions).
-    -Wzero-length-array -Wgnu-anonymous-struct -Wnested-anon-types)
+    # C4200, C4201: a zero-sized or unsized array member, a nameless struct or union (extensions).
+    -Wzero-length-array -Wc99-extensions -Wgnu-anonymous-struct -Wnested-anon-types)
 
 # llvm-rc runs clang's preprocessor over the scripts; they include Wine's <winver.h>.
 set(CMAKE_RC_FLAGS_INIT "/I${MANESHADE_WINE_INCLUDE}/windows")
