@@ -1,6 +1,7 @@
 // Included first in every file of the MSVC-mode check (toolchain.cmake): what the Windows SDK's C
-// runtime headers declare and Wine's lack, so that libc++ compiles over Wine's headers. Declarations
-// only: what the module's link needs of them is in cmake/msvc-mode/runtime_shim.cpp.
+// runtime headers declare and Wine's lack, so that libc++ compiles over Wine's headers, and the
+// deprecations the SDK's headers carry and Wine's do not (below). Declarations only: what the
+// module's link needs of them is in cmake/msvc-mode/runtime_shim.cpp.
 #pragma once
 #pragma clang system_header
 
