@@ -29,7 +29,8 @@ size_t arena_kept_bytes;
 
 size_t arena_block_total(const Arena_Block *block) { return ARENA_HEADER_BYTES + block->capacity; }
 
-int arena_class_of(size_t capacity) { return std::bit_width(capacity) - 1; }
+// The width of a size_t is at most 64: it fits an int (libc++ and libstdc++ return the argument's type).
+int arena_class_of(size_t capacity) { return static_cast<int>(std::bit_width(capacity)) - 1; }
 
 // Keeps `block` for reuse, or gives it back to the heap when the kept blocks would pass the bound.
 void arena_give_back(Arena_Block *block) {

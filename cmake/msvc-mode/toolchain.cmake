@@ -42,6 +42,25 @@ endif()
 set(msvc_mode_flags "/external:I${libcxx_include} /imsvc${MANESHADE_WINE_INCLUDE}/msvcrt /imsvc${MANESHADE_WINE_INCLUDE}/windows /FI${CMAKE_CURRENT_LIST_DIR}/wine_ucrt_gaps.h")
 set(CMAKE_C_FLAGS_INIT "${msvc_mode_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${msvc_mode_flags}")
+# cl.exe's /W4 warns of more than clang-cl's /W4, which is clang's -Wall -Wextra. The clang warnings
+# that stand for cl.exe's level 1 to 4 ones that those leave out; maneshade_warnings (CMakeLists.txt)
+# gives them to every target of the project, and /WX makes them errors like the rest. The README's
+# paragraph on the MSVC mode has the table of what is mirrored and what only cl.exe sees.
+set(MANESHADE_MSVC_MODE_WARNINGS
+    # C4456, C4457, C4458, C4459: a declaration hides a local, a parameter, a member or a global.
+    -Wshadow-all
+    # C4267, C4244: a conversion that may lose data (64 to 32 bits; int to a narrower integer; floating
+    # point to integer, or to a narrower floating point; a 64-bit integer to double).
+    -Wshorten-64-to-32 -Wimplicit-int-conversion -Wfloat-conversion -Wimplicit-float-conversion
+    -Wimplicit-int-float-conversion
+    # C4702: unreachable code; -aggressive adds a return, a break or a loop's increment that can
+    # never run, which cl.exe's optimizer may also report.
+    -Wunreachable-code-aggressive
+    # C4701, C4703: a local that may be used before it is set, on some path.
+    -Wconditional-uninitialized
+    # C4200, C4201: a zero-sized or unsized array member, a nameless struct or union (extensions).
+    -Wzero-length-array -Wc99-extensions -Wgnu-anonymous-struct -Wnested-anon-types)
+
 # llvm-rc runs clang's preprocessor over the scripts; they include Wine's <winver.h>.
 set(CMAKE_RC_FLAGS_INIT "/I${MANESHADE_WINE_INCLUDE}/windows")
 
