@@ -16,7 +16,7 @@ constexpr std::string_view CONFIG_FILE_NAME = "ManeShade.ini";  // in the proces
 
 // The settings file is about 2 KB. A larger file than this is refused before it is read, so that
 // no save, however odd, can stall a frame or take the game's memory.
-constexpr uint64_t CONFIG_FILE_MAX_BYTES = 1 << 20;  // 1 MiB
+constexpr uint64_t CONFIG_FILE_MAX_BYTES = uint64_t{1} << 20;  // 1 MiB
 
 struct Settings_Text {
   std::string_view bytes;  // the file's bytes, as read
