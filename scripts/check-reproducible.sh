@@ -16,6 +16,7 @@ root=$(pwd)
 first=${1:-build/ci-mingw}
 second=build/reproducible
 zip_name=$(cd "$first" && ls ManeShade-*-win64.zip) || { echo "check-reproducible: no release ZIP in $first (run cpack there)" >&2; exit 1; }
+first_zip=$(cd "$first" && pwd)/$zip_name
 
 rm -rf "$second"
 mkdir -p "$second/build" "$second/home" "$second/first" "$second/again"
@@ -42,6 +43,7 @@ echo "check-reproducible: building it again at $(date '+%H:%M:%S'), in $second/b
 # SOURCE_DATE_EPOCH passes through when the first build had it; else both read the commit's time.
 (
   umask 077
+  # shellcheck disable=SC2086 # $as_other: a command of several words, or none
   "$@" env -i PATH="$PATH" HOME="$root/$second/home" USER=$user LOGNAME=$user TZ=XST-14 LANG=C.UTF-8 LC_ALL=C.UTF-8 \
     ${SOURCE_DATE_EPOCH:+SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH} \
     GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0='*' \
@@ -65,26 +67,28 @@ compare() { # NAME FIRST SECOND
     differences=$((differences + 1))
   fi
 }
-(cd "$second/first" && cmake -E tar xf "$root/$first/$zip_name")
+(cd "$second/first" && cmake -E tar xf "$first_zip")
 (cd "$second/again" && cmake -E tar xf "$root/$second/build/$zip_name")
 for member in $(cd "$second/first" && find . -type f | sed 's#^\./##' | LC_ALL=C sort); do
   compare "$member (in the ZIP)" "$second/first/$member" "$second/again/$member"
 done
 [ "$(cd "$second/first" && find . -type f | wc -l)" -eq "$(cd "$second/again" && find . -type f | wc -l)" ] ||
   { echo "check-reproducible: the two ZIPs hold different files" >&2; differences=$((differences + 1)); }
-compare "$zip_name" "$first/$zip_name" "$second/build/$zip_name"
+compare "$zip_name" "$first_zip" "$second/build/$zip_name"
 compare SHA256SUMS "$first/SHA256SUMS" "$second/build/SHA256SUMS"
 [ "$differences" -eq 0 ] &&
   echo "check-reproducible: the same bytes: $zip_name, SHA256SUMS and the $(wc -l <"$first/SHA256SUMS") files they name ($(cut -c1-16 "$first/SHA256SUMS" | tail -n 1)... for the ZIP)"
 
-# No trace of the machines: no absolute path (POSIX, or Windows with a drive), no user or host name
-# (the users' and hosts' of both builds, as whole words, where they are 4 characters or more).
-names="$(id -un) $(uname -n) $user maneshade-rebuild $(basename "$HOME")"
+# No trace of the machines: no absolute path (POSIX, or Windows with a drive) in any file, and in the
+# built ones (the rest are the repository's texts) no name of the first build's user, home or host,
+# nor the second's host name, as whole words of 4 characters or more.
+names="$(id -un) $(basename "$HOME") $(uname -n) maneshade-rebuild"
 traces=0
 for member in $(cd "$second/first" && find . -type f | sed 's#^\./##' | LC_ALL=C sort); do
   text=$( (strings -a "$second/first/$member"; strings -a -el "$second/first/$member") )
   found=$(echo "$text" | grep -E '(^|[^[:alnum:]_.:/-])/[[:alnum:]_.-]{2,}/[[:alnum:]_.-]+|[A-Za-z]:\\[[:alnum:]_.-]' || true)
   for name in $names; do
+    case $member in *.exe | *.asi | *.dll) ;; *) break ;; esac
     [ ${#name} -ge 4 ] || continue
     found="$found$(echo "$text" | grep -w -F -- "$name" || true)"
   done
