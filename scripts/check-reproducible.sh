@@ -4,10 +4,12 @@
 # ZIP, SHA256SUMS and every file in the ZIP. A difference fails, naming the file and its first
 # differing byte. The second build (scripts/package.sh) reuses no output of the first: it starts in
 # an empty folder, build/reproducible, and differs from the first as another machine's would:
-#  - in its folder, and in its time (it starts later, in a time zone 14 hours east of UTC);
+#  - in its folders: the sources are a copy of the work tree (build/reproducible/src; the ZIP's date,
+#    SOURCE_DATE_EPOCH, is the first build's), built in build/reproducible/build;
+#  - in its time: it starts later, in a time zone 14 hours east of UTC;
 #  - with umask 077, and other USER, LOGNAME, HOME and locale;
 #  - run by root (as CI is), as another user (nobody, through util-linux's setpriv) when that user can
-#    read the sources, and under another host name (unshare --uts) where root may make one.
+#    reach the folder, and under another host name (unshare --uts) where root may make one.
 # Then `strings` over every file of the ZIP finds no absolute path, nor the names of the users and
 # the host that built it.
 set -eu
@@ -19,15 +21,19 @@ zip_name=$(cd "$first" && ls ManeShade-*-win64.zip) || { echo "check-reproducibl
 first_zip=$(cd "$first" && pwd)/$zip_name
 
 rm -rf "$second"
-mkdir -p "$second/build" "$second/home" "$second/first" "$second/again"
+mkdir -p "$second/src" "$second/build" "$second/home" "$second/first" "$second/again"
+tar -c --exclude=./build --exclude=./.git -f - . | tar -x -C "$second/src" -f -
+# The ZIP's date as cmake/zip_package.cmake takes it for the first build: the environment's, else the
+# commit's; with neither, both builds date it alike.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] && [ -e .git ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+fi
 as_other=""
 user=rebuild
 if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+  chown -R 65534:65534 "$second"
   other="setpriv --reuid=65534 --regid=65534 --clear-groups"
-  # nobody must read the sources and, in a git checkout, the commit's time (the ZIP's dates).
-  if $other env GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0='*' \
-      sh -c 'cat CMakeLists.txt cmake/*.cmake dist/* >/dev/null && { [ ! -e .git ] || git log -1 --format=%ct >/dev/null; }' 2>/dev/null; then
-    chown -R 65534:65534 "$second"
+  if $other test -r "$second/src/CMakeLists.txt" && $other test -w "$second/build"; then
     as_other=$other
     user=nobody
   fi
@@ -38,16 +44,16 @@ set --
 if [ "$(id -u)" -eq 0 ] && unshare --uts true 2>/dev/null; then
   set -- unshare --uts sh -c 'hostname maneshade-rebuild && exec "$@"' sh
 fi
-echo "check-reproducible: the first package was made at $(date -r "$first/$zip_name" '+%H:%M:%S'), in $first, by $(id -un) on $(uname -n)"
-echo "check-reproducible: building it again at $(date '+%H:%M:%S'), in $second/build, as $user$([ $# -gt 0 ] && echo ' on maneshade-rebuild'), umask 077"
-# SOURCE_DATE_EPOCH passes through when the first build had it; else both read the commit's time.
+made=$first/bin/ManeShade.asi
+[ -f "$made" ] || made=$first_zip
+echo "check-reproducible: the first package was built by $(date -r "$made" '+%H:%M:%S'), in $first, by $(id -un) on $(uname -n)"
+echo "check-reproducible: building it again at $(date '+%H:%M:%S'), from $second/src in $second/build, as $user$([ $# -gt 0 ] && echo ' on maneshade-rebuild'), umask 077"
 (
   umask 077
   # shellcheck disable=SC2086 # $as_other: a command of several words, or none
   "$@" env -i PATH="$PATH" HOME="$root/$second/home" USER=$user LOGNAME=$user TZ=XST-14 LANG=C.UTF-8 LC_ALL=C.UTF-8 \
     ${SOURCE_DATE_EPOCH:+SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH} \
-    GIT_CONFIG_COUNT=1 GIT_CONFIG_KEY_0=safe.directory GIT_CONFIG_VALUE_0='*' \
-    $as_other scripts/package.sh "$second/build"
+    $as_other "$second/src/scripts/package.sh" "$second/build"
 )
 
 # Compares two files; a difference names the file and the first differing byte.
