@@ -239,9 +239,21 @@ fi
 echo "reproduce: NOT reproduced: the SHA256SUMS built from $ref differs from the release's:" >&2
 diff "$work/release/SHA256SUMS" "$work/out/SHA256SUMS" >&2 || true
 [ ! -s "$work/other-versions" ] || { echo "reproduce: packages at other versions than in the release build:"; cat "$work/other-versions"; } >&2
+# With the release's ZIP at hand: the first differing byte of each file that differs.
 zip_name=ManeShade-$version-win64.zip
 if [ -f "$work/release/$zip_name" ]; then
-  echo "reproduce: $(LC_ALL=C cmp "$work/release/$zip_name" "$work/out/$zip_name" 2>&1 | sed "s#$work/##g")" >&2
+  mkdir -p "$work/release/unpacked" "$work/out/unpacked"
+  (cd "$work/release/unpacked" && cmake -E tar xf "../$zip_name")
+  (cd "$work/out/unpacked" && cmake -E tar xf "../$zip_name")
+  for file in "$zip_name" $(cd "$work/release/unpacked" && find . -type f | sed 's#^\./#unpacked/#' | LC_ALL=C sort); do
+    found=$(LC_ALL=C cmp "$work/release/$file" "$work/out/$file" 2>&1) && continue
+    byte=$(echo "$found" | sed -n -E 's/.* differ: (byte|char) ([0-9]+),.*/\2/p')
+    if [ -n "$byte" ]; then
+      echo "reproduce: ${file#unpacked/}: the first differing byte is at offset $((byte - 1)) ($(printf '0x%x' $((byte - 1))))" >&2
+    else
+      echo "reproduce: ${file#unpacked/}: $(echo "$found" | sed "s#$work/##g")" >&2
+    fi
+  done
 fi
 echo "reproduce: both are in $work (release/, out/)" >&2
 exit 1
