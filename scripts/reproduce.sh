@@ -146,6 +146,14 @@ else
   # shellcheck disable=SC2086 # one word a package
   pins=$(printf '%s ' $TOOLCHAIN)
 fi
+# BUILDINFO comes with the release that is being checked: what it says goes into a root shell only
+# when it is package=version words, a number and an image name.
+for pin in $pins; do
+  echo "$pin" | grep -q -E '^[a-z0-9][a-z0-9+.-]*(=[A-Za-z0-9.+~:-]+)?$' || die "BUILDINFO names no package version: '$pin'"
+done
+echo "$epoch" | grep -q -E '^[0-9]+$' || die "BUILDINFO's Source-Date-Epoch is no number: '$epoch'"
+echo "$image" | grep -q -E '^[A-Za-z0-9][A-Za-z0-9./:@_-]*$' || die "BUILDINFO's image is no image name: '$image'"
+echo "$mirror" | grep -q -E '^https?://[A-Za-z0-9./:_~%+-]+$' || die "--mirror takes an http:// or https:// URL"
 echo "reproduce: $ref = $commit, ManeShade $version, SOURCE_DATE_EPOCH $epoch"
 echo "reproduce: toolchain: $pins"
 
