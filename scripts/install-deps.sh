@@ -1,13 +1,13 @@
 #!/bin/sh
 # Installs, from Debian's or Ubuntu's packages, whatever of the build and test tools is missing:
-# cmake and ninja, g++ and clang (with the sanitizer and fuzzer runtimes), GoogleTest, Google
+# cmake, ninja and zip, g++ and clang (with the sanitizer and fuzzer runtimes), GoogleTest, Google
 # Benchmark, inih and SimpleIni (benchmark comparison only), the mingw-w64 cross compiler, Wine (wine64 with
 # the `wine` command, which comes in the package wine), and for the MSVC mode (scripts/msvc-mode.sh)
 # clang-cl, lld-link, llvm-lib and llvm-rc, Wine's Windows headers and import libraries and libc++,
 # and Node.js, npm and shellcheck for the workflows' lint (scripts/lint-workflows.sh). Packages named as
 # arguments are installed too (scripts/coverage.sh asks for gcovr).
 set -eu
-packages="cmake ninja-build g++ binutils util-linux clang libclang-rt-14-dev libgtest-dev googletest
+packages="cmake ninja-build zip g++ binutils util-linux clang libclang-rt-14-dev libgtest-dev googletest
   libbenchmark-dev libinih-dev libsimpleini-dev pkg-config mingw-w64 wine wine64 ca-certificates
   clang-tools-14 lld-14 llvm-14 libwine-dev libc++-14-dev libc++abi-14-dev shellcheck $*"
 missing=""

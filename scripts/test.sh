@@ -5,7 +5,8 @@
 # the Windows build's unit and end-to-end tests under Wine (the real ManeShade.asi in the simulated
 # game), the MSVC mode (everything compiled as Visual Studio compiles it, with clang-cl, and
 # ManeShade.asi linked so and run through the same end-to-end tests), and a bounded fuzz run; and
-# first, the GitHub workflows linted. Stops at the first failure.
+# first, the GitHub workflows linted. The release package (cpack) is built a second time and must be
+# the same bytes (scripts/check-reproducible.sh). Stops at the first failure.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -39,6 +40,10 @@ ctest --preset ci-mingw
   [ "$(wc -l <SHA256SUMS)" -eq "$(find . -type f ! -name SHA256SUMS | wc -l)" ] || { echo "SHA256SUMS misses a file" >&2; exit 1; }
   echo "SHA256SUMS: $(wc -l <SHA256SUMS) files, every sum right"
 )
+scripts/reproduce.sh --record build/ci-mingw/BUILDINFO
+
+echo "== the release package again, in another folder, later, by another user: the same bytes"
+scripts/check-reproducible.sh
 
 echo "== MSVC mode: everything compiled as Visual Studio compiles it (clang-cl), ManeShade.asi linked and run end to end"
 scripts/msvc-mode.sh

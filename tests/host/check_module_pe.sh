@@ -70,7 +70,8 @@ done
 
 # The version resource's strings are UTF-16LE: read them as such, in order (name, then value).
 resource=$(strings -el "$module" | tr '\n' '|')
-for pair in "ProductName|Mane Shade|" "OriginalFilename|ManeShade.asi|" "FileVersion|$version|" "ProductVersion|$version|"; do
+for pair in "ProductName|Mane Shade|" "OriginalFilename|ManeShade.asi|" "FileVersion|$version|" "ProductVersion|$version|" \
+    "LegalCopyright|Copyright "; do
   case $resource in
     *"$pair"*) ;;
     *) fail "version resource lacks '$pair'" ;;
