@@ -239,7 +239,7 @@ void fuzz_event(Fuzz_Run *run, Fuzz_Input *in) {
   static constexpr uint64_t FORWARD[] = {0, 1, 999 * FUZZ_MS, TICKS_PER_SECOND - 1, TICKS_PER_SECOND, TICKS_PER_SECOND + 1,
                                          TICKS_PER_SECOND, 16 * FUZZ_MS};
   static constexpr uint64_t BACK[] = {1, TICKS_PER_SECOND, FUZZ_HOUR, 500 * FUZZ_MS};
-  static constexpr Os_Error OPEN_ERRORS[] = {OS_SHARING_VIOLATION, OS_ACCESS_DENIED};
+  static constexpr Os_Error OPEN_ERRORS[] = {OS_SHARING_VIOLATION, OS_ACCESS_DENIED, OS_NOT_A_FILE};
   static constexpr Os_Error READ_ERRORS[] = {OS_OK, OS_IO_ERROR, OS_OUT_OF_MEMORY};
   // What a look finds in the file's place when it is not there.
   static constexpr Os_Error ABSENT[] = {OS_FILE_NOT_FOUND, OS_PATH_NOT_FOUND, OS_IS_A_FOLDER, OS_NOT_A_FILE,
@@ -319,7 +319,9 @@ ref::Presence fuzz_presence(Os_Error absent_as) {
 ref::Look fuzz_look(const Fake_Platform &fake) {
   if (!fake.exists) return {fuzz_presence(fake.absent_as), 0, 0};
   File_Stamp stamp = fuzz_stamp(fake);
-  return {ref::Presence::file, stamp.last_write_ticks, stamp.size_bytes};
+  // An open that finds a pipe or a device: the look took it for a file.
+  ref::Presence presence = fake.open_error == OS_NOT_A_FILE ? ref::Presence::device : ref::Presence::file;
+  return {presence, stamp.last_write_ticks, stamp.size_bytes};
 }
 
 // One frame: update_config on the fake platform, then the reference's reloader on what the frame's

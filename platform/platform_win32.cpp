@@ -18,6 +18,9 @@ namespace {
 // ReadFile takes at most a DWORD per call: whole files are read in pieces of 1 GiB.
 constexpr DWORD PLATFORM_READ_CHUNK_BYTES = 0x40000000;
 
+// ERROR_NO_SUCH_DEVICE, which mingw-w64's headers lack: how Wine refuses to open a Linux socket.
+constexpr DWORD PLATFORM_ERROR_NO_SUCH_DEVICE = 433;
+
 uint64_t platform_ticks_from_filetime(const FILETIME &t) {
   return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
@@ -115,6 +118,19 @@ Result<size_t> platform_read_all(HANDLE file, char *data, size_t size) {
   return got;
 }
 
+// Wine answers a look at a Linux device, pipe or socket under the name (a link to /dev/null, a
+// FIFO) with ERROR_INVALID_PARAMETER, where Windows has no such thing under a plain name. An open
+// that asks for no access tells what it is; it returns at once, as Wine opens a pipe without
+// waiting for a writer, and it is made only for this answer.
+Os_Error platform_kind_of_odd_name(const wchar_t *wide) {
+  HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == PLATFORM_ERROR_NO_SUCH_DEVICE ? OS_NOT_A_FILE : OS_OTHER;  // a socket
+  DWORD type = GetFileType(file);
+  CloseHandle(file);
+  return type == FILE_TYPE_DISK ? OS_OTHER : OS_NOT_A_FILE;
+}
+
 uint64_t win32_now_ticks() noexcept {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
@@ -129,7 +145,8 @@ Result<File_Stamp> win32_file_stamp(Arena *scratch, std::string_view path) noexc
   // Returns zero on failure, with the reason in GetLastError. Reads the folder entry only: it opens
   // nothing, so a device name cannot block it.
   if (!GetFileAttributesExW(wide, GetFileExInfoStandard, &data)) {
-    return status_fail(FAILURE_FILE_TIME, platform_error_from_win32(GetLastError()));
+    DWORD e = GetLastError();
+    return status_fail(FAILURE_FILE_TIME, e == ERROR_INVALID_PARAMETER ? platform_kind_of_odd_name(wide) : platform_error_from_win32(e));
   }
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return status_fail(FAILURE_FILE_TIME, OS_IS_A_FOLDER);
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return status_fail(FAILURE_FILE_TIME, OS_NOT_A_FILE);

@@ -54,21 +54,23 @@ struct Reload_Look {
   bool beside_module;     // it is the one beside the module
 };
 
+Reload_Look reload_look_beside(Arena *scratch, const Settings_Places &places) {
+  return {platform_file_stamp(scratch, places.beside_module), places.beside_module, true};
+}
+
 // The look at the settings file: the working folder's, or when that folder holds none, the one
 // beside the module. When neither place holds one, the working folder's failure.
 Reload_Look reload_look(Arena *scratch, const Settings_Places &places) {
-  Result<File_Stamp> working = platform_file_stamp(scratch, places.working);
-  if (!settings_look_finds_no_file(working.status()) || places.beside_module.empty()) return {working, places.working, false};
-  Result<File_Stamp> beside = platform_file_stamp(scratch, places.beside_module);
-  if (settings_look_finds_no_file(beside.status())) return {working, places.working, false};
-  return {beside, places.beside_module, true};
+  Reload_Look working = {platform_file_stamp(scratch, places.working), places.working, false};
+  if (!settings_look_finds_no_file(working.stamp.status()) || places.beside_module.empty()) return working;
+  Reload_Look beside = reload_look_beside(scratch, places);
+  return settings_look_finds_no_file(beside.stamp.status()) ? working : beside;
 }
 
-// Reads, flattens and converts the version the look saw; the Config changes only when all of it
-// converted.
-Reload_Result reload_read(Arena *scratch, const Reload_Look &look, Config *config, Reload_State *state) {
+// What reading the version `look` saw gave: installed when all of it converted; counted as seen,
+// or the version seen forgotten, by its outcome.
+Reload_Result reload_finish(const Reload_Look &look, const Settings_Load &loaded, Config *config, Reload_State *state) {
   const File_Stamp &stamp = look.stamp.value();
-  Settings_Load loaded = settings_file_load(scratch, look.path, stamp);
   const Status &runtime = loaded.status.runtime;
   if (runtime.failure == FAILURE_CHANGED) {
     log_warning("{} changed while it was read: read again at the next look", look.path);
@@ -94,6 +96,7 @@ Reload_Result reload_read(Arena *scratch, const Reload_Look &look, Config *confi
 }  // namespace
 
 bool settings_look_finds_no_file(const Status &look) noexcept {
+  if (look.failure == FAILURE_OPEN) return look.os_error == OS_NOT_A_FILE || look.os_error == OS_IS_A_FOLDER;
   if (look.failure != FAILURE_FILE_TIME) return false;
   switch (look.os_error) {
     case OS_FILE_NOT_FOUND:
@@ -127,11 +130,23 @@ Reload_Result update_config_from(Arena *scratch, const Settings_Places &places, 
   state->looked = true;
 
   Reload_Look look = reload_look(scratch, places);
-  if (!look.stamp.ok()) {
-    log_fatal("last_write_time_by_name failed: {}", look.stamp.status());
-    reload_forget_seen(state);
-    return reload_ended(look.stamp.status(), look.path);
+  for (;;) {
+    if (!look.stamp.ok()) {
+      log_fatal("last_write_time_by_name failed: {}", look.stamp.status());
+      reload_forget_seen(state);
+      return reload_ended(look.stamp.status(), look.path);
+    }
+    if (reload_is_seen(*state, look.stamp.value(), look.beside_module)) return {true, "", {}, look.path, look.stamp.value(), {}};
+    Settings_Load loaded = settings_file_load(scratch, look.path, look.stamp.value());
+    // A name that the look took for a file but that opens as something else (a pipe or a device,
+    // as Wine shows a Linux one) holds no file either: the file beside the module is looked at.
+    if (!look.beside_module && !places.beside_module.empty() && settings_look_finds_no_file(loaded.status.runtime)) {
+      Reload_Look beside = reload_look_beside(scratch, places);
+      if (!settings_look_finds_no_file(beside.stamp.status())) {
+        look = beside;
+        continue;
+      }
+    }
+    return reload_finish(look, loaded, config, state);
   }
-  if (reload_is_seen(*state, look.stamp.value(), look.beside_module)) return {true, "", {}, look.path, look.stamp.value(), {}};
-  return reload_read(scratch, look, config, state);
 }

@@ -24,12 +24,13 @@ struct Settings_Places {
 
 constexpr Settings_Places SETTINGS_WORKING_FOLDER_ONLY = {CONFIG_FILE_NAME, {}};
 
-// Whether a failed look at a place's file (platform_file_stamp) found no file there, so that the
-// next place is looked at: no such file or folder, a folder or a device under that name, a drive,
-// share or link that cannot be reached or resolved. False for a file that is there but cannot be
-// looked at (access denied, a read error), for a failure the system does not explain, and for
-// memory running out: those are that place's failure, so that a moment's trouble never switches
-// the game to the other file's tints.
+// Whether a failed look at a place's file (platform_file_stamp), or a failed open of what the look
+// took for a file, found no file there, so that the next place is looked at: no such file or
+// folder, a folder, a device or a pipe under that name, a drive, share or link that cannot be
+// reached or resolved. False for a file that is there but cannot be looked at or opened (access
+// denied, held by another program, a read error), for a failure the system does not explain, and
+// for memory running out: those are that place's failure, so that a moment's trouble never
+// switches the game to the other file's tints.
 bool settings_look_finds_no_file(const Status &look) noexcept;
 
 // Both places, the module's folder found from the module's file (platform_beside_module), in

@@ -139,6 +139,7 @@ TEST(Reload, TheWorkingFolderHoldsNoFileOnlyWhenNoFileIsThere) {
       {"a link that leads back to itself", OS_SYMLINK_LOOP, OS_OK, "", "game/ManeShade.ini", 10},
       {"a file that cannot be looked at", OS_ACCESS_DENIED, OS_OK, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
       {"a look that fails otherwise", OS_IO_ERROR, OS_OK, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
+      {"a pipe or a device that the look takes for a file", OS_OK, OS_NOT_A_FILE, "", "game/ManeShade.ini", 10},
       {"a file held by another program", OS_OK, OS_SHARING_VIOLATION, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
       {"a file that may not be opened", OS_OK, OS_ACCESS_DENIED, MESSAGE_FAILED_TO_OPEN, "ManeShade.ini", 0},
   };

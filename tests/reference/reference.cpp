@@ -392,12 +392,12 @@ Frame_Result reload_frame(Reloader *r, const Frame_World &world) {
   // The working folder's file; when that folder holds none, the one beside the module.
   bool beside = world.working.look.presence == Presence::none && world.beside_known &&
                 world.beside.look.presence != Presence::none;
-  const File_World &file = beside ? world.beside : world.working;
+  const File_World *file = beside ? &world.beside : &world.working;
   auto mark_seen = [&] {
     s.write_seen = true;
     s.seen_beside_module = beside;
-    s.last_write = file.look.write_ticks;
-    s.last_size = file.look.size;
+    s.last_write = file->look.write_ticks;
+    s.last_size = file->look.size;
   };
   // At most one look a second; no look yet, or a clock set back before the last look, looks now.
   if (s.looked && world.now >= s.last_check && world.now - s.last_check < ONE_SECOND) return {true, ""};
@@ -405,25 +405,35 @@ Frame_Result reload_frame(Reloader *r, const Frame_World &world) {
   s.last_check = world.now;
   // Running out of memory is no fault of the file: whatever is found is read at the next look.
   if (world.out_of_memory) return failed(PARSE);
-  if (file.look.presence != Presence::file) return failed(OPEN);
-  // A version is which file it is, its last-write time and its size; a version read once is not
-  // read again while it stays.
-  if (s.write_seen && s.seen_beside_module == beside && s.last_write == file.look.write_ticks && s.last_size == file.look.size) {
-    return {true, ""};
-  }
-  if (file.look.size > (1u << 20)) {  // far too large for a settings file: refused unread, once
+  for (;;) {
+    if (file->look.presence == Presence::none || file->look.presence == Presence::unreadable) return failed(OPEN);
+    // A version is which file it is, its last-write time and its size; a version read once is not
+    // read again while it stays.
+    if (s.write_seen && s.seen_beside_module == beside && s.last_write == file->look.write_ticks && s.last_size == file->look.size) {
+      return {true, ""};
+    }
+    if (file->look.size > (1u << 20)) {  // far too large for a settings file: refused unread, once
+      mark_seen();
+      return ended(PARSE);
+    }
+    // A pipe or a device that the look took for a file: its open tells that the working folder holds
+    // no file after all.
+    if (file->look.presence == Presence::device) {
+      if (beside || !world.beside_known || world.beside.look.presence == Presence::none) return failed(OPEN);
+      beside = true;
+      file = &world.beside;
+      continue;
+    }
+    // Another program's lock, or a failed read, lasts a moment: read again at the next look.
+    if (!file->opens) return failed(OPEN);
+    if (!file->reads || file->bytes.size() > (1u << 20)) return failed(PARSE);
+    // A file that changed during its read was caught half saved: nothing changes, it is read again.
+    if (!(file->look_after_read == file->look)) return {true, ""};
     mark_seen();
-    return ended(PARSE);
+    Verdict verdict = convert(read_ini(text_from_bytes(file->bytes), {";", true}));
+    if (verdict.refusal == Refusal::none) r->config = verdict.config;
+    return ended(message_for(verdict.refusal));
   }
-  // Another program's lock, or a failed read, lasts a moment: read again at the next look.
-  if (!file.opens) return failed(OPEN);
-  if (!file.reads || file.bytes.size() > (1u << 20)) return failed(PARSE);
-  // A file that changed during its read was caught half saved: nothing changes, it is read again.
-  if (!(file.look_after_read == file.look)) return {true, ""};
-  mark_seen();
-  Verdict verdict = convert(read_ini(text_from_bytes(file.bytes), {";", true}));
-  if (verdict.refusal == Refusal::none) r->config = verdict.config;
-  return ended(message_for(verdict.refusal));
 }
 
 }  // namespace ref

@@ -66,9 +66,10 @@ std::string message_for(Refusal refusal);
 // ---- The reloader. ----
 
 // What a look at one place shows: a file there; nothing to read (no such file or folder, a folder
-// or a device under the name, an unreachable drive, share or link); or a file that is there but
-// cannot be looked at (access denied, a read error).
-enum class Presence { file, none, unreadable };
+// or a device under the name, an unreachable drive, share or link); a file that is there but cannot
+// be looked at (access denied, a read error); or a pipe or a device that the look takes for a file
+// (as Wine shows a Linux one), which only its open tells from a file.
+enum class Presence { file, none, unreadable, device };
 
 struct Look {
   Presence presence;

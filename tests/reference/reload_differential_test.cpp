@@ -38,6 +38,7 @@ constexpr Os_Error CANNOT_LOOK[] = {OS_ACCESS_DENIED, OS_IO_ERROR, OS_OTHER};
 struct File {
   bool exists = true;
   Os_Error gone = OS_FILE_NOT_FOUND;  // when it does not exist: what the look and the open report
+  bool device = false;                // it exists for the look, but opens as a pipe or a device
   std::string bytes;
   uint64_t write_ticks = 0x01DB'0000'0000'0000;
   std::optional<uint64_t> look_size;  // what a look reports, when not the bytes' size (a save under way)
@@ -46,7 +47,7 @@ struct File {
   std::string tear_bytes;
 
   ref::Presence presence() const {
-    if (exists) return ref::Presence::file;
+    if (exists) return device ? ref::Presence::device : ref::Presence::file;
     return std::find(std::begin(CANNOT_LOOK), std::end(CANNOT_LOOK), gone) != std::end(CANNOT_LOOK) ? ref::Presence::unreadable
                                                                                                        : ref::Presence::none;
   }
@@ -108,6 +109,7 @@ Result<std::string_view> diff_read_file(Arena *arena, std::string_view path, uin
   File *file = file_at(path);
   if (!file) return status_fail(FAILURE_OPEN, OS_FILE_NOT_FOUND);
   if (!file->exists) return status_fail(FAILURE_OPEN, file->gone);
+  if (file->device) return status_fail(FAILURE_OPEN, OS_NOT_A_FILE);
   if (file->locked) return status_fail(FAILURE_OPEN, OS_SHARING_VIOLATION);
   if (file->read_fails) return status_fail(FAILURE_READ, OS_IO_ERROR);
   if (file->bytes.size() > max_bytes) return status_fail(FAILURE_READ, OS_TOO_LARGE);
@@ -167,6 +169,7 @@ void event(ref::Random *r, Platform *p) {
     case 7: file.write_ticks = r->one_in(2) ? now : file.write_ticks + 1; break;  // a touch
     case 8:  // deleted, or back as it was; or something else in its place
       file.exists = !file.exists;
+      file.device = file.exists && r->one_in(6);
       if (r->one_in(3)) {
         file.gone = r->one_in(4) ? CANNOT_LOOK[r->below(std::size(CANNOT_LOOK))] : NOT_A_FILE_AT_ALL[r->below(std::size(NOT_A_FILE_AT_ALL))];
       } else {
@@ -230,7 +233,7 @@ std::string state_text(const Reload_State &st, const Config &config, const std::
 
 std::string file_text(const char *name, const File &f) {
   std::ostringstream out;
-  out << name << ": exists " << f.exists << " (else " << os_error_name(f.gone) << "), time " << f.write_ticks << ", look size " << f.look().size << ", "
+  out << name << ": exists " << f.exists << " device " << f.device << " (else " << os_error_name(f.gone) << "), time " << f.write_ticks << ", look size " << f.look().size << ", "
       << f.bytes.size() << " bytes, locked " << f.locked << ", read fails " << f.read_fails << ", tear "
       << static_cast<int>(f.tear) << "\n  " << ref::escaped(f.bytes.substr(0, 1000)) << "\n";
   return out.str();
