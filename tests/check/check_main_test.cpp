@@ -424,6 +424,13 @@ std::string utf16(std::string_view ascii, bool little, bool mark) {
   return out;
 }
 
+// ASCII `text` as UTF-32 with its byte-order mark.
+std::string utf32(std::string_view ascii, bool little) {
+  std::string out = little ? std::string("\xFF\xFE\0\0", 4) : std::string("\0\0\xFE\xFF", 4);
+  for (char c : ascii) out += little ? std::string{c, '\0', '\0', '\0'} : std::string{'\0', '\0', '\0', c};
+  return out;
+}
+
 // The encodings players' editors save in: what the game reads, and the plain words when it will not
 // read what the player meant.
 TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
@@ -445,6 +452,11 @@ TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
        ":35: the file holds NUL bytes"},
       {"a key in another encoding goes unexplained", joined(ansi_lines), CHECK_EXIT_REFUSED,
        ":3: this key is not valid UTF-8, so it cannot be one of the game's"},
+      {"UTF-32 with its mark read as UTF-16 without a word", utf32(good, true), CHECK_EXIT_REFUSED,
+       "the file is UTF-32 (little endian, with a byte-order mark), an encoding the game does not decode: save it as "
+       "UTF-8, or as UTF-16 with a byte-order mark"},
+      {"UTF-32 big endian with its mark called UTF-16", utf32(good, false), CHECK_EXIT_REFUSED,
+       "the file is UTF-32 (big endian, with a byte-order mark)"},
       {"lines ending in CR alone gave 32 problems and not a word of line ends", joined(valid_lines(), "\r"),
        CHECK_EXIT_REFUSED, ":1: the lines of this file end in CR alone (\\r, as some old Mac editors save them): the game "
        "ends a line only at \\n or \\r\\n, so it reads the whole file as one line"},

@@ -279,10 +279,38 @@ size_t check_line_of(std::string_view text, size_t offset) {
   return line;
 }
 
+// Whether `bytes` are UTF-32, in words: "is UTF-32 (little endian, with a byte-order mark)", "looks like
+// UTF-32 (big endian) without a byte-order mark"; "" when not. ASCII text saved as UTF-32 has three
+// NULs in every four bytes.
+std::string_view check_utf32(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  if (bytes.starts_with("\xFF\xFE\0\0"sv)) return "is UTF-32 (little endian, with a byte-order mark)";
+  if (bytes.starts_with("\0\0\xFE\xFF"sv)) return "is UTF-32 (big endian, with a byte-order mark)";
+  if (bytes.size() < 8 || bytes.size() % 4 != 0) return "";
+  size_t nul[4] = {};
+  for (size_t i = 0; i < bytes.size(); i++) nul[i % 4] += bytes[i] == '\0';
+  size_t half = bytes.size() / 8;  // half of the bytes at each of the four places
+  if (nul[1] > half && nul[2] > half && nul[3] > half && nul[0] <= half) {
+    return "looks like UTF-32 (little endian) without a byte-order mark";
+  }
+  if (nul[0] > half && nul[1] > half && nul[2] > half && nul[3] <= half) {
+    return "looks like UTF-32 (big endian) without a byte-order mark";
+  }
+  return "";
+}
+
 // Plain words about an encoding that the game does not read as the player meant; the module reads
 // such files all the same (and refuses them, or takes keys it does not know).
 void check_explain_encoding(Arena *scratch, std::string *report, std::string_view path, std::string_view bytes,
                             std::string_view text) {
+  // UTF-32's mark FF FE 00 00 starts with UTF-16's: the game reads such a file as UTF-16.
+  std::string_view utf32 = check_utf32(bytes);
+  if (!utf32.empty()) {
+    check_write(report, check_where(path, 0) + "the file " + std::string(utf32) +
+                            ", an encoding the game does not decode: save it as UTF-8, or as UTF-16 with a "
+                            "byte-order mark\n");
+    return;
+  }
   if (text.data() != bytes.data()) return;  // UTF-16 with its mark: read as the player meant
   size_t nul_even = 0, nul_odd = 0;
   for (size_t i = 0; i < bytes.size(); i++) {
