@@ -17,6 +17,7 @@
 #endif
 
 #include "runtime/log.h"
+#include "tests/support/fake_platform.h"
 #include "tests/check/check_capture.h"
 #include "tools/check/check_main.h"
 
@@ -348,6 +349,7 @@ TEST_F(CheckMain, StrangeFilesGetTheGamesLineAndPlainWords) {
     int status;
     std::string_view expected_in_err;
     std::string_view game_line;
+    Os_Error open_error = OS_OK;  // else: the in-memory platform's file, which its look finds and which fails to open so
   } rows[] = {
       {"a folder said \"access denied\"", folder_path, CHECK_EXIT_NOT_CHECKED, ": it is a folder, not a file\n",
        FAILED_TO_OPEN_LINE},
@@ -357,9 +359,21 @@ TEST_F(CheckMain, StrangeFilesGetTheGamesLineAndPlainWords) {
       {"a huge file was read whole", huge, CHECK_EXIT_REFUSED,
        "bytes long; a settings file is a few kilobytes, and the game reads none larger than 1048576 bytes",
        "Mane Shade: failed to parse config file\n"},
+      {"a file held open by another program: a running game that read it already was said to show the line",
+       "held.ini", CHECK_EXIT_NOT_CHECKED,
+       "cannot read held.ini: another program has it open and does not share it\nmaneshade-check: a running game that "
+       "has read this version of the file (the same time and size) keeps it and shows nothing; while the file stays "
+       "so, a game that starts, or finds it saved again, would show:\n",
+       FAILED_TO_OPEN_LINE, OS_SHARING_VIOLATION},
   };
   for (const Row &row : rows) {
+    Fake_Platform fake;
+    fake.path = row.path;
+    fake.bytes = joined(valid_lines());
+    fake.open_error = row.open_error;
+    if (row.open_error != OS_OK) fake_platform_install(&fake);
     Check_Outcome outcome = run({row.path});
+    if (row.open_error != OS_OK) fake_platform_remove();
     EXPECT_EQ(outcome.status, row.status) << row.fault << "\n" << outcome.err;
     EXPECT_NE(outcome.err.find(row.expected_in_err), std::string::npos) << row.fault << "\n" << outcome.err;
     EXPECT_TRUE(outcome.err.ends_with(row.game_line)) << row.fault << "\n" << outcome.err;

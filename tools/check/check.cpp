@@ -355,8 +355,9 @@ void check_explain_size(std::string *report, std::string_view path, uint64_t siz
 // The player's line for `status`, "Mane Shade: <message>", and a line end.
 std::string check_game_line(const Config_Status &status) { return check_player_line(reload_message(status)) + "\n"; }
 
-// Why the file cannot be read, and the line the game would show for it.
-int check_unreadable(FILE *err, std::string_view path, const Status &status) {
+// Why the file cannot be read, and the line the game would show for it. `looked`: the look at its time
+// and size found it, and the open or the read failed.
+int check_unreadable(FILE *err, std::string_view path, const Status &status, bool looked) {
   if (status.failure == FAILURE_CHANGED) {
     check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) +
                          ": it changed while it was read (a save in progress?); run maneshade-check again\n");
@@ -365,9 +366,14 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(status.os_error) + "\n");
   // No file there: the game, reading the folder it runs in, looks beside ManeShade.asi next.
-  std::string shows = settings_look_finds_no_file(status) ? ": the game would show, unless it finds a ManeShade.ini "
-                                                            "beside ManeShade.asi:\n"
-                                                          : ": the game would show:\n";
+  std::string shows = ": the game would show:\n";
+  if (settings_look_finds_no_file(status)) {
+    shows = ": the game would show, unless it finds a ManeShade.ini beside ManeShade.asi:\n";
+  } else if (looked) {
+    // The game reads a file only when its time or size differ from the version it read last.
+    shows = ": a running game that has read this version of the file (the same time and size) keeps it and shows "
+            "nothing; while the file stays so, a game that starts, or finds it saved again, would show:\n";
+  }
   check_write(err, std::string(CHECK_PROGRAM) + shows + check_game_line(status));
   return CHECK_EXIT_NOT_CHECKED;
 }
@@ -405,7 +411,7 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Owned<Arena> scratch;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
   Result<File_Stamp> looked = platform_file_stamp(scratch.get(), path);
-  if (!looked.ok()) return check_unreadable(err, path, looked.status());
+  if (!looked.ok()) return check_unreadable(err, path, looked.status(), false);
   // The module's log records say less than the report: they are left out.
   Log_Sink previous = log_set_sink({});
   Settings_Load load = settings_file_load(scratch.get(), path, looked.value());
@@ -420,7 +426,7 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     if (dump) check_write(out, check_dump_json(nullptr, reload_message(load.status), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
-  if (!runtime.ok()) return check_unreadable(err, path, runtime);
+  if (!runtime.ok()) return check_unreadable(err, path, runtime, true);
 
   std::string report;
   check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
