@@ -10,6 +10,10 @@
 #include <system_error>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "sample_config.h"
 #include "tests/pe/pe_builder.h"
 #include "tests/check/check_capture.h"
@@ -319,6 +323,11 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
 }
 
 TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
+#ifndef _WIN32
+  fs::path pipe = folder / "pipe" / "ManeShade.ini";
+  fs::create_directories(pipe.parent_path());
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+#endif
   struct Case {
     const char *fault;
     fs::path dir;
@@ -331,6 +340,10 @@ TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
       {"DIR names a file that is not there either", folder / "ManeShade.ini",
        "maneshade-check: no folder " + utf8_of(folder / "ManeShade.ini") +
            ": --game wants the game's folder (the folder of its .exe), not a file; to check a settings file, leave out --game"},
+#ifndef _WIN32
+      {"a pipe named ManeShade.ini was called a file to check", pipe,
+       "maneshade-check: " + utf8_of(pipe) + " is a pipe, not a folder: give the game's folder (the folder of its .exe)"},
+#endif
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fault);

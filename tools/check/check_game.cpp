@@ -771,8 +771,15 @@ std::string check_game_not_a_folder(const fs::path &dir) {
     return "maneshade-check: no folder " + shown + ": " + why + "\n";
   }
   if (ec) return "maneshade-check: cannot look at " + shown + ": " + check_visible(ec.message()) + "\n";
-  if (status.type() != fs::file_type::directory) {
+  if (status.type() == fs::file_type::regular) {
     return "maneshade-check: " + shown + " is a file: " + wants + (ini ? "; to check it, run: maneshade-check " + shown : "") + "\n";
+  }
+  if (status.type() != fs::file_type::directory) {
+    const char *what = status.type() == fs::file_type::fifo                                             ? "a pipe"
+                       : status.type() == fs::file_type::character || status.type() == fs::file_type::block ? "a device"
+                       : status.type() == fs::file_type::socket                                         ? "a socket"
+                                                                                                        : "no folder";
+    return "maneshade-check: " + shown + " is " + what + ", not a folder: give the game's folder (the folder of its .exe)\n";
   }
   return {};
 }
