@@ -240,6 +240,13 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "the file has no section [mael]\n"
        "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled, line 18) and show:\n",
        "a byte-order mark before a header: no line, and sixteen notes of keys written again"},
+      {{{4, ""}, {17, ""}},
+       {"[Corvin]", "beard_tertiary = 12"},
+       "{p}:1: section [corvin] has no key hair_secondary, nor has [Corvin] (line 33), which the game reads as the same "
+       "section: add it under one of these headers only (a key under two of them is a duplicate key, which the game "
+       "refuses)\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a key missing from a block written twice was said once per header: added under both, it is a duplicate"},
   };
   for (const Refusal_Row &row : rows) {
     std::string path = write("ManeShade.ini", edited(row));

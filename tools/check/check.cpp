@@ -71,16 +71,38 @@ const Config_Near_Header *check_block_cause(const Config_Diagnosis &d, size_t bl
   return nullptr;
 }
 
-// What the diagnosis says of the missing keys of `block` (`missing`, misspelt ones aside): one line
-// for each section of the block, naming every key it lacks.
+// The section of `block` whose header comes first in the file; null when the block has none.
+const Config_Place *check_first_section(const Config_Diagnosis &d, size_t block) {
+  const std::vector<Config_Place> &sections = d.block_sections[block];
+  auto first = std::min_element(sections.begin(), sections.end(),
+                                [](const Config_Place &a, const Config_Place &b) { return a.line < b.line; });
+  return first == sections.end() ? nullptr : &*first;
+}
+
+// What the diagnosis says of the missing keys of `block` (`missing`, misspelt ones aside): one line,
+// at the block's first header, naming every key it lacks. A block written under several headers (its
+// name in other letter case) is one section to the game, which refuses a key written under two of
+// them: the line says to add each key under one only.
 void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis &d, size_t block,
                    const std::vector<std::string_view> &missing) {
   if (missing.empty()) return;
   std::string keys = (missing.size() == 1 ? " has no key " : " has no keys ") + check_listed(missing);
-  for (const Config_Place &section : d.block_sections[block]) {
-    check_add(findings, section.line, Check_Kind::problem, "section " + check_bracketed(section.section) + keys);
+  if (const Config_Place *first = check_first_section(d, block)) {
+    std::string text = "section " + check_bracketed(first->section) + keys;
+    std::vector<std::string> twins;
+    for (const Config_Place &section : d.block_sections[block]) {
+      if (&section == first) continue;
+      twins.push_back(check_bracketed(section.section) + " (line " + std::to_string(section.line) + ")");
+    }
+    if (!twins.empty()) {
+      std::vector<std::string_view> named(twins.begin(), twins.end());
+      text += std::string(", nor ") + (twins.size() == 1 ? "has " : "have ") + check_listed(named) +
+              ", which the game reads as the same section: add " + (missing.size() == 1 ? "it" : "each") +
+              " under one of these headers only (a key under two of them is a duplicate key, which the game refuses)";
+    }
+    check_add(findings, first->line, Check_Kind::problem, text);
+    return;
   }
-  if (!d.block_sections[block].empty()) return;
   const Config_Place &header = d.empty_block_header[block];
   if (header.line != 0) {
     // A header with nothing under it makes no section.
@@ -254,7 +276,8 @@ std::string check_stops_at(const Config_Diagnosis &d) {
   const Config_Key_Finding &finding = d.keys[d.status.key_index];
   uint32_t line = finding.misspelt.line ? finding.misspelt.line : !finding.places.empty() ? finding.places.back().line : 0;
   size_t block = config_block_index(key.section());
-  if (!line && finding.failure == CONFIG_MISSING_KEY && !d.block_sections[block].empty()) line = d.block_sections[block][0].line;
+  const Config_Place *first = check_first_section(d, block);
+  if (!line && finding.failure == CONFIG_MISSING_KEY && first) line = first->line;
   if (!line && finding.failure == CONFIG_MISSING_KEY) line = d.empty_block_header[block].line;
   const Config_Near_Header *cause = check_block_cause(d, block);
   if (!line && finding.failure == CONFIG_MISSING_KEY && cause) line = cause->place.line;
