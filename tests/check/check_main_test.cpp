@@ -247,6 +247,43 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "refuses)\n"
        "{p}: 1 problem; the game would refuse this file and show:\n",
        "a key missing from a block written twice was said once per header: added under both, it is a duplicate"},
+      {{{3, "; dark brown:\u2028hair_primary = 12"}},
+       {},
+       "{p}:1: section [corvin] has no key hair_primary\n"
+       "{p}:3: this line holds a U+2028 LINE SEPARATOR, which some editors show as a line end: the game ends a line "
+       "only at \\n or \\r\\n, so it reads what looks like 2 lines as this one line, a note (it starts with ;), which it "
+       "skips\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a pair after a line separator in a note, which some editors show on a line of its own, went unnamed"},
+      {{{1, "[corv\u0131n]"}, {18, "[mael\u00a0]"}},
+       {},
+       "{p}:1: section [corv\u0131n] is not [corvin] (its 5th character is \u0131 (U+0131), where [corvin] has i): the "
+       "game ignores it and the keys under it, and the file has no section [corvin]\n"
+       "{p}:18: section [mael\u00a0] is not [mael] (the space inside the brackets, a U+00A0 NO-BREAK SPACE, is part of its "
+       "name): the game ignores it and the keys under it, and the file has no section [mael]\n"
+       "{p}: 32 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 1) and show:\n",
+       "a dotless i and a no-break space in headers: no line, no reason"},
+      {{{1, "\uff3bcorvin\uff3d"}, {18, "[[mael]]"}},
+       {},
+       "{p}:1: this line's 1st character, \uff3b, is U+FF3B FULLWIDTH LEFT SQUARE BRACKET, not the ASCII [; this line's "
+       "8th character, \uff3d, is U+FF3D FULLWIDTH RIGHT SQUARE BRACKET, not the ASCII ]: the game takes it for no "
+       "section header and skips it, so the keys below it stand before any section, where the game ignores them, and "
+       "the file has no section [corvin]\n"
+       "{p}:18: section [[mael] is not [mael] (the game takes a name from the first [ up to the first ], so the second [ "
+       "is part of its name): the game ignores it and the keys under it, and the file has no section [mael]\n"
+       "{p}: 32 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 1) and show:\n",
+       "full-width brackets and a doubled one: no line, no reason"},
+      {{{3, "hair_primary = 12 \u037e dark"}, {4, "hair\u2010secondary = 12"}, {5, "hair_tertiary = \u22125"}},
+       {},
+       "{p}:3: corvin.hair_primary = 12 \u037e dark: not an integer (its 4th character, \u037e, is U+037E GREEK QUESTION "
+       "MARK, not the ASCII ;)\n"
+       "{p}:4: hair\u2010secondary is not a key of [corvin] (its 5th character, \u2010, is U+2010 HYPHEN, not the ASCII "
+       "-); did you mean hair_secondary?\n"
+       "{p}:5: corvin.hair_tertiary = \u22125: not an integer (its 1st character, \u2212, is U+2212 MINUS SIGN, not the "
+       "ASCII -)\n"
+       "{p}: 3 problems; the game would refuse this file at the first in its own order (corvin.hair_primary, line 3) and "
+       "show:\n",
+       "look-alike punctuation printed as is: a note that is none, a minus that is none, a hyphen not paired"},
   };
   for (const Refusal_Row &row : rows) {
     std::string path = write("ManeShade.ini", edited(row));
@@ -263,8 +300,9 @@ TEST_F(CheckMain, NotesForWhatPassesButSurprises) {
                    {4, "hair_secondary = 4294967353"},
                    {5, "hair_tertiary = -4294967296"},
                    {6, "chin_primary = 2147483653"},
+                   {7, "chin_secondary = 12 ; dark\u2029chin_secondary = 200"},
                    {18, "[mael]"}},
-                  {"beard_tertiary = 5", "colour = red", "\xEF\xBB\xBF; pasted"},
+                  {"beard_tertiary = 5", "colour = red", "\xEF\xBB\xBF; pasted", "; was:\u0085hair_primary = 200"},
                   "",
                   ""};
   std::string path = write("ManeShade.ini", edited(row));
@@ -280,11 +318,17 @@ TEST_F(CheckMain, NotesForWhatPassesButSurprises) {
                                    "{p}:6: note: corvin.chin_primary = 2147483653 is outside 0..255: the game uses 251 (it "
                                    "keeps the low 32 bits of a number past 32 bits, -2147483643 as a signed number, then "
                                    "takes its absolute value modulo 256)\n"
+                                   "{p}:7: note: this line holds a U+2029 PARAGRAPH SEPARATOR, which some editors show as "
+                                   "a line end: the game ends a line only at \\n or \\r\\n, so it reads what looks like "
+                                   "2 lines as this one line, chin_secondary = 12, the rest after its ; a note\n"
                                    "{p}:34: note: beard_tertiary is written again on line 35, which is the one that "
                                    "counts: the game ignores this line\n"
                                    "{p}:36: note: colour is not a key of [mael]; the game ignores it\n"
                                    "{p}:37: note: an invisible U+FEFF BYTE ORDER MARK in this line, as when one file is "
                                    "pasted into another; the game skips the line\n"
+                                   "{p}:38: note: this line holds a U+0085 NEXT LINE, which some editors show as a line "
+                                   "end: the game ends a line only at \\n or \\r\\n, so it reads what looks like 2 lines "
+                                   "as this one line, a note (it starts with ;), which it skips\n"
                                    "{p}: ok: the game would use this file (corvin on, mael on)\n",
                                    path));
 }

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "runtime/arena.h"
 #include "runtime/log.h"
+#include "runtime/text.h"
 #include "runtime/utf8.h"
 #include "src/config/keys.h"
 #include "src/config/messages.h"
@@ -112,6 +113,52 @@ void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis 
   }
 }
 
+// Why a header's name is not the block's, in plain words, for each thing that keeps it from being so.
+std::vector<std::string> check_near_header_reasons(const Config_Near_Header &near) {
+  std::vector<std::string> why;
+  if (near.white_space) {
+    // Spaces of other kinds look like plain ones: named.
+    std::vector<std::string> kinds;
+    size_t spaces = 0;
+    const char *at = near.written.data(), *end = at + near.written.size();
+    while (at < end) {
+      Utf8_Decoded d = utf8_decode(at, end);
+      at += d.size;
+      // An invisible one (a line separator) is named with the invisible characters below.
+      if (!is_white_space(d.code_point) || check_is_invisible(d.code_point)) continue;
+      spaces++;
+      std::string name = check_white_space_name(d.code_point);
+      if (!name.empty() && std::find(kinds.begin(), kinds.end(), name) == kinds.end()) kinds.push_back(name);
+    }
+    if (spaces > 0 && kinds.empty()) {
+      why.push_back("the spaces inside the brackets are part of its name");
+    } else if (spaces > 0) {
+      std::vector<std::string_view> named(kinds.begin(), kinds.end());
+      std::string listed = check_listed(named);
+      why.push_back(spaces == 1 ? "the space inside the brackets, a " + listed + ", is part of its name"
+                                : "the spaces inside the brackets, among them a " + listed + ", are part of its name");
+    }
+  }
+  Check_Unseen unseen = check_unseen(near.written);
+  if (!unseen.invisible.empty()) why.push_back("its name is " + unseen.invisible);
+  for (const std::string &c : unseen.characters) why.push_back(c);
+  if (unseen.more) {
+    why.push_back("and " + std::to_string(unseen.more) + " more look-alike character" + (unseen.more == 1 ? "" : "s"));
+  }
+  if (near.bracket) {
+    why.push_back("the game takes a name from the first [ up to the first ], so the second [ is part of its name");
+  }
+  if (near.differs_at) {
+    std::string_view block = CONFIG_BLOCKS[near.block];
+    Utf8_Decoded d = utf8_decode(near.differs.data(), near.differs.data() + near.differs.size());
+    std::string character = check_visible(near.differs);
+    if (d.size > 1) character += " (" + check_code_point(d.code_point) + ")";
+    why.push_back("its " + check_ordinal(near.differs_at) + " character is " + character + ", where " +
+                  check_bracketed(block) + " has " + std::string(1, block[near.differs_at - 1]));
+  }
+  return why;
+}
+
 // Lines that look like a block's header to a player and are none to the game.
 void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagnosis &d) {
   for (const Config_Near_Header &near : d.near_headers) {
@@ -119,7 +166,10 @@ void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagn
     bool cause = check_block_cause(d, near.block) == &near;
     std::string text;
     if (near.skipped) {
-      text = "this line is " + check_unseen_words(near.written);
+      Check_Unseen unseen = check_unseen(near.written, "this line's");
+      std::vector<std::string_view> parts(unseen.characters.begin(), unseen.characters.end());
+      text = unseen.invisible.empty() ? "" : "this line is " + unseen.invisible;
+      for (std::string_view part : parts) text += (text.empty() ? "" : "; ") + std::string(part);
       if (near.written.find("\xEF\xBB\xBF") != std::string::npos) text += " (as when one file is pasted into another)";
       text += ": the game takes it for no section header and skips it, so the keys below it ";
       std::string lowered = near.place.section;
@@ -132,10 +182,7 @@ void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagn
         text += "stay in " + check_bracketed(near.place.section) + ", which the game ignores";
       }
     } else {
-      std::vector<std::string> why;
-      if (near.white_space) why.push_back("the spaces inside the brackets are part of its name");
-      std::string words = check_unseen_words(near.written);
-      if (!words.empty()) why.push_back("its name is " + words);
+      std::vector<std::string> why = check_near_header_reasons(near);
       text = "section " + check_bracketed(near.written) + " is not " + block + " (";
       for (size_t i = 0; i < why.size(); i++) text += (i ? "; " : "") + why[i];
       text += "): the game ignores it and the keys under it";
@@ -209,6 +256,38 @@ void check_lone_crs(std::vector<Check_Finding> *findings, const Config_Diagnosis
   }
 }
 
+// "a U+2028 LINE SEPARATOR", "2 U+2029 PARAGRAPH SEPARATOR characters", "3 line and paragraph
+// separators (U+2028 LINE SEPARATOR, U+2029 PARAGRAPH SEPARATOR)".
+std::string check_separators_words(const Config_Line_Separators &s) {
+  if (s.code_points.size() == 1) {
+    std::string name = check_line_separator_name(s.code_points[0]);
+    return s.count == 1 ? "a " + name : std::to_string(s.count) + " " + name + " characters";
+  }
+  std::vector<std::string> names;
+  for (uint32_t c : s.code_points) names.push_back(check_line_separator_name(c));
+  std::vector<std::string_view> named(names.begin(), names.end());
+  return std::to_string(s.count) + " line and paragraph separators (" + check_listed(named) + ")";
+}
+
+// Line and paragraph separators: some editors show a line end there, the game none.
+void check_separators(std::vector<Check_Finding> *findings, const Config_Diagnosis &d) {
+  for (const Config_Line_Separators &s : d.separators) {
+    std::string text = "this line holds " + check_separators_words(s) +
+                       ", which some editors show as a line end: the game ends a line only at \\n or \\r\\n, so it "
+                       "reads what looks like " + std::to_string(s.count + 1) + " lines as this one line, ";
+    switch (s.kind) {
+      case Ini_Line_Kind::comment: text += "a note (it starts with ;), which it skips"; break;
+      case Ini_Line_Kind::header: text += "the header of section " + check_bracketed(s.section); break;
+      case Ini_Line_Kind::pair:
+        text += check_visible(s.key) + " = " + check_visible(s.value);
+        if (s.note) text += ", the rest after its ; a note";
+        break;
+      case Ini_Line_Kind::skipped: text += "which it skips, as it holds no ="; break;
+    }
+    check_add(findings, s.line, Check_Kind::cause, text);
+  }
+}
+
 // Every problem and note of the diagnosis, in the file's order (problems first on a line, then
 // causes, then notes); the count of keys at fault in `*problems`.
 std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *problems) {
@@ -248,6 +327,11 @@ std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *pro
   }
   check_near_headers(&findings, d);
   check_lone_crs(&findings, d);
+  check_separators(&findings, d);
+  for (const auto &[line, text] : d.lookalike_pairs) {
+    check_add(&findings, line, Check_Kind::cause,
+              "the game skips this line, which holds no = (" + check_unseen_words(text) + ")");
+  }
   for (uint32_t line : d.stray_marks) {
     check_add(&findings, line, Check_Kind::note,
               "an invisible U+FEFF BYTE ORDER MARK in this line, as when one file is pasted into another; the game "
