@@ -522,6 +522,11 @@ TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
        "UTF-8, or as UTF-16 with a byte-order mark"},
       {"UTF-32 big endian with its mark called UTF-16", utf32(good, false), CHECK_EXIT_REFUSED,
        "the file is UTF-32 (big endian, with a byte-order mark)"},
+      {"a shortcut renamed ManeShade.ini was called UTF-16 without a mark",
+       std::string("\x4C\0\0\0\x01\x14\x02\0", 8) + std::string(68, '\0') + "\r\n", CHECK_EXIT_REFUSED,
+       "the file is a Windows shortcut, not a settings file, and the game follows no shortcut"},
+      {"a ZIP archive renamed ManeShade.ini was said to hold NUL bytes", std::string("PK\x03\x04\x14\0\0\0", 8) + good,
+       CHECK_EXIT_REFUSED, "the file is a ZIP archive, not a settings file, and it holds no ManeShade.ini\n"},
       {"lines ending in CR alone gave 32 problems and not a word of line ends", joined(valid_lines(), "\r"),
        CHECK_EXIT_REFUSED, ":1: the lines of this file end in CR alone (\\r, as some old Mac editors save them): the game "
        "ends a line only at \\n or \\r\\n, so it reads the whole file as one line"},

@@ -79,6 +79,8 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
   CreateDirectoryW(runs.c_str(), nullptr);
   const std::wstring programs = test_program_folder();
   const std::string ini = full_ini("yes", 57, "no", 12);
+  std::string module;
+  ASSERT_TRUE(read_whole(programs + L"ManeShade.asi", &module));
   struct Row {
     const char *fault;
     std::wstring name;
@@ -87,6 +89,7 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
     std::vector<std::wstring> folders;  // folders made first
     std::vector<std::string> said;
     std::vector<std::string> not_said;
+    std::vector<std::pair<std::wstring, std::string>> files = {};  // written last, over any of the above
   } rows[] = {
       {"a module and its ini in scripts: the ini called missing", L"check_scripts", {L"scripts\\ManeShade.asi"},
        {L"scripts\\ManeShade.ini"}, {L"scripts"},
@@ -105,6 +108,15 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
         "ManeShade.ini.txt: problem: Windows hides the .txt: once the ManeShade.ini beside it that is not a file is out "
         "of the way, rename this file to ManeShade.ini"},
        {"delete this one", "the game would use this file"}},
+      {"a damaged copy in the game folder beside a whole one in scripts was to be copied again: loaded twice",
+       L"check_damaged_beside", {L"ManeShade.asi", L"scripts\\ManeShade.asi"}, {L"scripts\\ManeShade.ini"}, {L"scripts"},
+       {"check_damaged_beside\\ManeShade.asi: problem: damaged", "delete this file: ",
+        "\\scripts\\ManeShade.ini: ok: the game would use this file"},
+       {"copy ManeShade.asi again", "missing"},
+       {{L"ManeShade.asi", module.substr(0, 30000)}}},
+      {"a shortcut named ManeShade.ini.lnk was to be renamed", L"check_shortcut", {L"ManeShade.asi"}, {}, {},
+       {"check_shortcut\\ManeShade.ini.lnk: problem: a Windows shortcut, not a settings file"}, {"rename"},
+       {{L"ManeShade.ini.lnk", std::string("\x4C\0\0\0\x01\x14\x02\0", 8) + std::string(68, '\0')}}},
   };
   for (const Row &row : rows) {
     std::wstring folder = runs + row.name + L"\\";
@@ -115,6 +127,7 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
     }
     ASSERT_TRUE(CopyFileW((programs + L"ScriptHookVanta.dll").c_str(), (folder + L"ScriptHookVanta.dll").c_str(), FALSE));
     for (const std::wstring &at : row.inis) ASSERT_TRUE(write_whole(folder + at, ini)) << row.fault;
+    for (const auto &[at, bytes] : row.files) ASSERT_TRUE(write_whole(folder + at, bytes)) << row.fault;
     Check_Run run = run_check(folder, L"--game .", runs + row.name + L"_report.txt");
     ASSERT_TRUE(run.ended) << row.fault << ": maneshade-check.exe did not start, or did not end";
     EXPECT_EQ(run.exit_code, 1u) << row.fault << " (the stand-in host is always a problem)\n" << run.err;

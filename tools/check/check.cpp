@@ -344,9 +344,13 @@ std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *pro
   return findings;
 }
 
-// The findings as report lines; a cause is labelled a note when the game takes the file.
-void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d, size_t *problems) {
+// The findings as report lines; a cause is labelled a note when the game takes the file. With
+// `counted_only`, for a file that is no text (a shortcut, an archive), whose lines mean nothing, only
+// the count of problems.
+void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d, size_t *problems,
+                   bool counted_only = false) {
   for (const Check_Finding &f : check_findings(d, problems)) {
+    if (counted_only) continue;
     bool note = f.kind == Check_Kind::note || (f.kind == Check_Kind::cause && d.status.ok());
     check_write(report, check_where(path, f.line) + (note ? "note: " : "") + f.text + "\n");
   }
@@ -407,18 +411,34 @@ std::string_view check_utf32(std::string_view bytes) {
 }
 
 // Plain words about an encoding that the game does not read as the player meant; the module reads
-// such files all the same (and refuses them, or takes keys it does not know).
-void check_explain_encoding(Arena *scratch, std::string *report, std::string_view path, std::string_view bytes,
+// such files all the same (and refuses them, or takes keys it does not know). True for a file that is
+// plainly no text (check_binary_kind).
+bool check_explain_encoding(Arena *scratch, std::string *report, std::string_view path, std::string_view bytes,
                             std::string_view text) {
+  // A shortcut or an archive renamed: no encoding makes a settings file of it.
+  Check_Binary binary = check_binary_kind(bytes);
+  if (binary == Check_Binary::shortcut) {
+    check_write(report, check_where(path, 0) + "the file is a Windows shortcut, not a settings file, and the game "
+                                               "follows no shortcut: put the settings file it leads to here instead\n");
+    return true;
+  }
+  if (binary == Check_Binary::zip_archive) {
+    check_write(report, check_where(path, 0) +
+                            (check_zip_holds(bytes, CONFIG_FILE_NAME)
+                                 ? "the file is a ZIP archive, not a settings file, and the game reads no archive: "
+                                   "extract the ManeShade.ini it holds and put it here instead\n"
+                                 : "the file is a ZIP archive, not a settings file, and it holds no ManeShade.ini\n"));
+    return true;
+  }
   // UTF-32's mark FF FE 00 00 starts with UTF-16's: the game reads such a file as UTF-16.
   std::string_view utf32 = check_utf32(bytes);
   if (!utf32.empty()) {
     check_write(report, check_where(path, 0) + "the file " + std::string(utf32) +
                             ", an encoding the game does not decode: save it as UTF-8, or as UTF-16 with a "
                             "byte-order mark\n");
-    return;
+    return false;
   }
-  if (text.data() != bytes.data()) return;  // UTF-16 with its mark: read as the player meant
+  if (text.data() != bytes.data()) return false;  // UTF-16 with its mark: read as the player meant
   size_t nul_even = 0, nul_odd = 0;
   for (size_t i = 0; i < bytes.size(); i++) {
     if (bytes[i] != '\0') continue;
@@ -429,13 +449,13 @@ void check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
   if (bytes.size() >= 4 && (nul_odd * 2 > odd_bytes || nul_even * 2 > even_bytes)) {
     check_write(report, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
                                                "(in Notepad: Save as, Encoding UTF-8)\n");
-    return;
+    return false;
   }
   if (nul_even + nul_odd > 0) {
     check_write(report, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
                             "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
                             "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
-    return;
+    return false;
   }
   Ini_Iterator it = ini_iterator(scratch, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
@@ -449,8 +469,9 @@ void check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
                             (line.kind == Ini_Line_Kind::header ? "section name" : "key") +
                             " is not valid UTF-8, so it cannot be one of the game's: the file may be saved in another "
                             "encoding (ANSI); save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
-    return;
+    return false;
   }
+  return false;
 }
 
 void check_explain_size(std::string *report, std::string_view path, uint64_t size_bytes) {
@@ -500,9 +521,10 @@ void check_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *dia
 
 // The report on a refused file's content: every problem and note, then the game's line and where
 // the game stops.
-void check_explain_refusal(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Status &verdict) {
+void check_explain_refusal(std::string *report, std::string_view path, const Config_Diagnosis &d,
+                           const Config_Status &verdict, bool counted_only) {
   size_t problems = 0;
-  check_explain(report, path, d, &problems);
+  check_explain(report, path, d, &problems, counted_only);
   // Appended piece by piece: g++ 12 for mingw-w64 gives a false -Wrestrict for a literal plus a string.
   std::string line = check_where(path, 0);
   line.append(std::to_string(problems)).append(problems == 1 ? " problem" : " problems");
@@ -513,6 +535,53 @@ void check_explain_refusal(std::string *report, std::string_view path, const Con
 }
 
 }  // namespace
+
+Check_Binary check_binary_kind(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  // A shell link starts with its header's size, 0x4C, and the shell link class {00021401-0000-...}.
+  if (bytes.starts_with("\x4C\0\0\0\x01\x14\x02\0"sv)) return Check_Binary::shortcut;
+  // A ZIP archive starts with a local file header, or is empty: its end record alone.
+  if (bytes.starts_with("PK\x03\x04"sv) || bytes.starts_with("PK\x05\x06"sv)) return Check_Binary::zip_archive;
+  return Check_Binary::none;
+}
+
+bool check_zip_holds(std::string_view bytes, std::string_view name) {
+  // Each central directory entry: its signature, the name's length at offset 28 and the name at 46.
+  constexpr std::string_view ENTRY = "PK\x01\x02";
+  constexpr size_t NAME_LENGTH_AT = 28, NAME_AT = 46;
+  for (size_t at = bytes.find(ENTRY); at != std::string_view::npos; at = bytes.find(ENTRY, at + 1)) {
+    if (bytes.size() - at < NAME_AT) break;
+    auto length = static_cast<size_t>(static_cast<unsigned char>(bytes[at + NAME_LENGTH_AT]) |
+                                      static_cast<unsigned char>(bytes[at + NAME_LENGTH_AT + 1]) << 8);
+    if (bytes.size() - at - NAME_AT < length) continue;
+    std::string_view entry = bytes.substr(at + NAME_AT, length);
+    entry = entry.substr(entry.find_last_of("/\\") == std::string_view::npos ? 0 : entry.find_last_of("/\\") + 1);
+    if (entry.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < name.size() && same; i++) {
+      auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+      same = lower(entry[i]) == lower(name[i]);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+bool check_holds_block_header(std::string_view text) {
+  Owned<Arena> scratch;
+  Ini_Iterator it = ini_iterator(scratch.get(), text, CONFIG_FILE_INI_OPTIONS);
+  Ini_Line line;
+  while (ini_next_line(&it, &line)) {
+    if (line.kind != Ini_Line_Kind::header) continue;
+    Arena_Mark mark = arena_mark(scratch.get());
+    std::string_view lowered = lower_from_utf8(scratch.get(), line.section);
+    if (!lowered.data()) throw std::bad_alloc();
+    if (config_is_block_section(lowered)) return true;
+    arena_pop_to(scratch.get(), mark);
+  }
+  if (!it.status.ok()) throw std::bad_alloc();
+  return false;
+}
 
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Owned<Arena> scratch;
@@ -536,17 +605,17 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   if (!runtime.ok()) return check_unreadable(err, path, runtime, true);
 
   std::string report;
-  check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
+  bool binary = check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
   Config_Diagnosis diagnosis{};
   check_diagnose(scratch.get(), load.read.text, &diagnosis);
   int exit_status = CHECK_EXIT_INSTALLED;
   if (load.status.ok()) {
     size_t problems = 0;
-    check_explain(&report, path, diagnosis, &problems);  // notes only
+    check_explain(&report, path, diagnosis, &problems, binary);  // notes only
     check_write(&report, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(load.config) + ")\n");
   } else {
     exit_status = CHECK_EXIT_REFUSED;
-    check_explain_refusal(&report, path, diagnosis, load.status);
+    check_explain_refusal(&report, path, diagnosis, load.status, binary);
   }
   check_write(err, report);
   if (dump) {
@@ -577,10 +646,10 @@ std::string check_explain_load(std::string_view path, const Config_Status &statu
   }
   if (status.ok()) return report;
   Owned<Arena> scratch;
-  check_explain_encoding(scratch.get(), &report, path, read.bytes, read.text);
+  bool binary = check_explain_encoding(scratch.get(), &report, path, read.bytes, read.text);
   Config_Diagnosis diagnosis{};
   check_diagnose(scratch.get(), read.text, &diagnosis);
   size_t problems = 0;
-  check_explain(&report, path, diagnosis, &problems);
+  check_explain(&report, path, diagnosis, &problems, binary);
   return report;
 }
