@@ -90,9 +90,13 @@ void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis 
   std::string keys = (missing.size() == 1 ? " has no key " : " has no keys ") + check_listed(missing);
   if (const Config_Place *first = check_first_section(d, block)) {
     std::string text = "section " + check_bracketed(first->section) + keys;
-    std::vector<std::string> twins;
+    std::vector<Config_Place> others;
     for (const Config_Place &section : d.block_sections[block]) {
-      if (&section == first) continue;
+      if (&section != first) others.push_back(section);
+    }
+    std::sort(others.begin(), others.end(), [](const Config_Place &a, const Config_Place &b) { return a.line < b.line; });
+    std::vector<std::string> twins;
+    for (const Config_Place &section : others) {
       twins.push_back(check_bracketed(section.section) + " (line " + std::to_string(section.line) + ")");
     }
     if (!twins.empty()) {

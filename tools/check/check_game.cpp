@@ -658,11 +658,17 @@ enum class Game_Ini_Content {
 // Far above any settings file, ZIP archive of one, or shortcut.
 constexpr uint64_t CHECK_GAME_MAX_LOOKALIKE_BYTES = 16ull << 20;
 
-Game_Ini_Content check_game_ini_content(const fs::path &path) {
+// What the file at `path` holds; when it cannot be read, `*why` says why.
+Game_Ini_Content check_game_ini_content(const fs::path &path, std::string *why) {
   Owned<Arena> scratch;
   Result<std::string_view> bytes =
       platform_read_file(scratch.get(), check_game_utf8(path), CHECK_GAME_MAX_LOOKALIKE_BYTES);
-  if (!bytes.ok()) return Game_Ini_Content::unreadable;
+  if (!bytes.ok()) {
+    Os_Error error = bytes.status().os_error;
+    *why = error == OS_TOO_LARGE ? "larger than 16 MiB, far larger than a settings file"
+                                 : std::string("cannot read it: ") + check_reason(error);
+    return Game_Ini_Content::unreadable;
+  }
   switch (check_binary_kind(bytes.value())) {
     case Check_Binary::shortcut: return Game_Ini_Content::shortcut;
     case Check_Binary::zip_archive:
@@ -693,6 +699,7 @@ struct Game_Lookalike {
   bool hidden;            // Explorer shows the file as ManeShade.ini
   bool blocked;           // an entry named ManeShade.ini beside it is no file
   Game_Ini_Content content;
+  std::string why;  // unreadable: why
 };
 
 // Why Explorer shows the file as ManeShade.ini: " (Windows hides the .txt, so Explorer names it
@@ -728,7 +735,9 @@ size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found,
       std::string extension = check_game_utf8(path.filename()).substr(CONFIG_FILE_NAME.size());
       bool hidden = check_game_extension_in(extension, CHECK_GAME_HIDDEN_EXTENSIONS) ||
                     check_game_extension_in(extension, CHECK_GAME_NEVER_SHOWN_EXTENSIONS);
-      lookalikes.push_back({path, extension, hidden, blocked, check_game_ini_content(path)});
+      Game_Lookalike l{path, extension, hidden, blocked, Game_Ini_Content::unreadable, {}};
+      l.content = check_game_ini_content(path, &l.why);
+      lookalikes.push_back(std::move(l));
     }
   }
   // The one to rename: a settings file that Explorer shows as ManeShade.ini first, else the first.
@@ -787,7 +796,7 @@ size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found,
         break;
       case Game_Ini_Content::unreadable:
         problem = false;
-        text = "cannot be read, or is far larger than a settings file: not one the game could read" + hidden;
+        text = l.why + hidden;
         break;
     }
     if (problem) fixes++;
