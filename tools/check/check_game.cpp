@@ -684,8 +684,7 @@ Game_Ini_Content check_game_ini_content(const fs::path &path, std::string *why) 
 // The extensions that Windows hides in Explorer by default, those of file types it knows without any
 // program installed: ManeShade.ini.txt shows as "ManeShade.ini". A shortcut's .lnk (and an internet
 // shortcut's .url) it never shows, whatever the setting. Others (.bak, .old) it shows.
-constexpr std::string_view CHECK_GAME_HIDDEN_EXTENSIONS[] = {".txt", ".ini", ".log", ".zip", ".xml", ".htm",
-                                                             ".html", ".rtf", ".bat"};
+constexpr std::string_view CHECK_GAME_HIDDEN_EXTENSIONS[] = {".txt", ".ini", ".log", ".zip", ".xml", ".htm", ".html", ".bat"};
 constexpr std::string_view CHECK_GAME_NEVER_SHOWN_EXTENSIONS[] = {".lnk", ".url"};
 
 bool check_game_extension_in(std::string_view extension, std::span<const std::string_view> list) {
