@@ -182,6 +182,25 @@ void fuzz_check_pairing(const Config_Diagnosis &d) {
   }
 }
 
+// What the diagnosis says of lines a player reads otherwise than the game: true of those lines.
+void fuzz_check_unseen_lines(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines) {
+  for (const Config_Near_Header &near : d.near_headers) {
+    const Fuzz_Line &line = fuzz_line_at(lines, near.place.line);
+    fuzz_check(line.kind == (near.skipped ? Ini_Line_Kind::skipped : Ini_Line_Kind::header));
+    fuzz_check(near.block < CONFIG_BLOCK_COUNT);
+    // A header that looks like a block's is none: its name is no block's.
+    if (!near.skipped) fuzz_check(near.written == line.section && !config_is_block_section(fuzz_lower(line.section)));
+  }
+  for (const Config_Line_Separators &s : d.separators) {
+    const Fuzz_Line &line = fuzz_line_at(lines, s.line);
+    fuzz_check(s.count >= s.code_points.size() && !s.code_points.empty() && line.kind == s.kind);
+    for (uint32_t c : s.code_points) fuzz_check(check_is_line_separator(c));
+  }
+  for (const auto &[number, text] : d.lookalike_pairs) {
+    fuzz_check(fuzz_line_at(lines, number).kind == Ini_Line_Kind::skipped && text.find('=') == std::string::npos);
+  }
+}
+
 // Every expected key: the lines that wrote it, and a verdict of its own that agrees with the module's.
 void fuzz_check_keys(const Config_Diagnosis &d, const std::vector<Fuzz_Line> &lines, const Std_Sections &map) {
   fuzz_check(d.keys.size() == CONFIG_KEY_COUNT);
@@ -258,6 +277,7 @@ void fuzz_check_file(std::string_view bytes) {
   fuzz_check_duplicates(*diagnosis, lines, map);
   fuzz_check_blocks(*diagnosis, lines, map);
   fuzz_check_keys(*diagnosis, lines, map);
+  fuzz_check_unseen_lines(*diagnosis, lines);
   arena_release(frame_scratch());
 
   // The program reads the file as the game does: refused unread past the bound, else its text.

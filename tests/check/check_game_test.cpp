@@ -10,6 +10,10 @@
 #include <system_error>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "sample_config.h"
 #include "tests/pe/pe_builder.h"
 #include "tests/check/check_capture.h"
@@ -84,6 +88,18 @@ std::string module_without_host_imports() {
   Pe_Builder plan = module_spec();
   plan.imports.erase(plan.imports.begin());
   return bytes_of(plan);
+}
+
+// The start of a Windows shortcut (.lnk): its header's size and class, and nothing of use after.
+const std::string SHORTCUT = std::string("\x4C\0\0\0\x01\x14\x02\0", 8) + std::string(68, '\0');
+
+// A ZIP archive whose central directory names `name`: what the check reads of one.
+std::string zip_holding(const std::string &name) {
+  std::string entry = std::string("PK\x01\x02", 4) + std::string(24, '\0');
+  entry += static_cast<char>(name.size());
+  entry += std::string(17, '\0') + name;
+  std::string end = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+  return std::string("PK\x03\x04", 4) + std::string(26, '\0') + entry + end;
 }
 
 std::string utf8_of(const fs::path &path) {
@@ -210,7 +226,7 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        {"MyHair.asi: ok: Mane Shade's module under another name", "exports all 6 functions", "all is well"}, {"missing"}},
       {"two copies that both load went unsaid", well_but({{"ManeShade (1).asi", MODULE}}), 1,
        {"ManeShade.asi: ok: a 64-bit", "ManeShade (1).asi: problem: another copy of Mane Shade's module",
-        "loaded twice: remove one", "1 problem to fix"},
+        "loaded twice: delete this copy", "1 problem to fix"},
        {}},
       {"another mod's .asi files are none of the check's business",
        well_but({{"OtherMod.asi", bytes_of(host_spec({"f"}))}, {"Notes.asi", "text"}}), 0, {"all is well"},
@@ -307,6 +323,41 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        {"ManeShade.ini: note: a folder, not a file: the game finds no settings file here, and looks for the ManeShade.ini "
         "beside", "ManeShade.ini: ok: the game would use this file", "all is well"},
        {"problem:"}},
+      {"a damaged copy beside a whole one in scripts was to be copied again, and then both load",
+       well_but({{"ManeShade.asi", MODULE.substr(0, MODULE.size() - 512)}, {"scripts/ManeShade.asi", MODULE},
+                 {"scripts/ManeShade.ini", INI}},
+                "ManeShade.ini"),
+       1,
+       {"ManeShade.asi: problem: damaged", "delete this file: ", "is a whole copy, which reads ",
+        "ManeShade.ini: ok: the game would use this file", "1 problem to fix"},
+       {"copy ManeShade.asi again", "missing", "release ZIP"}},
+      {"two whole copies and the settings beside the one in scripts: the game folder's ini was called missing",
+       well_but({{"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI}}, "ManeShade.ini"), 1,
+       {"ManeShade.asi: problem: another copy of Mane Shade's module, besides", "delete this copy, and keep ",
+        ", which reads ", "ManeShade.ini: ok: the game would use this file", "1 problem to fix"},
+       {"missing", "release ZIP"}},
+      {"copies in plugins and scripts, the settings in scripts: plugins' ini was called missing",
+       {{"plugins/ManeShade.asi", MODULE}, {"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI},
+        {"ScriptHookVanta.dll", HOST}},
+       1, {"delete this copy, and keep ", "ManeShade.ini: ok: the game would use this file", "1 problem to fix"},
+       {"missing", "release ZIP"}},
+      {"the settings in scripts beside no module: the release's were to be copied beside them",
+       {{"ManeShade.asi", MODULE}, {"ScriptHookVanta.dll", HOST}, {"scripts/ManeShade.ini", INI}}, 1,
+       {"ManeShade.ini: problem: missing: move ", "into the game folder, where the game reads it", "1 problem to fix"},
+       {"release ZIP", "note:"}},
+      {"a shortcut and an archive named ManeShade.ini.*: renamed, the game reads them as text",
+       well_but({{"ManeShade.ini.lnk", SHORTCUT}, {"ManeShade.ini.zip", zip_holding("ManeShade-1.0/ManeShade.ini")}},
+                "ManeShade.ini"),
+       1,
+       {"ManeShade.ini.lnk: problem: a Windows shortcut, not a settings file (Windows never shows a shortcut's .lnk",
+        "copy the settings file it leads to into ", "ManeShade.ini.zip: problem: a ZIP archive, not a settings file "
+        "(Windows hides the .zip", "extract the ManeShade.ini it holds into ", "2 problems to fix"},
+       {"rename", "missing"}},
+      {"a backup beside the settings saved as .txt: both were to be renamed, and Windows said to hide .bak",
+       well_but({{"ManeShade.ini.txt", INI}, {"ManeShade.ini.bak", INI}}, "ManeShade.ini"), 1,
+       {"ManeShade.ini.txt: problem: Windows hides the .txt: rename the file",
+        "ManeShade.ini.bak: note: another settings file under another name", "1 problem to fix"},
+       {"hides the .bak"}},
       {"a host copy in a subfolder is another mod's business", well_but({{"tools/ScriptHookVanta.dll", HOST}}), 0, {"all is well"}, {"another copy"}},
   };
   for (const Case &c : cases) {
@@ -319,6 +370,11 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
 }
 
 TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
+#ifndef _WIN32
+  fs::path pipe = folder / "pipe" / "ManeShade.ini";
+  fs::create_directories(pipe.parent_path());
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+#endif
   struct Case {
     const char *fault;
     fs::path dir;
@@ -331,6 +387,10 @@ TEST_F(CheckGame, ADirThatIsNoFolderIsOneClearLine) {
       {"DIR names a file that is not there either", folder / "ManeShade.ini",
        "maneshade-check: no folder " + utf8_of(folder / "ManeShade.ini") +
            ": --game wants the game's folder (the folder of its .exe), not a file; to check a settings file, leave out --game"},
+#ifndef _WIN32
+      {"a pipe named ManeShade.ini was called a file to check", pipe,
+       "maneshade-check: " + utf8_of(pipe) + " is a pipe, not a folder: give the game's folder (the folder of its .exe)"},
+#endif
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fault);

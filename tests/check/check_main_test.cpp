@@ -17,6 +17,7 @@
 #endif
 
 #include "runtime/log.h"
+#include "tests/support/fake_platform.h"
 #include "tests/check/check_capture.h"
 #include "tools/check/check_main.h"
 
@@ -239,6 +240,50 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "the file has no section [mael]\n"
        "{p}: 16 problems; the game would refuse this file at the first in its own order (mael.enabled, line 18) and show:\n",
        "a byte-order mark before a header: no line, and sixteen notes of keys written again"},
+      {{{4, ""}, {17, ""}},
+       {"[Corvin]", "beard_tertiary = 12"},
+       "{p}:1: section [corvin] has no key hair_secondary, nor has [Corvin] (line 33), which the game reads as the same "
+       "section: add it under one of these headers only (a key under two of them is a duplicate key, which the game "
+       "refuses)\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a key missing from a block written twice was said once per header: added under both, it is a duplicate"},
+      {{{3, "; dark brown:\u2028hair_primary = 12"}},
+       {},
+       "{p}:1: section [corvin] has no key hair_primary\n"
+       "{p}:3: this line holds a U+2028 LINE SEPARATOR, which some editors show as a line end: the game ends a line "
+       "only at \\n or \\r\\n, so it reads what looks like 2 lines as this one line, a note (it starts with ;), which it "
+       "skips\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a pair after a line separator in a note, which some editors show on a line of its own, went unnamed"},
+      {{{1, "[corv\u0131n]"}, {18, "[mael\u00a0]"}},
+       {},
+       "{p}:1: section [corv\u0131n] is not [corvin] (its 5th character is \u0131 (U+0131), where [corvin] has i): the "
+       "game ignores it and the keys under it, and the file has no section [corvin]\n"
+       "{p}:18: section [mael\u00a0] is not [mael] (the space inside the brackets, a U+00A0 NO-BREAK SPACE, is part of its "
+       "name): the game ignores it and the keys under it, and the file has no section [mael]\n"
+       "{p}: 32 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 1) and show:\n",
+       "a dotless i and a no-break space in headers: no line, no reason"},
+      {{{1, "\uff3bcorvin\uff3d"}, {18, "[[mael]]"}},
+       {},
+       "{p}:1: this line's 1st character, \uff3b, is U+FF3B FULLWIDTH LEFT SQUARE BRACKET, not the ASCII [; this line's "
+       "8th character, \uff3d, is U+FF3D FULLWIDTH RIGHT SQUARE BRACKET, not the ASCII ]: the game takes it for no "
+       "section header and skips it, so the keys below it stand before any section, where the game ignores them, and "
+       "the file has no section [corvin]\n"
+       "{p}:18: section [[mael] is not [mael] (the game takes a name from the first [ up to the first ], so the second [ "
+       "is part of its name): the game ignores it and the keys under it, and the file has no section [mael]\n"
+       "{p}: 32 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 1) and show:\n",
+       "full-width brackets and a doubled one: no line, no reason"},
+      {{{3, "hair_primary = 12 \u037e dark"}, {4, "hair\u2010secondary = 12"}, {5, "hair_tertiary = \u22125"}},
+       {},
+       "{p}:3: corvin.hair_primary = 12 \u037e dark: not an integer (its 4th character, \u037e, is U+037E GREEK QUESTION "
+       "MARK, not the ASCII ;)\n"
+       "{p}:4: hair\u2010secondary is not a key of [corvin] (its 5th character, \u2010, is U+2010 HYPHEN, not the ASCII "
+       "-); did you mean hair_secondary?\n"
+       "{p}:5: corvin.hair_tertiary = \u22125: not an integer (its 1st character, \u2212, is U+2212 MINUS SIGN, not the "
+       "ASCII -)\n"
+       "{p}: 3 problems; the game would refuse this file at the first in its own order (corvin.hair_primary, line 3) and "
+       "show:\n",
+       "look-alike punctuation printed as is: a note that is none, a minus that is none, a hyphen not paired"},
   };
   for (const Refusal_Row &row : rows) {
     std::string path = write("ManeShade.ini", edited(row));
@@ -255,8 +300,9 @@ TEST_F(CheckMain, NotesForWhatPassesButSurprises) {
                    {4, "hair_secondary = 4294967353"},
                    {5, "hair_tertiary = -4294967296"},
                    {6, "chin_primary = 2147483653"},
+                   {7, "chin_secondary = 12 ; dark\u2029chin_secondary = 200"},
                    {18, "[mael]"}},
-                  {"beard_tertiary = 5", "colour = red", "\xEF\xBB\xBF; pasted"},
+                  {"beard_tertiary = 5", "colour = red", "\xEF\xBB\xBF; pasted", "; was:\u0085hair_primary = 200"},
                   "",
                   ""};
   std::string path = write("ManeShade.ini", edited(row));
@@ -272,11 +318,17 @@ TEST_F(CheckMain, NotesForWhatPassesButSurprises) {
                                    "{p}:6: note: corvin.chin_primary = 2147483653 is outside 0..255: the game uses 251 (it "
                                    "keeps the low 32 bits of a number past 32 bits, -2147483643 as a signed number, then "
                                    "takes its absolute value modulo 256)\n"
+                                   "{p}:7: note: this line holds a U+2029 PARAGRAPH SEPARATOR, which some editors show as "
+                                   "a line end: the game ends a line only at \\n or \\r\\n, so it reads what looks like "
+                                   "2 lines as this one line, chin_secondary = 12, the rest after its ; a note\n"
                                    "{p}:34: note: beard_tertiary is written again on line 35, which is the one that "
                                    "counts: the game ignores this line\n"
                                    "{p}:36: note: colour is not a key of [mael]; the game ignores it\n"
                                    "{p}:37: note: an invisible U+FEFF BYTE ORDER MARK in this line, as when one file is "
                                    "pasted into another; the game skips the line\n"
+                                   "{p}:38: note: this line holds a U+0085 NEXT LINE, which some editors show as a line "
+                                   "end: the game ends a line only at \\n or \\r\\n, so it reads what looks like 2 lines "
+                                   "as this one line, a note (it starts with ;), which it skips\n"
                                    "{p}: ok: the game would use this file (corvin on, mael on)\n",
                                    path));
 }
@@ -348,6 +400,7 @@ TEST_F(CheckMain, StrangeFilesGetTheGamesLineAndPlainWords) {
     int status;
     std::string_view expected_in_err;
     std::string_view game_line;
+    Os_Error open_error = OS_OK;  // else: the in-memory platform's file, which its look finds and which fails to open so
   } rows[] = {
       {"a folder said \"access denied\"", folder_path, CHECK_EXIT_NOT_CHECKED, ": it is a folder, not a file\n",
        FAILED_TO_OPEN_LINE},
@@ -357,9 +410,21 @@ TEST_F(CheckMain, StrangeFilesGetTheGamesLineAndPlainWords) {
       {"a huge file was read whole", huge, CHECK_EXIT_REFUSED,
        "bytes long; a settings file is a few kilobytes, and the game reads none larger than 1048576 bytes",
        "Mane Shade: failed to parse config file\n"},
+      {"a file held open by another program: a running game that read it already was said to show the line",
+       "held.ini", CHECK_EXIT_NOT_CHECKED,
+       "cannot read held.ini: another program has it open and does not share it\nmaneshade-check: a running game that "
+       "has read this version of the file (the same time and size) keeps it and shows nothing; while the file stays "
+       "so, a game that starts, or finds it saved again, would show:\n",
+       FAILED_TO_OPEN_LINE, OS_SHARING_VIOLATION},
   };
   for (const Row &row : rows) {
+    Fake_Platform fake;
+    fake.path = row.path;
+    fake.bytes = joined(valid_lines());
+    fake.open_error = row.open_error;
+    if (row.open_error != OS_OK) fake_platform_install(&fake);
     Check_Outcome outcome = run({row.path});
+    if (row.open_error != OS_OK) fake_platform_remove();
     EXPECT_EQ(outcome.status, row.status) << row.fault << "\n" << outcome.err;
     EXPECT_NE(outcome.err.find(row.expected_in_err), std::string::npos) << row.fault << "\n" << outcome.err;
     EXPECT_TRUE(outcome.err.ends_with(row.game_line)) << row.fault << "\n" << outcome.err;
@@ -424,6 +489,13 @@ std::string utf16(std::string_view ascii, bool little, bool mark) {
   return out;
 }
 
+// ASCII `text` as UTF-32 with its byte-order mark.
+std::string utf32(std::string_view ascii, bool little) {
+  std::string out = little ? std::string("\xFF\xFE\0\0", 4) : std::string("\0\0\xFE\xFF", 4);
+  for (char c : ascii) out += little ? std::string{c, '\0', '\0', '\0'} : std::string{'\0', '\0', '\0', c};
+  return out;
+}
+
 // The encodings players' editors save in: what the game reads, and the plain words when it will not
 // read what the player meant.
 TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
@@ -445,6 +517,16 @@ TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
        ":35: the file holds NUL bytes"},
       {"a key in another encoding goes unexplained", joined(ansi_lines), CHECK_EXIT_REFUSED,
        ":3: this key is not valid UTF-8, so it cannot be one of the game's"},
+      {"UTF-32 with its mark read as UTF-16 without a word", utf32(good, true), CHECK_EXIT_REFUSED,
+       "the file is UTF-32 (little endian, with a byte-order mark), an encoding the game does not decode: save it as "
+       "UTF-8, or as UTF-16 with a byte-order mark"},
+      {"UTF-32 big endian with its mark called UTF-16", utf32(good, false), CHECK_EXIT_REFUSED,
+       "the file is UTF-32 (big endian, with a byte-order mark)"},
+      {"a shortcut renamed ManeShade.ini was called UTF-16 without a mark",
+       std::string("\x4C\0\0\0\x01\x14\x02\0", 8) + std::string(68, '\0') + "\r\n", CHECK_EXIT_REFUSED,
+       "the file is a Windows shortcut, not a settings file, and the game follows no shortcut"},
+      {"a ZIP archive renamed ManeShade.ini was said to hold NUL bytes", std::string("PK\x03\x04\x14\0\0\0", 8) + good,
+       CHECK_EXIT_REFUSED, "the file is a ZIP archive, not a settings file, and it holds no ManeShade.ini\n"},
       {"lines ending in CR alone gave 32 problems and not a word of line ends", joined(valid_lines(), "\r"),
        CHECK_EXIT_REFUSED, ":1: the lines of this file end in CR alone (\\r, as some old Mac editors save them): the game "
        "ends a line only at \\n or \\r\\n, so it reads the whole file as one line"},

@@ -79,6 +79,8 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
   CreateDirectoryW(runs.c_str(), nullptr);
   const std::wstring programs = test_program_folder();
   const std::string ini = full_ini("yes", 57, "no", 12);
+  std::string module;
+  ASSERT_TRUE(read_whole(programs + L"ManeShade.asi", &module));
   struct Row {
     const char *fault;
     std::wstring name;
@@ -87,6 +89,7 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
     std::vector<std::wstring> folders;  // folders made first
     std::vector<std::string> said;
     std::vector<std::string> not_said;
+    std::vector<std::pair<std::wstring, std::string>> files = {};  // written last, over any of the above
   } rows[] = {
       {"a module and its ini in scripts: the ini called missing", L"check_scripts", {L"scripts\\ManeShade.asi"},
        {L"scripts\\ManeShade.ini"}, {L"scripts"},
@@ -105,6 +108,15 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
         "ManeShade.ini.txt: problem: Windows hides the .txt: once the ManeShade.ini beside it that is not a file is out "
         "of the way, rename this file to ManeShade.ini"},
        {"delete this one", "the game would use this file"}},
+      {"a damaged copy in the game folder beside a whole one in scripts was to be copied again: loaded twice",
+       L"check_damaged_beside", {L"ManeShade.asi", L"scripts\\ManeShade.asi"}, {L"scripts\\ManeShade.ini"}, {L"scripts"},
+       {"check_damaged_beside\\ManeShade.asi: problem: damaged", "delete this file: ",
+        "\\scripts\\ManeShade.ini: ok: the game would use this file"},
+       {"copy ManeShade.asi again", "missing"},
+       {{L"ManeShade.asi", module.substr(0, 30000)}}},
+      {"a shortcut named ManeShade.ini.lnk was to be renamed", L"check_shortcut", {L"ManeShade.asi"}, {}, {},
+       {"check_shortcut\\ManeShade.ini.lnk: problem: a Windows shortcut, not a settings file"}, {"rename"},
+       {{L"ManeShade.ini.lnk", std::string("\x4C\0\0\0\x01\x14\x02\0", 8) + std::string(68, '\0')}}},
   };
   for (const Row &row : rows) {
     std::wstring folder = runs + row.name + L"\\";
@@ -115,11 +127,94 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
     }
     ASSERT_TRUE(CopyFileW((programs + L"ScriptHookVanta.dll").c_str(), (folder + L"ScriptHookVanta.dll").c_str(), FALSE));
     for (const std::wstring &at : row.inis) ASSERT_TRUE(write_whole(folder + at, ini)) << row.fault;
+    for (const auto &[at, bytes] : row.files) ASSERT_TRUE(write_whole(folder + at, bytes)) << row.fault;
     Check_Run run = run_check(folder, L"--game .", runs + row.name + L"_report.txt");
     ASSERT_TRUE(run.ended) << row.fault << ": maneshade-check.exe did not start, or did not end";
     EXPECT_EQ(run.exit_code, 1u) << row.fault << " (the stand-in host is always a problem)\n" << run.err;
     for (const std::string &part : row.said) EXPECT_NE(run.err.find(part), std::string::npos) << row.fault << "\n" << run.err;
     for (const std::string &part : row.not_said) EXPECT_EQ(run.err.find(part), std::string::npos) << row.fault << "\n" << run.err;
+  }
+}
+
+// `text` with its first `from` replaced by `to`.
+std::string replaced(std::string text, const std::string &from, const std::string &to) {
+  size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// ASCII `text` as UTF-32, little endian, with its byte-order mark.
+std::string utf32_le(const std::string &text) {
+  std::string out("\xFF\xFE\0\0", 4);
+  for (char c : text) out += std::string{c, '\0', '\0', '\0'};
+  return out;
+}
+
+// What the report says of a file, and what the real module makes of the same file in the simulated
+// game: the line it shows and corvin's hair in the last frame.
+TEST(CheckFileE2e, TheGameDoesWhatTheReportSays) {
+  const std::string good = full_ini("yes", 57, "no", 12);
+  const std::string value_line = "Mane Shade: missing key, or failed to parse value";
+  const std::string without_secondary = replaced(good, "hair_secondary = 57\n", "");
+  struct Row {
+    const char *fault;
+    std::string ini;
+    bool locked;  // held open without sharing from frame 5 on, and while the check runs
+    std::string said;
+    std::string line;  // the game's, in the last frame
+    int hair;
+  } rows[] = {
+      {"a key missing from a block written twice, added under one header: the game takes it",
+       without_secondary + "[Corvin]\nhair_secondary = 57\n", false, "ok: the game would use this file", "", 57},
+      {"... and added under both, as the report once told: a duplicate key",
+       good + "[Corvin]\nhair_secondary = 57\n", false, "duplicate key corvin.hair_secondary", "Mane Shade: duplicate key", 1},
+      {"a pair after a line separator in a note is no pair",
+       replaced(good, "hair_secondary", "; dark brown:\u2028hair_primary = 200\nhair_secondary"), false,
+       "this line holds a U+2028 LINE SEPARATOR", "", 57},
+      {"a pair after a paragraph separator in a value's note is none either",
+       replaced(good, "hair_primary = 57", "hair_primary = 200 ; \u2029hair_primary = 57"), false,
+       "hair_primary = 200, the rest after its ; a note", "", 200},
+      {"a no-break space inside a header's brackets", replaced(good, "[mael]", "[mael\u00a0]"), false,
+       "a U+00A0 NO-BREAK SPACE, is part of its name", value_line, 1},
+      {"a Greek question mark is no ;", replaced(good, "hair_primary = 57", "hair_primary = 57 \u037e dark"), false,
+       "U+037E GREEK QUESTION MARK, not the ASCII ;", value_line, 1},
+      {"UTF-32 with its mark", utf32_le(good), false, "the file is UTF-32 (little endian, with a byte-order mark)",
+       value_line, 1},
+      {"a shortcut renamed ManeShade.ini", std::string("\x4C\0\0\0\x01\x14\x02\0", 8) + std::string(68, '\0'), false,
+       "the file is a Windows shortcut, not a settings file", value_line, 1},
+      {"held open by another program, unchanged: a running game that read it shows nothing", good, true,
+       "a running game that has read this version of the file (the same time and size) keeps it and shows nothing", "",
+       57},
+  };
+  const int frames = 15;
+  int n = 0;
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.fault);
+    Sim_Options options;
+    options.scenario = "frames " + std::to_string(frames) +
+                       "\nframe_time 100ms\nmodel corvin\n"
+                       "component hair hair palette 3 tints 1 1 1 assets 0x1a01 0x1a02 0x1a03 0x1a04\n" +
+                       (row.locked ? "at 5 ini lock\n" : "");
+    options.files = {{"ManeShade.ini", row.ini}};
+    Sim_Run run = run_sim("check_agrees_" + std::to_string(n++), options);
+    ASSERT_TRUE(run.completed()) << run.summary();
+    std::string line;
+    for (const Json_Value *t : run.events_of("text")) {
+      if (t->i64("frame") == frames - 1) line = t->str("text");
+    }
+    EXPECT_EQ(line, row.line) << run.summary();
+    const Final_Component *hair = run.component("hair");
+    ASSERT_NE(hair, nullptr);
+    EXPECT_EQ(hair->tints[0], row.hair);
+
+    std::wstring folder(run.folder.begin(), run.folder.end());  // the case's name is ASCII
+    HANDLE held = row.locked ? CreateFileW((folder + L"ManeShade.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                             : INVALID_HANDLE_VALUE;
+    Check_Run check = run_check(folder, L"ManeShade.ini", folder + L"check.txt");
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    ASSERT_TRUE(check.ended);
+    EXPECT_NE(check.err.find(row.said), std::string::npos) << check.err;
   }
 }
 

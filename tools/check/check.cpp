@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "runtime/arena.h"
 #include "runtime/log.h"
+#include "runtime/text.h"
 #include "runtime/utf8.h"
 #include "src/config/keys.h"
 #include "src/config/messages.h"
@@ -71,16 +72,42 @@ const Config_Near_Header *check_block_cause(const Config_Diagnosis &d, size_t bl
   return nullptr;
 }
 
-// What the diagnosis says of the missing keys of `block` (`missing`, misspelt ones aside): one line
-// for each section of the block, naming every key it lacks.
+// The section of `block` whose header comes first in the file; null when the block has none.
+const Config_Place *check_first_section(const Config_Diagnosis &d, size_t block) {
+  const std::vector<Config_Place> &sections = d.block_sections[block];
+  auto first = std::min_element(sections.begin(), sections.end(),
+                                [](const Config_Place &a, const Config_Place &b) { return a.line < b.line; });
+  return first == sections.end() ? nullptr : &*first;
+}
+
+// What the diagnosis says of the missing keys of `block` (`missing`, misspelt ones aside): one line,
+// at the block's first header, naming every key it lacks. A block written under several headers (its
+// name in other letter case) is one section to the game, which refuses a key written under two of
+// them: the line says to add each key under one only.
 void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis &d, size_t block,
                    const std::vector<std::string_view> &missing) {
   if (missing.empty()) return;
   std::string keys = (missing.size() == 1 ? " has no key " : " has no keys ") + check_listed(missing);
-  for (const Config_Place &section : d.block_sections[block]) {
-    check_add(findings, section.line, Check_Kind::problem, "section " + check_bracketed(section.section) + keys);
+  if (const Config_Place *first = check_first_section(d, block)) {
+    std::string text = "section " + check_bracketed(first->section) + keys;
+    std::vector<Config_Place> others;
+    for (const Config_Place &section : d.block_sections[block]) {
+      if (&section != first) others.push_back(section);
+    }
+    std::sort(others.begin(), others.end(), [](const Config_Place &a, const Config_Place &b) { return a.line < b.line; });
+    std::vector<std::string> twins;
+    for (const Config_Place &section : others) {
+      twins.push_back(check_bracketed(section.section) + " (line " + std::to_string(section.line) + ")");
+    }
+    if (!twins.empty()) {
+      std::vector<std::string_view> named(twins.begin(), twins.end());
+      text += std::string(", nor ") + (twins.size() == 1 ? "has " : "have ") + check_listed(named) +
+              ", which the game reads as the same section: add " + (missing.size() == 1 ? "it" : "each") +
+              " under one of these headers only (a key under two of them is a duplicate key, which the game refuses)";
+    }
+    check_add(findings, first->line, Check_Kind::problem, text);
+    return;
   }
-  if (!d.block_sections[block].empty()) return;
   const Config_Place &header = d.empty_block_header[block];
   if (header.line != 0) {
     // A header with nothing under it makes no section.
@@ -90,6 +117,52 @@ void check_missing(std::vector<Check_Finding> *findings, const Config_Diagnosis 
   }
 }
 
+// Why a header's name is not the block's, in plain words, for each thing that keeps it from being so.
+std::vector<std::string> check_near_header_reasons(const Config_Near_Header &near) {
+  std::vector<std::string> why;
+  if (near.white_space) {
+    // Spaces of other kinds look like plain ones: named.
+    std::vector<std::string> kinds;
+    size_t spaces = 0;
+    const char *at = near.written.data(), *end = at + near.written.size();
+    while (at < end) {
+      Utf8_Decoded d = utf8_decode(at, end);
+      at += d.size;
+      // An invisible one (a line separator) is named with the invisible characters below.
+      if (!is_white_space(d.code_point) || check_is_invisible(d.code_point)) continue;
+      spaces++;
+      std::string name = check_white_space_name(d.code_point);
+      if (!name.empty() && std::find(kinds.begin(), kinds.end(), name) == kinds.end()) kinds.push_back(name);
+    }
+    if (spaces > 0 && kinds.empty()) {
+      why.push_back("the spaces inside the brackets are part of its name");
+    } else if (spaces > 0) {
+      std::vector<std::string_view> named(kinds.begin(), kinds.end());
+      std::string listed = check_listed(named);
+      why.push_back(spaces == 1 ? "the space inside the brackets, a " + listed + ", is part of its name"
+                                : "the spaces inside the brackets, among them a " + listed + ", are part of its name");
+    }
+  }
+  Check_Unseen unseen = check_unseen(near.written);
+  if (!unseen.invisible.empty()) why.push_back("its name is " + unseen.invisible);
+  for (const std::string &c : unseen.characters) why.push_back(c);
+  if (unseen.more) {
+    why.push_back("and " + std::to_string(unseen.more) + " more look-alike character" + (unseen.more == 1 ? "" : "s"));
+  }
+  if (near.bracket) {
+    why.push_back("the game takes a name from the first [ up to the first ], so the second [ is part of its name");
+  }
+  if (near.differs_at) {
+    std::string_view block = CONFIG_BLOCKS[near.block];
+    Utf8_Decoded d = utf8_decode(near.differs.data(), near.differs.data() + near.differs.size());
+    std::string character = check_visible(near.differs);
+    if (d.size > 1) character += " (" + check_code_point(d.code_point) + ")";
+    why.push_back("its " + check_ordinal(near.differs_at) + " character is " + character + ", where " +
+                  check_bracketed(block) + " has " + std::string(1, block[near.differs_at - 1]));
+  }
+  return why;
+}
+
 // Lines that look like a block's header to a player and are none to the game.
 void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagnosis &d) {
   for (const Config_Near_Header &near : d.near_headers) {
@@ -97,7 +170,10 @@ void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagn
     bool cause = check_block_cause(d, near.block) == &near;
     std::string text;
     if (near.skipped) {
-      text = "this line is " + check_unseen_words(near.written);
+      Check_Unseen unseen = check_unseen(near.written, "this line's");
+      std::vector<std::string_view> parts(unseen.characters.begin(), unseen.characters.end());
+      text = unseen.invisible.empty() ? "" : "this line is " + unseen.invisible;
+      for (std::string_view part : parts) text += (text.empty() ? "" : "; ") + std::string(part);
       if (near.written.find("\xEF\xBB\xBF") != std::string::npos) text += " (as when one file is pasted into another)";
       text += ": the game takes it for no section header and skips it, so the keys below it ";
       std::string lowered = near.place.section;
@@ -110,10 +186,7 @@ void check_near_headers(std::vector<Check_Finding> *findings, const Config_Diagn
         text += "stay in " + check_bracketed(near.place.section) + ", which the game ignores";
       }
     } else {
-      std::vector<std::string> why;
-      if (near.white_space) why.push_back("the spaces inside the brackets are part of its name");
-      std::string words = check_unseen_words(near.written);
-      if (!words.empty()) why.push_back("its name is " + words);
+      std::vector<std::string> why = check_near_header_reasons(near);
       text = "section " + check_bracketed(near.written) + " is not " + block + " (";
       for (size_t i = 0; i < why.size(); i++) text += (i ? "; " : "") + why[i];
       text += "): the game ignores it and the keys under it";
@@ -187,6 +260,38 @@ void check_lone_crs(std::vector<Check_Finding> *findings, const Config_Diagnosis
   }
 }
 
+// "a U+2028 LINE SEPARATOR", "2 U+2029 PARAGRAPH SEPARATOR characters", "3 line and paragraph
+// separators (U+2028 LINE SEPARATOR, U+2029 PARAGRAPH SEPARATOR)".
+std::string check_separators_words(const Config_Line_Separators &s) {
+  if (s.code_points.size() == 1) {
+    std::string name = check_line_separator_name(s.code_points[0]);
+    return s.count == 1 ? "a " + name : std::to_string(s.count) + " " + name + " characters";
+  }
+  std::vector<std::string> names;
+  for (uint32_t c : s.code_points) names.push_back(check_line_separator_name(c));
+  std::vector<std::string_view> named(names.begin(), names.end());
+  return std::to_string(s.count) + " line and paragraph separators (" + check_listed(named) + ")";
+}
+
+// Line and paragraph separators: some editors show a line end there, the game none.
+void check_separators(std::vector<Check_Finding> *findings, const Config_Diagnosis &d) {
+  for (const Config_Line_Separators &s : d.separators) {
+    std::string text = "this line holds " + check_separators_words(s) +
+                       ", which some editors show as a line end: the game ends a line only at \\n or \\r\\n, so it "
+                       "reads what looks like " + std::to_string(s.count + 1) + " lines as this one line, ";
+    switch (s.kind) {
+      case Ini_Line_Kind::comment: text += "a note (it starts with ;), which it skips"; break;
+      case Ini_Line_Kind::header: text += "the header of section " + check_bracketed(s.section); break;
+      case Ini_Line_Kind::pair:
+        text += check_visible(s.key) + " = " + check_visible(s.value);
+        if (s.note) text += ", the rest after its ; a note";
+        break;
+      case Ini_Line_Kind::skipped: text += "which it skips, as it holds no ="; break;
+    }
+    check_add(findings, s.line, Check_Kind::cause, text);
+  }
+}
+
 // Every problem and note of the diagnosis, in the file's order (problems first on a line, then
 // causes, then notes); the count of keys at fault in `*problems`.
 std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *problems) {
@@ -226,6 +331,11 @@ std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *pro
   }
   check_near_headers(&findings, d);
   check_lone_crs(&findings, d);
+  check_separators(&findings, d);
+  for (const auto &[line, text] : d.lookalike_pairs) {
+    check_add(&findings, line, Check_Kind::cause,
+              "the game skips this line, which holds no = (" + check_unseen_words(text) + ")");
+  }
   for (uint32_t line : d.stray_marks) {
     check_add(&findings, line, Check_Kind::note,
               "an invisible U+FEFF BYTE ORDER MARK in this line, as when one file is pasted into another; the game "
@@ -238,9 +348,13 @@ std::vector<Check_Finding> check_findings(const Config_Diagnosis &d, size_t *pro
   return findings;
 }
 
-// The findings as report lines; a cause is labelled a note when the game takes the file.
-void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d, size_t *problems) {
+// The findings as report lines; a cause is labelled a note when the game takes the file. With
+// `counted_only`, for a file that is no text (a shortcut, an archive), whose lines mean nothing, only
+// the count of problems.
+void check_explain(std::string *report, std::string_view path, const Config_Diagnosis &d, size_t *problems,
+                   bool counted_only = false) {
   for (const Check_Finding &f : check_findings(d, problems)) {
+    if (counted_only) continue;
     bool note = f.kind == Check_Kind::note || (f.kind == Check_Kind::cause && d.status.ok());
     check_write(report, check_where(path, f.line) + (note ? "note: " : "") + f.text + "\n");
   }
@@ -254,7 +368,8 @@ std::string check_stops_at(const Config_Diagnosis &d) {
   const Config_Key_Finding &finding = d.keys[d.status.key_index];
   uint32_t line = finding.misspelt.line ? finding.misspelt.line : !finding.places.empty() ? finding.places.back().line : 0;
   size_t block = config_block_index(key.section());
-  if (!line && finding.failure == CONFIG_MISSING_KEY && !d.block_sections[block].empty()) line = d.block_sections[block][0].line;
+  const Config_Place *first = check_first_section(d, block);
+  if (!line && finding.failure == CONFIG_MISSING_KEY && first) line = first->line;
   if (!line && finding.failure == CONFIG_MISSING_KEY) line = d.empty_block_header[block].line;
   const Config_Near_Header *cause = check_block_cause(d, block);
   if (!line && finding.failure == CONFIG_MISSING_KEY && cause) line = cause->place.line;
@@ -279,11 +394,55 @@ size_t check_line_of(std::string_view text, size_t offset) {
   return line;
 }
 
+// Whether `bytes` are UTF-32, in words: "is UTF-32 (little endian, with a byte-order mark)", "looks like
+// UTF-32 (big endian) without a byte-order mark"; "" when not. ASCII text saved as UTF-32 has three
+// NULs in every four bytes.
+std::string_view check_utf32(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  if (bytes.starts_with("\xFF\xFE\0\0"sv)) return "is UTF-32 (little endian, with a byte-order mark)";
+  if (bytes.starts_with("\0\0\xFE\xFF"sv)) return "is UTF-32 (big endian, with a byte-order mark)";
+  if (bytes.size() < 8 || bytes.size() % 4 != 0) return "";
+  size_t nul[4] = {};
+  for (size_t i = 0; i < bytes.size(); i++) nul[i % 4] += bytes[i] == '\0';
+  size_t half = bytes.size() / 8;  // half of the bytes at each of the four places
+  if (nul[1] > half && nul[2] > half && nul[3] > half && nul[0] <= half) {
+    return "looks like UTF-32 (little endian) without a byte-order mark";
+  }
+  if (nul[0] > half && nul[1] > half && nul[2] > half && nul[3] <= half) {
+    return "looks like UTF-32 (big endian) without a byte-order mark";
+  }
+  return "";
+}
+
 // Plain words about an encoding that the game does not read as the player meant; the module reads
-// such files all the same (and refuses them, or takes keys it does not know).
-void check_explain_encoding(Arena *scratch, std::string *report, std::string_view path, std::string_view bytes,
+// such files all the same (and refuses them, or takes keys it does not know). True for a file that is
+// plainly no text (check_binary_kind).
+bool check_explain_encoding(Arena *scratch, std::string *report, std::string_view path, std::string_view bytes,
                             std::string_view text) {
-  if (text.data() != bytes.data()) return;  // UTF-16 with its mark: read as the player meant
+  // A shortcut or an archive renamed: no encoding makes a settings file of it.
+  Check_Binary binary = check_binary_kind(bytes);
+  if (binary == Check_Binary::shortcut) {
+    check_write(report, check_where(path, 0) + "the file is a Windows shortcut, not a settings file, and the game "
+                                               "follows no shortcut: put the settings file it leads to here instead\n");
+    return true;
+  }
+  if (binary == Check_Binary::zip_archive) {
+    check_write(report, check_where(path, 0) +
+                            (check_zip_holds(bytes, CONFIG_FILE_NAME)
+                                 ? "the file is a ZIP archive, not a settings file, and the game reads no archive: "
+                                   "extract the ManeShade.ini it holds and put it here instead\n"
+                                 : "the file is a ZIP archive, not a settings file, and it holds no ManeShade.ini\n"));
+    return true;
+  }
+  // UTF-32's mark FF FE 00 00 starts with UTF-16's: the game reads such a file as UTF-16.
+  std::string_view utf32 = check_utf32(bytes);
+  if (!utf32.empty()) {
+    check_write(report, check_where(path, 0) + "the file " + std::string(utf32) +
+                            ", an encoding the game does not decode: save it as UTF-8, or as UTF-16 with a "
+                            "byte-order mark\n");
+    return false;
+  }
+  if (text.data() != bytes.data()) return false;  // UTF-16 with its mark: read as the player meant
   size_t nul_even = 0, nul_odd = 0;
   for (size_t i = 0; i < bytes.size(); i++) {
     if (bytes[i] != '\0') continue;
@@ -294,13 +453,13 @@ void check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
   if (bytes.size() >= 4 && (nul_odd * 2 > odd_bytes || nul_even * 2 > even_bytes)) {
     check_write(report, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
                                                "(in Notepad: Save as, Encoding UTF-8)\n");
-    return;
+    return false;
   }
   if (nul_even + nul_odd > 0) {
     check_write(report, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
                             "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
                             "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
-    return;
+    return false;
   }
   Ini_Iterator it = ini_iterator(scratch, text, CONFIG_FILE_INI_OPTIONS);
   Ini_Line line;
@@ -314,8 +473,9 @@ void check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
                             (line.kind == Ini_Line_Kind::header ? "section name" : "key") +
                             " is not valid UTF-8, so it cannot be one of the game's: the file may be saved in another "
                             "encoding (ANSI); save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
-    return;
+    return false;
   }
+  return false;
 }
 
 void check_explain_size(std::string *report, std::string_view path, uint64_t size_bytes) {
@@ -327,8 +487,9 @@ void check_explain_size(std::string *report, std::string_view path, uint64_t siz
 // The player's line for `status`, "Mane Shade: <message>", and a line end.
 std::string check_game_line(const Config_Status &status) { return check_player_line(reload_message(status)) + "\n"; }
 
-// Why the file cannot be read, and the line the game would show for it.
-int check_unreadable(FILE *err, std::string_view path, const Status &status) {
+// Why the file cannot be read, and the line the game would show for it. `looked`: the look at its time
+// and size found it, and the open or the read failed.
+int check_unreadable(FILE *err, std::string_view path, const Status &status, bool looked) {
   if (status.failure == FAILURE_CHANGED) {
     check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) +
                          ": it changed while it was read (a save in progress?); run maneshade-check again\n");
@@ -337,9 +498,14 @@ int check_unreadable(FILE *err, std::string_view path, const Status &status) {
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
   check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(status.os_error) + "\n");
   // No file there: the game, reading the folder it runs in, looks beside ManeShade.asi next.
-  std::string shows = settings_look_finds_no_file(status) ? ": the game would show, unless it finds a ManeShade.ini "
-                                                            "beside ManeShade.asi:\n"
-                                                          : ": the game would show:\n";
+  std::string shows = ": the game would show:\n";
+  if (settings_look_finds_no_file(status)) {
+    shows = ": the game would show, unless it finds a ManeShade.ini beside ManeShade.asi:\n";
+  } else if (looked) {
+    // The game reads a file only when its time or size differ from the version it read last.
+    shows = ": a running game that has read this version of the file (the same time and size) keeps it and shows "
+            "nothing; while the file stays so, a game that starts, or finds it saved again, would show:\n";
+  }
   check_write(err, std::string(CHECK_PROGRAM) + shows + check_game_line(status));
   return CHECK_EXIT_NOT_CHECKED;
 }
@@ -359,9 +525,10 @@ void check_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *dia
 
 // The report on a refused file's content: every problem and note, then the game's line and where
 // the game stops.
-void check_explain_refusal(std::string *report, std::string_view path, const Config_Diagnosis &d, const Config_Status &verdict) {
+void check_explain_refusal(std::string *report, std::string_view path, const Config_Diagnosis &d,
+                           const Config_Status &verdict, bool counted_only) {
   size_t problems = 0;
-  check_explain(report, path, d, &problems);
+  check_explain(report, path, d, &problems, counted_only);
   // Appended piece by piece: g++ 12 for mingw-w64 gives a false -Wrestrict for a literal plus a string.
   std::string line = check_where(path, 0);
   line.append(std::to_string(problems)).append(problems == 1 ? " problem" : " problems");
@@ -373,11 +540,58 @@ void check_explain_refusal(std::string *report, std::string_view path, const Con
 
 }  // namespace
 
+Check_Binary check_binary_kind(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  // A shell link starts with its header's size, 0x4C, and the shell link class {00021401-0000-...}.
+  if (bytes.starts_with("\x4C\0\0\0\x01\x14\x02\0"sv)) return Check_Binary::shortcut;
+  // A ZIP archive starts with a local file header, or is empty: its end record alone.
+  if (bytes.starts_with("PK\x03\x04"sv) || bytes.starts_with("PK\x05\x06"sv)) return Check_Binary::zip_archive;
+  return Check_Binary::none;
+}
+
+bool check_zip_holds(std::string_view bytes, std::string_view name) {
+  // Each central directory entry: its signature, the name's length at offset 28 and the name at 46.
+  constexpr std::string_view ENTRY = "PK\x01\x02";
+  constexpr size_t NAME_LENGTH_AT = 28, NAME_AT = 46;
+  for (size_t at = bytes.find(ENTRY); at != std::string_view::npos; at = bytes.find(ENTRY, at + 1)) {
+    if (bytes.size() - at < NAME_AT) break;
+    auto length = static_cast<size_t>(static_cast<unsigned char>(bytes[at + NAME_LENGTH_AT]) |
+                                      static_cast<unsigned char>(bytes[at + NAME_LENGTH_AT + 1]) << 8);
+    if (bytes.size() - at - NAME_AT < length) continue;
+    std::string_view entry = bytes.substr(at + NAME_AT, length);
+    entry = entry.substr(entry.find_last_of("/\\") == std::string_view::npos ? 0 : entry.find_last_of("/\\") + 1);
+    if (entry.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < name.size() && same; i++) {
+      auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+      same = lower(entry[i]) == lower(name[i]);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+bool check_holds_block_header(std::string_view text) {
+  Owned<Arena> scratch;
+  Ini_Iterator it = ini_iterator(scratch.get(), text, CONFIG_FILE_INI_OPTIONS);
+  Ini_Line line;
+  while (ini_next_line(&it, &line)) {
+    if (line.kind != Ini_Line_Kind::header) continue;
+    Arena_Mark mark = arena_mark(scratch.get());
+    std::string_view lowered = lower_from_utf8(scratch.get(), line.section);
+    if (!lowered.data()) throw std::bad_alloc();
+    if (config_is_block_section(lowered)) return true;
+    arena_pop_to(scratch.get(), mark);
+  }
+  if (!it.status.ok()) throw std::bad_alloc();
+  return false;
+}
+
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   Owned<Arena> scratch;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
   Result<File_Stamp> looked = platform_file_stamp(scratch.get(), path);
-  if (!looked.ok()) return check_unreadable(err, path, looked.status());
+  if (!looked.ok()) return check_unreadable(err, path, looked.status(), false);
   // The module's log records say less than the report: they are left out.
   Log_Sink previous = log_set_sink({});
   Settings_Load load = settings_file_load(scratch.get(), path, looked.value());
@@ -392,20 +606,20 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     if (dump) check_write(out, check_dump_json(nullptr, reload_message(load.status), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
-  if (!runtime.ok()) return check_unreadable(err, path, runtime);
+  if (!runtime.ok()) return check_unreadable(err, path, runtime, true);
 
   std::string report;
-  check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
+  bool binary = check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
   Config_Diagnosis diagnosis{};
   check_diagnose(scratch.get(), load.read.text, &diagnosis);
   int exit_status = CHECK_EXIT_INSTALLED;
   if (load.status.ok()) {
     size_t problems = 0;
-    check_explain(&report, path, diagnosis, &problems);  // notes only
+    check_explain(&report, path, diagnosis, &problems, binary);  // notes only
     check_write(&report, check_where(path, 0) + "ok: the game would use this file (" + check_enabled_summary(load.config) + ")\n");
   } else {
     exit_status = CHECK_EXIT_REFUSED;
-    check_explain_refusal(&report, path, diagnosis, load.status);
+    check_explain_refusal(&report, path, diagnosis, load.status, binary);
   }
   check_write(err, report);
   if (dump) {
@@ -436,10 +650,10 @@ std::string check_explain_load(std::string_view path, const Config_Status &statu
   }
   if (status.ok()) return report;
   Owned<Arena> scratch;
-  check_explain_encoding(scratch.get(), &report, path, read.bytes, read.text);
+  bool binary = check_explain_encoding(scratch.get(), &report, path, read.bytes, read.text);
   Config_Diagnosis diagnosis{};
   check_diagnose(scratch.get(), read.text, &diagnosis);
   size_t problems = 0;
-  check_explain(&report, path, diagnosis, &problems);
+  check_explain(&report, path, diagnosis, &problems, binary);
   return report;
 }

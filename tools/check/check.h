@@ -16,6 +16,19 @@
 // log sink while it runs. Throws std::bad_alloc.
 int check_file(std::string_view path, bool dump, FILE *out, FILE *err);
 
+// What a file's bytes plainly are when they are no text at all, as a file renamed to ManeShade.ini
+// (or ManeShade.ini.*) may be: a Windows shortcut (.lnk), a ZIP archive.
+enum class Check_Binary { none, shortcut, zip_archive };
+Check_Binary check_binary_kind(std::string_view bytes);
+
+// Whether the ZIP archive `bytes` holds a file named `name` (in any folder of it, in any ASCII letter
+// case), by its central directory's names.
+bool check_zip_holds(std::string_view bytes, std::string_view name);
+
+// Whether `text`, read as the game reads it, holds a header of [corvin] or [mael] (in any letter
+// case): a settings file, whatever else it holds. Throws std::bad_alloc.
+bool check_holds_block_header(std::string_view text);
+
 // Why a load of the file at `path` failed, in check_file's words, from the load's own outcome (the
 // reloader's, as --watch has it): `status`, the bytes and text it read, and the size its look saw;
 // the file is not read again. Whole lines; "" when there is nothing to add. Throws std::bad_alloc.

@@ -246,12 +246,13 @@ void check_game_case_twins(Game_Report *report, const Game_Found &found, Game_Fi
 // both), a stray ini only a backup (no loader loads an .ini). An ini beside one of `others`, the
 // other copies of the module that a loader loads, is read by that copy.
 void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, const fs::path *used,
-                             const fs::path &target, const fs::path *said, const std::vector<const Game_Pe *> &others = {}) {
+                             const fs::path &target, const std::vector<fs::path> &said,
+                             const std::vector<const Game_Pe *> &others = {}) {
   std::string name(CHECK_GAME_FILES[file]);
   std::vector<fs::path> copies = found.below[file];
   std::sort(copies.begin(), copies.end());
   for (const fs::path &path : copies) {
-    if (said && path == *said) continue;
+    if (std::find(said.begin(), said.end(), path) != said.end()) continue;
     // Beside another copy of the module that a loader may load too (said to be one too many): that
     // copy reads it when the game folder holds none.
     auto other = std::find_if(others.begin(), others.end(), [&](const Game_Pe *pe) { return pe->path.parent_path() == path.parent_path(); });
@@ -343,11 +344,50 @@ struct Game_Modules {
   std::vector<Game_Pe> named_dll;  // ManeShade*.dll that is the module, or is named ManeShade.dll
 };
 
-// The first usable copy that the loader loads: the module whose imports are checked, and beside
-// which it looks for ManeShade.ini; or null.
-const Game_Pe *check_game_primary(const Game_Modules &modules) {
+// Whether the module's look at `path` finds a file there, to read (or to fail with: access denied, held
+// by another program), rather than no file (then it looks beside itself); the module's own rule,
+// settings_look_finds_no_file. `*look` says why, when it finds none.
+bool check_game_finds_file(const fs::path &path, Status *look) {
+  Owned<Arena> scratch;
+  Result<File_Stamp> stamp = platform_file_stamp(scratch.get(), check_game_utf8(path));
+  if (stamp.ok()) return true;
+  *look = stamp.status();
+  if (look->failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+  return !settings_look_finds_no_file(*look);
+}
+
+// The settings file of `folder` that the game's look finds (a file, not a folder of that name): DIR's
+// ManeShade.ini, or one beside a copy of the module in a loader folder; null when none.
+const fs::path *check_game_settings_in(const Game_Found &found, const fs::path &folder, const fs::path &dir) {
+  const fs::path *entry = nullptr;
+  if (folder == dir) {
+    entry = check_game_pick(found, GAME_CONFIG);
+  } else {
+    for (const fs::path &path : found.configs_in_loader_folders) {
+      if (path.parent_path() != folder) continue;
+      if (!entry || check_game_utf8(path.filename()) == CONFIG_FILE_NAME) entry = &path;
+    }
+  }
+  Status look = STATUS_OK;
+  return entry && check_game_finds_file(*entry, &look) ? entry : nullptr;
+}
+
+// The copy of the module to keep, of those a loader loads: the first usable one (DIR's first, where
+// every loader looks), but, when DIR holds no settings file, the first usable one that has the
+// player's settings beside it, which it reads. With no usable copy, the one to copy again, chosen
+// alike. Null when there is none. Every other copy is one too many.
+const Game_Pe *check_game_kept(const Game_Modules &modules, const Game_Found &found, const fs::path &dir) {
+  bool settings_in_dir = check_game_settings_in(found, dir, dir) != nullptr;
+  const Game_Pe *first[2] = {}, *with_settings[2] = {};  // [usable]
   for (const Game_Pe &pe : modules.loaded) {
-    if (pe.usable()) return &pe;
+    bool usable = pe.usable();
+    if (!first[usable]) first[usable] = &pe;
+    bool beside = !settings_in_dir && pe.path.parent_path() != dir &&
+                  check_game_settings_in(found, pe.path.parent_path(), dir) != nullptr;
+    if (beside && !with_settings[usable]) with_settings[usable] = &pe;
+  }
+  for (bool usable : {true, false}) {
+    if (first[usable]) return with_settings[usable] ? with_settings[usable] : first[usable];
   }
   return nullptr;
 }
@@ -380,18 +420,21 @@ Game_Modules check_game_find_modules(const Game_Found &found, const fs::path &di
   return modules;
 }
 
-// Each copy of the module that a loader loads: the first usable one is the module; every other
-// usable .asi copy loads too (twice the script, twice the tints) with a loader that looks in both
-// places; a copy named .dll loads never.
-void check_game_module(Game_Report *report, const Game_Modules &modules, const fs::path &dir) {
-  static constexpr std::string_view FIX = "copy ManeShade.asi again from the release ZIP";
-  const Game_Pe *primary = check_game_primary(modules);
+// Each copy of the module that a loader loads: `kept` is the module (check_game_kept); every other
+// copy is to be deleted: a usable one loads too (twice the script, twice the tints) with a loader that
+// looks in both places, and a damaged one copied again would. `settings`: the settings file beside
+// the kept copy, which it reads, when DIR holds none; null otherwise. A copy named .dll loads never.
+void check_game_module(Game_Report *report, const Game_Modules &modules, const fs::path &dir, const Game_Pe *kept,
+                       const fs::path *settings) {
+  static constexpr std::string_view AGAIN = "copy ManeShade.asi again from the release ZIP";
+  const Game_Pe *primary = kept && kept->usable() ? kept : nullptr;
+  std::string reads = settings ? ", which reads " + check_game_shown(*settings) : "";
   for (const Game_Pe &pe : modules.loaded) {
     std::string folder = check_game_shown(pe.path.parent_path().filename());
     bool below = pe.path.parent_path() != dir;
-    if (!pe.usable()) {
-      check_game_say_unusable(report, pe, FIX);
-    } else if (&pe == primary) {
+    if (&pe == kept && !pe.usable()) {
+      check_game_say_unusable(report, pe, AGAIN);
+    } else if (&pe == kept) {
       std::string text = check_game_named(pe.path, MODULE_FILE_NAME)
                              ? "a 64-bit (x86-64) DLL"
                              : "Mane Shade's module under another name, which an ASI loader loads as it loads any .asi "
@@ -401,16 +444,23 @@ void check_game_module(Game_Report *report, const Game_Modules &modules, const f
                 " loads it from there, one that looks in the game folder alone does not";
       }
       check_game_say_at(report, pe.path, Game_Verdict::ok, text);
-    } else if (pe.path.parent_path() == primary->path.parent_path()) {
+    } else if (!pe.usable()) {
+      // Copied again, it would load beside the kept copy.
+      check_game_say_unusable(report, pe, primary ? "delete this file: " + check_game_shown(kept->path) +
+                                                        " is a whole copy" + reads + " (a whole one here as well "
+                                                        "would load Mane Shade twice)"
+                                                  : "delete this file, and copy ManeShade.asi again to " +
+                                                        check_game_shown(kept->path) + " alone");
+    } else if (pe.path.parent_path() == kept->path.parent_path()) {
       check_game_say_at(report, pe.path, Game_Verdict::problem,
-                        "another copy of Mane Shade's module, beside " + check_game_shown(primary->path) +
+                        "another copy of Mane Shade's module, beside " + check_game_shown(kept->path) +
                             "; an ASI loader loads every .asi file of the folder, so Mane Shade would be loaded twice: "
-                            "remove one");
+                            "delete this copy");
     } else {
       check_game_say_at(report, pe.path, Game_Verdict::problem,
-                        "another copy of Mane Shade's module, besides " + check_game_shown(primary->path) +
+                        "another copy of Mane Shade's module, besides " + check_game_shown(kept->path) +
                             "; an ASI loader that looks in both folders loads both, so Mane Shade would be loaded "
-                            "twice: remove one");
+                            "twice: delete this copy, and keep " + check_game_shown(kept->path) + reads);
     }
   }
   for (const Game_Pe &pe : modules.named_dll) {
@@ -580,18 +630,6 @@ void check_game_imports(Game_Report *report, const Pe_File &module, const fs::pa
   }
 }
 
-// Whether the module's look at `path` finds a file there, to read (or to fail with: access denied, held
-// by another program), rather than no file (then it looks beside itself); the module's own rule,
-// settings_look_finds_no_file. `*look` says why, when it finds none.
-bool check_game_finds_file(const fs::path &path, Status *look) {
-  Owned<Arena> scratch;
-  Result<File_Stamp> stamp = platform_file_stamp(scratch.get(), check_game_utf8(path));
-  if (stamp.ok()) return true;
-  *look = stamp.status();
-  if (look->failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-  return !settings_look_finds_no_file(*look);
-}
-
 // What an entry named ManeShade.ini is, when the game's look finds no file in it.
 std::string check_game_not_a_file(const Status &look) {
   switch (look.os_error) {
@@ -606,35 +644,164 @@ std::string check_game_not_a_file(const Status &look) {
 
 std::string check_game_failed_to_open() { return "\"" + check_player_line(MESSAGE_FAILED_TO_OPEN) + "\""; }
 
-// ManeShade.ini.txt and the like in `folder`: with extensions hidden, as Windows shows files by
-// default, Explorer names it "ManeShade.ini", and a player who saved the shipped file from a browser
-// or renamed a copy in Explorer sees no difference. The game opens only ManeShade.ini: `read` is the
-// one it reads (null: none); `blocked`, an entry of that name in `folder` that is no file. How many.
-size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found, const fs::path &folder,
-                                 const fs::path *read, bool blocked) {
-  std::vector<fs::path> lookalikes;
-  for (const fs::path &path : found.ini_lookalikes) {
-    if (path.parent_path() == folder) lookalikes.push_back(path);
+// What a file named ManeShade.ini.* holds: only a settings file is worth renaming to ManeShade.ini.
+enum class Game_Ini_Content {
+  settings,      // text with a [corvin] or [mael] header, as the game reads it
+  text,          // text, but with no such header
+  shortcut,      // a Windows shortcut
+  archive,       // a ZIP archive that holds no ManeShade.ini
+  archive_ini,   // a ZIP archive that holds one
+  other,         // anything else that is no text (it holds NUL bytes)
+  unreadable,    // cannot be read, or is too large to be a settings file
+};
+
+// Far above any settings file, ZIP archive of one, or shortcut.
+constexpr uint64_t CHECK_GAME_MAX_LOOKALIKE_BYTES = 16ull << 20;
+
+// What the file at `path` holds; when it cannot be read, `*why` says why.
+Game_Ini_Content check_game_ini_content(const fs::path &path, std::string *why) {
+  Owned<Arena> scratch;
+  Result<std::string_view> bytes =
+      platform_read_file(scratch.get(), check_game_utf8(path), CHECK_GAME_MAX_LOOKALIKE_BYTES);
+  if (!bytes.ok()) {
+    Os_Error error = bytes.status().os_error;
+    *why = error == OS_TOO_LARGE ? "larger than 16 MiB, far larger than a settings file"
+                                 : std::string("cannot read it: ") + check_reason(error);
+    return Game_Ini_Content::unreadable;
   }
-  std::sort(lookalikes.begin(), lookalikes.end());
-  for (const fs::path &path : lookalikes) {
-    std::string extension = check_visible(check_game_utf8(path.filename()).substr(CONFIG_FILE_NAME.size()));
-    if (read) {
-      check_game_say_at(report, path, Game_Verdict::note,
-                        "not the file the game reads, which is " + check_game_shown(*read) + "; with extensions " +
-                            "hidden, Windows shows this one as ManeShade.ini too: edit that one");
-    } else if (blocked) {
-      check_game_say_at(report, path, Game_Verdict::problem,
-                        "Windows hides the " + extension + ": once the " + std::string(CONFIG_FILE_NAME) +
-                            " beside it that is not a file is out of the way, rename this file to " +
-                            std::string(CONFIG_FILE_NAME) + " (the game reads only that name)");
-    } else {
-      check_game_say_at(report, path, Game_Verdict::problem,
-                        "Windows hides the " + extension + ": rename the file to " + std::string(CONFIG_FILE_NAME) +
-                            " (the game reads only that name)");
+  switch (check_binary_kind(bytes.value())) {
+    case Check_Binary::shortcut: return Game_Ini_Content::shortcut;
+    case Check_Binary::zip_archive:
+      return check_zip_holds(bytes.value(), CONFIG_FILE_NAME) ? Game_Ini_Content::archive_ini : Game_Ini_Content::archive;
+    case Check_Binary::none: break;
+  }
+  Result<std::string_view> text = settings_text_from_bytes(scratch.get(), bytes.value());
+  if (!text.ok()) throw std::bad_alloc();
+  if (text.value().find('\0') != std::string_view::npos) return Game_Ini_Content::other;
+  return check_holds_block_header(text.value()) ? Game_Ini_Content::settings : Game_Ini_Content::text;
+}
+
+// The extensions that Windows hides in Explorer by default, those of file types it knows without any
+// program installed: ManeShade.ini.txt shows as "ManeShade.ini". A shortcut's .lnk (and an internet
+// shortcut's .url) it never shows, whatever the setting. Others (.bak, .old) it shows.
+constexpr std::string_view CHECK_GAME_HIDDEN_EXTENSIONS[] = {".txt", ".ini", ".log", ".zip", ".xml", ".htm", ".html", ".bat"};
+constexpr std::string_view CHECK_GAME_NEVER_SHOWN_EXTENSIONS[] = {".lnk", ".url"};
+
+bool check_game_extension_in(std::string_view extension, std::span<const std::string_view> list) {
+  return std::any_of(list.begin(), list.end(), [&](std::string_view e) { return pe_dll_name_equal(extension, e); });
+}
+
+// A ManeShade.ini.* of a folder the game may read from, and what it holds.
+struct Game_Lookalike {
+  fs::path path;
+  std::string extension;  // after "ManeShade.ini", as written: ".txt"
+  bool hidden;            // Explorer shows the file as ManeShade.ini
+  bool blocked;           // an entry named ManeShade.ini beside it is no file
+  Game_Ini_Content content;
+  std::string why;  // unreadable: why
+};
+
+// Why Explorer shows the file as ManeShade.ini: " (Windows hides the .txt, so Explorer names it
+// ManeShade.ini)", " (Windows never shows a shortcut's .lnk, ...)"; "" when it shows the extension.
+std::string check_game_hidden_clause(const Game_Lookalike &l) {
+  if (!l.hidden) return "";
+  std::string extension = check_visible(l.extension);
+  std::string why = check_game_extension_in(l.extension, CHECK_GAME_NEVER_SHOWN_EXTENSIONS)
+                        ? "Windows never shows a shortcut's " + extension
+                        : "Windows hides the " + extension;
+  return " (" + why + ", so Explorer names it " + std::string(CONFIG_FILE_NAME) + ")";
+}
+
+// ManeShade.ini.txt and the like in `folders` (in the order the game would read a file of that name
+// there), each with whether an entry named ManeShade.ini beside it is no file: with extensions hidden,
+// as Windows shows files by default, Explorer names ManeShade.ini.txt "ManeShade.ini", and a player
+// who saved the shipped file from a browser or renamed a copy in Explorer sees no difference. The
+// game opens only ManeShade.ini: `read` is the one it reads (null: none). Only a settings file is
+// said to be renamed, the first (one Explorer shows as ManeShade.ini first): a shortcut or an archive
+// renamed would be read as text with no settings in it. How many lines say what to do instead of
+// putting a ManeShade.ini there (rename this, extract it from this archive, copy the file this
+// shortcut leads to).
+size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found,
+                                 const std::vector<std::pair<fs::path, bool>> &folders, const fs::path *read) {
+  std::vector<Game_Lookalike> lookalikes;
+  for (const auto &[folder, blocked] : folders) {
+    std::vector<fs::path> here;
+    for (const fs::path &path : found.ini_lookalikes) {
+      if (path.parent_path() == folder) here.push_back(path);
+    }
+    std::sort(here.begin(), here.end());
+    for (const fs::path &path : here) {
+      std::string extension = check_game_utf8(path.filename()).substr(CONFIG_FILE_NAME.size());
+      bool hidden = check_game_extension_in(extension, CHECK_GAME_HIDDEN_EXTENSIONS) ||
+                    check_game_extension_in(extension, CHECK_GAME_NEVER_SHOWN_EXTENSIONS);
+      Game_Lookalike l{path, extension, hidden, blocked, Game_Ini_Content::unreadable, {}};
+      l.content = check_game_ini_content(path, &l.why);
+      lookalikes.push_back(std::move(l));
     }
   }
-  return lookalikes.size();
+  // The one to rename: a settings file that Explorer shows as ManeShade.ini first, else the first.
+  const Game_Lookalike *renamed = nullptr;
+  for (const Game_Lookalike &l : lookalikes) {
+    if (l.content == Game_Ini_Content::settings && (!renamed || (l.hidden && !renamed->hidden))) renamed = &l;
+  }
+  const std::string name(CONFIG_FILE_NAME);
+  size_t fixes = 0;
+  for (const Game_Lookalike &l : lookalikes) {
+    std::string hidden = check_game_hidden_clause(l);
+    std::string folder = check_game_shown(l.path.parent_path());
+    // A settings file's line starts as it always has: "Windows hides the .txt: rename the file ...".
+    std::string settings_start =
+        l.hidden ? "Windows hides the " + check_visible(l.extension) + ": " : "not named " + name + ": ";
+    if (read) {
+      check_game_say_at(report, l.path, Game_Verdict::note,
+                        "not the file the game reads, which is " + check_game_shown(*read) + hidden +
+                            (l.content == Game_Ini_Content::settings ? ": edit that one" : ""));
+      continue;
+    }
+    bool problem = true;
+    std::string text;
+    switch (l.content) {
+      case Game_Ini_Content::settings:
+        if (&l != renamed) {
+          problem = false;
+          text = "another settings file under another name; the game reads neither: rename " +
+                 check_game_shown(renamed->path) + " or this one, not both";
+        } else if (l.blocked) {
+          text = settings_start + "once the " + name + " beside it that is not a file is out of the way, rename this "
+                 "file to " + name + " (the game reads only that name)";
+        } else {
+          text = settings_start + "rename the file to " + name + " (the game reads only that name)";
+        }
+        break;
+      case Game_Ini_Content::shortcut:
+        text = "a Windows shortcut, not a settings file" + hidden + "; the game follows no shortcut: copy the settings "
+               "file it leads to into " + folder + ", named " + name;
+        break;
+      case Game_Ini_Content::archive_ini:
+        text = "a ZIP archive, not a settings file" + hidden + "; the game reads no archive: extract the " + name +
+               " it holds into " + folder;
+        break;
+      case Game_Ini_Content::archive:
+        problem = false;
+        text = "a ZIP archive that holds no " + name + ", not a settings file" + hidden;
+        break;
+      case Game_Ini_Content::text:
+        problem = false;
+        text = "a text file with no section [corvin] or [mael], not a settings file" + hidden;
+        break;
+      case Game_Ini_Content::other:
+        problem = false;
+        text = "not a settings file (it is no text), whatever its name" + hidden;
+        break;
+      case Game_Ini_Content::unreadable:
+        problem = false;
+        text = l.why + hidden;
+        break;
+    }
+    if (problem) fixes++;
+    check_game_say_at(report, l.path, problem ? Game_Verdict::problem : Game_Verdict::note, text);
+  }
+  return fixes;
 }
 
 // Where the game reads ManeShade.ini, taking DIR as the folder it runs in (as when it is started as
@@ -642,8 +809,48 @@ size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found, c
 struct Game_Config {
   fs::path read;    // the file the game reads; empty when it finds none
   fs::path target;  // the folder where a ManeShade.ini would be read
-  fs::path beside;  // a ManeShade.ini beside a module below DIR, said here; empty when none
+  std::vector<fs::path> said;  // copies of ManeShade.ini below DIR said here (beside the module, or to move)
 };
+
+// The player's settings file elsewhere below DIR, to be moved where the game reads one, when it reads
+// none: a ManeShade.ini (a file) of a subfolder, those of the loader folders first; null when there is
+// none.
+const fs::path *check_game_stray_settings(const Game_Found &found) {
+  const fs::path *best = nullptr;
+  bool best_in_loader_folder = false;
+  for (const fs::path &path : found.below[GAME_CONFIG]) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) continue;
+    bool in_loader_folder = std::find(found.configs_in_loader_folders.begin(), found.configs_in_loader_folders.end(),
+                                      path) != found.configs_in_loader_folders.end();
+    bool better = !best || (in_loader_folder && !best_in_loader_folder) ||
+                  (in_loader_folder == best_in_loader_folder && path < *best);
+    if (better) {
+      best = &path;
+      best_in_loader_folder = in_loader_folder;
+    }
+  }
+  return best;
+}
+
+// No settings file where the game reads one (`target`, DIR or the module's folder): the player's own
+// to be moved there when there is one below DIR, else the release's to be copied.
+void check_game_missing(Game_Report *report, const Game_Found &found, const fs::path &target, const fs::path &dir,
+                        const Game_Pe *module, Game_Config *config) {
+  std::string where = target == dir ? "the game folder" : check_game_shown(target);
+  std::string text = target == dir ? "missing: "
+                                   : "missing: the game folder holds no ManeShade.ini, so the game looks beside " +
+                                         check_game_shown(module->path) + ": ";
+  const fs::path *stray = check_game_stray_settings(found);
+  if (stray) {
+    config->said.push_back(*stray);
+    text += "move " + check_game_shown(*stray) + " into " + where + ", where the game reads it";
+  } else {
+    text += "copy ManeShade.ini from the release ZIP into " + where;
+  }
+  check_game_say_at(report, target / CONFIG_FILE_NAME, Game_Verdict::problem,
+                    text + "; without it the game shows " + check_game_failed_to_open());
+}
 
 // An entry named ManeShade.ini in the folder the game looks in that is no file, when the game has
 // nowhere else to look: it shows the line for a missing file.
@@ -674,16 +881,17 @@ Game_Config check_game_config(Game_Report *report, const Game_Found &found, cons
     if (path.parent_path() != module_folder) continue;
     if (!beside || check_game_utf8(path.filename()) == CONFIG_FILE_NAME) beside = &path;
   }
+  if (beside) config.said.push_back(*beside);
   const fs::path *working = check_game_pick(found, GAME_CONFIG);
   Status look = STATUS_OK;
   if (working && check_game_finds_file(*working, &look)) {
     config.read = *working;
     config.target = dir;
-    check_game_ini_lookalikes(report, found, dir, working, false);
-    if (elsewhere) check_game_ini_lookalikes(report, found, module_folder, working, false);
+    std::vector<std::pair<fs::path, bool>> folders = {{dir, false}};
+    if (elsewhere) folders.emplace_back(module_folder, false);
+    check_game_ini_lookalikes(report, found, folders, working);
     check_game_read(report, found, *working, true);
     if (beside) {
-      config.beside = *beside;
       check_game_say_at(report, *beside, Game_Verdict::note,
                         "beside " + check_game_shown(module->path) + ", but the game reads " + check_game_shown(*working) +
                             " first: this one only when it runs in a folder without a ManeShade.ini");
@@ -694,12 +902,8 @@ Game_Config check_game_config(Game_Report *report, const Game_Found &found, cons
   config.target = module_folder;
   if (!elsewhere) {
     if (working) check_game_blocked(report, *working, look);
-    size_t lookalikes = check_game_ini_lookalikes(report, found, dir, nullptr, working != nullptr);
-    if (!working && lookalikes == 0) {
-      check_game_say_at(report, dir / CONFIG_FILE_NAME, Game_Verdict::problem,
-                        "missing: copy ManeShade.ini from the release ZIP into the game folder; without it the game "
-                        "shows " + check_game_failed_to_open());
-    }
+    size_t fixes = check_game_ini_lookalikes(report, found, {{dir, working != nullptr}}, nullptr);
+    if (!working && fixes == 0) check_game_missing(report, found, dir, dir, module, &config);
     return config;
   }
   Status beside_look = STATUS_OK;
@@ -711,23 +915,18 @@ Game_Config check_game_config(Game_Report *report, const Game_Found &found, cons
   }
   const fs::path *read = beside_found ? beside : nullptr;
   // Renamed, a look-alike in DIR would be read first, one beside the module when DIR has none.
-  size_t lookalikes = check_game_ini_lookalikes(report, found, dir, read, working != nullptr) +
-                      check_game_ini_lookalikes(report, found, module_folder, read, beside && !beside_found);
+  size_t fixes = check_game_ini_lookalikes(
+      report, found, {{dir, working != nullptr}, {module_folder, beside && !beside_found}}, read);
   if (read) {
-    config.read = config.beside = *read;
+    config.read = *read;
     check_game_read(report, found, *read, false);
     return config;
   }
   if (beside) {
-    config.beside = *beside;
     check_game_blocked(report, *beside, beside_look);
     return config;
   }
-  if (lookalikes > 0) return config;  // the rename is the fix
-  check_game_say_at(report, module_folder / CONFIG_FILE_NAME, Game_Verdict::problem,
-                    "missing: the game folder holds no ManeShade.ini, so the game looks beside " +
-                        check_game_shown(module->path) + ": copy ManeShade.ini from the release ZIP into " +
-                        check_game_shown(module_folder) + "; without it the game shows " + check_game_failed_to_open());
+  if (fixes == 0) check_game_missing(report, found, module_folder, dir, module, &config);
   return config;
 }
 
@@ -771,8 +970,15 @@ std::string check_game_not_a_folder(const fs::path &dir) {
     return "maneshade-check: no folder " + shown + ": " + why + "\n";
   }
   if (ec) return "maneshade-check: cannot look at " + shown + ": " + check_visible(ec.message()) + "\n";
-  if (status.type() != fs::file_type::directory) {
+  if (status.type() == fs::file_type::regular) {
     return "maneshade-check: " + shown + " is a file: " + wants + (ini ? "; to check it, run: maneshade-check " + shown : "") + "\n";
+  }
+  if (status.type() != fs::file_type::directory) {
+    const char *what = status.type() == fs::file_type::fifo                                             ? "a pipe"
+                       : status.type() == fs::file_type::character || status.type() == fs::file_type::block ? "a device"
+                       : status.type() == fs::file_type::socket                                         ? "a socket"
+                                                                                                        : "no folder";
+    return "maneshade-check: " + shown + " is " + what + ", not a folder: give the game's folder (the folder of its .exe)\n";
   }
   return {};
 }
@@ -831,29 +1037,31 @@ int check_game(std::string_view dir_text, FILE *err) {
   }
 
   Game_Modules modules = check_game_find_modules(found, dir);
-  check_game_module(&report, modules, dir);
+  const Game_Pe *kept = check_game_kept(modules, found, dir);
+  const fs::path *settings = kept && kept->path.parent_path() != dir && !check_game_settings_in(found, dir, dir)
+                                 ? check_game_settings_in(found, kept->path.parent_path(), dir)
+                                 : nullptr;
+  check_game_module(&report, modules, dir, kept, settings);
   // The module whose imports the host must satisfy: the one the loader loads, else the copy named
   // .dll, which will be that module once renamed.
-  const Game_Pe *primary = check_game_primary(modules);
+  const Game_Pe *primary = kept && kept->usable() ? kept : nullptr;
   const Game_Pe *module = primary;
   for (const Game_Pe &pe : modules.named_dll) {
     if (!module && pe.usable()) module = &pe;
   }
-  const fs::path *loaded = primary ? &primary->path : !modules.loaded.empty() ? &modules.loaded.front().path : nullptr;
-  check_game_copies_below(&report, found, GAME_MODULE, loaded, dir, nullptr);
+  check_game_copies_below(&report, found, GAME_MODULE, kept ? &kept->path : nullptr, dir, {});
   Game_Pe host = check_game_host(&report, found, dir);
   if (module && host.usable()) {
     check_game_imports(&report, module->dll.file, module->path, std::move(host.dll.file), host.path, found, dir);
   }
   // Beside the module the loader loads; a copy too damaged to load is where it will be once replaced.
-  const Game_Pe *placed = primary ? primary : modules.loaded.empty() ? nullptr : &modules.loaded.front();
-  Game_Config config = check_game_config(&report, found, dir, placed);
+  Game_Config config = check_game_config(&report, found, dir, kept);
   std::vector<const Game_Pe *> others;  // other copies that a loader loads
   for (const Game_Pe &pe : modules.loaded) {
     if (pe.usable() && &pe != primary) others.push_back(&pe);
   }
   check_game_copies_below(&report, found, GAME_CONFIG, config.read.empty() ? nullptr : &config.read, config.target,
-                          config.beside.empty() ? nullptr : &config.beside, others);
+                          config.said, others);
   check_game_search_notes(&report, found, dir);
   return check_game_verdict(&report, dir, primary, config);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/text.h"
 #include "runtime/utf8.h"
 #include "tools/check/check_report.h"
 
@@ -85,6 +86,85 @@ constexpr Lookalike UNSEEN_LOOKALIKES[] = {
     {0x0570, 'h', "Armenian"}, {0x0578, 'n', "Armenian"}, {0x057D, 'u', "Armenian"}, {0x0585, 'o', "Armenian"},
 };
 
+// Punctuation that looks like an ASCII character, with that character; the full-width forms
+// (U+FF01..U+FF5E) are ASCII's shifted, and named from ASCII's names.
+struct Punctuation_Lookalike {
+  uint32_t code_point;
+  char ascii;
+  const char *name;
+};
+
+constexpr Punctuation_Lookalike UNSEEN_PUNCTUATION[] = {
+    {0x037E, ';', "GREEK QUESTION MARK"},
+    {0x2010, '-', "HYPHEN"},
+    {0x2011, '-', "NON-BREAKING HYPHEN"},
+    {0x2012, '-', "FIGURE DASH"},
+    {0x2013, '-', "EN DASH"},
+    {0x2014, '-', "EM DASH"},
+    {0x2015, '-', "HORIZONTAL BAR"},
+    {0x2018, '\'', "LEFT SINGLE QUOTATION MARK"},
+    {0x2019, '\'', "RIGHT SINGLE QUOTATION MARK"},
+    {0x201C, '"', "LEFT DOUBLE QUOTATION MARK"},
+    {0x201D, '"', "RIGHT DOUBLE QUOTATION MARK"},
+    {0x2212, '-', "MINUS SIGN"},
+    {0xFE63, '-', "SMALL HYPHEN-MINUS"},
+};
+
+constexpr uint32_t UNSEEN_FULLWIDTH_FIRST = 0xFF01, UNSEEN_FULLWIDTH_LAST = 0xFF5E;
+constexpr uint32_t UNSEEN_FULLWIDTH_OFFSET = 0xFF01 - 0x21;
+
+// The Unicode names of ASCII's punctuation, "!" to "~".
+constexpr Named_Code_Point UNSEEN_ASCII_PUNCTUATION[] = {
+    {'!', "EXCLAMATION MARK"},  {'"', "QUOTATION MARK"},     {'#', "NUMBER SIGN"},         {'$', "DOLLAR SIGN"},
+    {'%', "PERCENT SIGN"},      {'&', "AMPERSAND"},          {'\'', "APOSTROPHE"},         {'(', "LEFT PARENTHESIS"},
+    {')', "RIGHT PARENTHESIS"}, {'*', "ASTERISK"},           {'+', "PLUS SIGN"},           {',', "COMMA"},
+    {'-', "HYPHEN-MINUS"},      {'.', "FULL STOP"},          {'/', "SOLIDUS"},             {':', "COLON"},
+    {';', "SEMICOLON"},         {'<', "LESS-THAN SIGN"},     {'=', "EQUALS SIGN"},         {'>', "GREATER-THAN SIGN"},
+    {'?', "QUESTION MARK"},     {'@', "COMMERCIAL AT"},      {'[', "LEFT SQUARE BRACKET"}, {'\\', "REVERSE SOLIDUS"},
+    {']', "RIGHT SQUARE BRACKET"}, {'^', "CIRCUMFLEX ACCENT"}, {'_', "LOW LINE"},          {'`', "GRAVE ACCENT"},
+    {'{', "LEFT CURLY BRACKET"}, {'|', "VERTICAL LINE"},     {'}', "RIGHT CURLY BRACKET"}, {'~', "TILDE"},
+};
+
+constexpr const char *UNSEEN_DIGIT_NAMES[] = {"ZERO", "ONE", "TWO",   "THREE", "FOUR",
+                                             "FIVE", "SIX", "SEVEN", "EIGHT", "NINE"};
+
+// White space that is not ASCII, as the game's trimming knows it (text.h), by name.
+constexpr Named_Code_Point UNSEEN_WHITE_SPACE[] = {
+    {0x0085, "NEXT LINE"},          {0x00A0, "NO-BREAK SPACE"},     {0x1680, "OGHAM SPACE MARK"},
+    {0x2000, "EN QUAD"},            {0x2001, "EM QUAD"},            {0x2002, "EN SPACE"},
+    {0x2003, "EM SPACE"},           {0x2004, "THREE-PER-EM SPACE"}, {0x2005, "FOUR-PER-EM SPACE"},
+    {0x2006, "SIX-PER-EM SPACE"},   {0x2007, "FIGURE SPACE"},       {0x2008, "PUNCTUATION SPACE"},
+    {0x2009, "THIN SPACE"},         {0x200A, "HAIR SPACE"},         {0x2028, "LINE SEPARATOR"},
+    {0x2029, "PARAGRAPH SEPARATOR"}, {0x202F, "NARROW NO-BREAK SPACE"}, {0x205F, "MEDIUM MATHEMATICAL SPACE"},
+    {0x3000, "IDEOGRAPHIC SPACE"},
+};
+
+// A code point that looks like the ASCII character `ascii`, and its Unicode name.
+struct Ascii_Lookalike {
+  char ascii = 0;
+  std::string name;
+};
+
+// The ASCII character `code_point` looks like, when it is look-alike punctuation or a full-width
+// form; `ascii` 0 otherwise.
+Ascii_Lookalike unseen_ascii_lookalike(uint32_t code_point) {
+  for (const Punctuation_Lookalike &p : UNSEEN_PUNCTUATION) {
+    if (p.code_point == code_point) return {p.ascii, p.name};
+  }
+  if (code_point < UNSEEN_FULLWIDTH_FIRST || code_point > UNSEEN_FULLWIDTH_LAST) return {};
+  auto ascii = static_cast<char>(code_point - UNSEEN_FULLWIDTH_OFFSET);
+  std::string name = "FULLWIDTH ";
+  if (ascii >= '0' && ascii <= '9') return {ascii, name + "DIGIT " + UNSEEN_DIGIT_NAMES[ascii - '0']};
+  if (ascii >= 'A' && ascii <= 'Z') return {ascii, name + "LATIN CAPITAL LETTER " + std::string(1, ascii)};
+  if (ascii >= 'a' && ascii <= 'z') {
+    return {ascii, name + "LATIN SMALL LETTER " + std::string(1, static_cast<char>(ascii - 'a' + 'A'))};
+  }
+  for (const Named_Code_Point &n : UNSEEN_ASCII_PUNCTUATION) {
+    if (n.code_point == static_cast<uint32_t>(ascii)) return {ascii, name + n.name};
+  }
+  return {};
+}
+
 // How many of a kind the words name one by one; the rest are counted.
 constexpr size_t UNSEEN_NAMED_AT_MOST = 3;
 // How much of a visible run the words quote.
@@ -109,7 +189,10 @@ bool unseen_reads_latin(std::string_view text) {
     Utf8_Decoded d = utf8_decode(at, end);
     at += d.size;
     if (unseen_is_ascii_letter(d.code_point)) latin = true;
-    if (d.size > 1 && !check_is_invisible(d.code_point) && !unseen_lookalike(d.code_point)) other = true;
+    if (d.size > 1 && !check_is_invisible(d.code_point) && !unseen_lookalike(d.code_point) &&
+        !unseen_ascii_lookalike(d.code_point).ascii && !is_white_space(d.code_point)) {
+      other = true;
+    }
   }
   return latin || !other;
 }
@@ -130,9 +213,12 @@ std::string unseen_ordinal(size_t n) {
   return std::to_string(n) + suffix;
 }
 
-// "an invisible U+200B ZERO WIDTH SPACE", "3 invisible U+200B ZERO WIDTH SPACE characters".
+// "an invisible U+200B ZERO WIDTH SPACE", "3 invisible U+200B ZERO WIDTH SPACE characters"; a line
+// or paragraph separator, which some editors show as a line end, is not called invisible.
 std::string unseen_invisible_words(uint32_t code_point, size_t count) {
-  std::string text = count == 1 ? "an invisible " : std::to_string(count) + " invisible ";
+  const char *invisible = check_is_line_separator(code_point) ? "" : "invisible ";
+  std::string text = count == 1 ? (*invisible ? "an " : "a ") + std::string(invisible)
+                                : std::to_string(count) + " " + invisible;
   text += unseen_hex(code_point);
   for (const Named_Code_Point &n : UNSEEN_NAMES) {
     if (n.code_point == code_point) text.append(" ").append(n.name);
@@ -179,8 +265,11 @@ std::string check_as_seen(std::string_view text) {
   while (at < end) {
     Utf8_Decoded d = utf8_decode(at, end);
     const Lookalike *l = mixed ? unseen_lookalike(d.code_point) : nullptr;
+    char ascii = d.size > 1 ? unseen_ascii_lookalike(d.code_point).ascii : 0;
     if (l) {
       out.push_back(l->latin);
+    } else if (ascii) {
+      out.push_back(ascii);
     } else if (d.size == 1 || !check_is_invisible(d.code_point)) {
       out.append(at, d.size);
     }
@@ -189,10 +278,10 @@ std::string check_as_seen(std::string_view text) {
   return out;
 }
 
-std::string check_unseen_words(std::string_view text) {
+Check_Unseen check_unseen(std::string_view text, std::string_view whose) {
   std::vector<Unseen_Piece> pieces;
-  std::vector<std::string> lookalikes;
-  size_t more_lookalikes = 0, letter = 0;
+  Check_Unseen out;
+  size_t position = 0;
   bool mixed = unseen_reads_latin(text), any_invisible = false;
   const char *at = text.data(), *end = at + text.size();
   while (at < end) {
@@ -207,34 +296,62 @@ std::string check_unseen_words(std::string_view text) {
       at += d.size;
       continue;
     }
-    letter++;
+    position++;
     const Lookalike *l = mixed ? unseen_lookalike(d.code_point) : nullptr;
-    if (l && lookalikes.size() == UNSEEN_NAMED_AT_MOST) {
-      more_lookalikes++;
-    } else if (l) {
-      lookalikes.push_back("its " + unseen_ordinal(letter) + " letter, " + std::string(at, d.size) + ", is " + l->script +
-                           " " + unseen_hex(d.code_point) + ", not the Latin " + std::string(1, l->latin));
+    Ascii_Lookalike ascii = d.size > 1 ? unseen_ascii_lookalike(d.code_point) : Ascii_Lookalike{};
+    std::string name;
+    if (l) {
+      name = std::string(whose) + " " + unseen_ordinal(position) + " letter, " + std::string(at, d.size) + ", is " +
+             l->script + " " + unseen_hex(d.code_point) + ", not the Latin " + std::string(1, l->latin);
+    } else if (ascii.ascii) {
+      name = std::string(whose) + " " + unseen_ordinal(position) + " character, " + std::string(at, d.size) + ", is " +
+             unseen_hex(d.code_point) + " " + ascii.name + ", not the ASCII " + std::string(1, ascii.ascii);
+    }
+    if (!name.empty() && out.characters.size() == UNSEEN_NAMED_AT_MOST) {
+      out.more++;
+    } else if (!name.empty()) {
+      out.characters.push_back(std::move(name));
     }
     if (pieces.empty() || pieces.back().invisible != 0) pieces.push_back({{at, 0}, 0, 0});
     pieces.back().visible = {pieces.back().visible.data(), pieces.back().visible.size() + d.size};
     at += d.size;
   }
-  std::string words;
-  if (any_invisible) {
-    size_t shown = 0, invisible_runs = 0;
-    for (const Unseen_Piece &p : pieces) {
-      if (p.invisible && ++invisible_runs > UNSEEN_NAMED_AT_MOST) {
-        words += ", and more invisible characters";
-        break;
-      }
-      if (shown++) words += " followed by ";
-      words += p.invisible ? unseen_invisible_words(p.invisible, p.count) : unseen_quoted(p.visible);
+  if (!any_invisible) return out;
+  size_t shown = 0, invisible_runs = 0;
+  for (const Unseen_Piece &p : pieces) {
+    if (p.invisible && ++invisible_runs > UNSEEN_NAMED_AT_MOST) {
+      out.invisible += ", and more invisible characters";
+      break;
     }
+    if (shown++) out.invisible += " followed by ";
+    out.invisible += p.invisible ? unseen_invisible_words(p.invisible, p.count) : unseen_quoted(p.visible);
   }
-  for (const std::string &l : lookalikes) words += (words.empty() ? "" : "; ") + l;
-  if (more_lookalikes) {
-    words += "; and " + std::to_string(more_lookalikes) + " more letter" + (more_lookalikes == 1 ? "" : "s") +
-             " of another script";
+  return out;
+}
+
+std::string check_unseen_words(std::string_view text) {
+  Check_Unseen unseen = check_unseen(text);
+  std::string words = unseen.invisible;
+  for (const std::string &c : unseen.characters) words += (words.empty() ? "" : "; ") + c;
+  if (unseen.more) {
+    words += "; and " + std::to_string(unseen.more) + " more look-alike character" + (unseen.more == 1 ? "" : "s");
   }
   return words;
 }
+
+std::string check_code_point(uint32_t code_point) { return unseen_hex(code_point); }
+
+std::string check_ordinal(size_t n) { return unseen_ordinal(n); }
+
+std::string check_white_space_name(uint32_t code_point) {
+  for (const Named_Code_Point &n : UNSEEN_WHITE_SPACE) {
+    if (n.code_point == code_point) return unseen_hex(code_point) + " " + n.name;
+  }
+  return code_point < 0x80 ? "" : unseen_hex(code_point);
+}
+
+bool check_is_line_separator(uint32_t code_point) noexcept {
+  return code_point == 0x2028 || code_point == 0x2029 || code_point == 0x0085;
+}
+
+std::string check_line_separator_name(uint32_t code_point) { return check_white_space_name(code_point); }

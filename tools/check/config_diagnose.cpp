@@ -49,42 +49,87 @@ std::string diagnose_without_white_space(std::string_view text) {
   const char *at = text.data(), *end = at + text.size();
   while (at < end) {
     Utf8_Decoded d = utf8_decode(at, end);
-    if (d.size > 1 || !is_white_space(d.code_point)) out.append(at, d.size);
+    if (!is_white_space(d.code_point)) out.append(at, d.size);
     at += d.size;
   }
   return out;
 }
 
-// `text` without its invisible characters.
-std::string diagnose_without_invisible(std::string_view text) {
-  std::string out;
+// The code points of `text`, a byte that is not UTF-8 as one.
+std::vector<uint32_t> diagnose_code_points(std::string_view text) {
+  std::vector<uint32_t> out;
   const char *at = text.data(), *end = at + text.size();
   while (at < end) {
     Utf8_Decoded d = utf8_decode(at, end);
-    if (d.size == 1 || !check_is_invisible(d.code_point)) out.append(at, d.size);
+    out.push_back(d.code_point);
     at += d.size;
   }
   return out;
 }
 
-// The block that a section named `name` looks like to a player, though its name is no block's: the
-// same but for white space, invisible characters and look-alike letters. CONFIG_BLOCK_COUNT: none.
-size_t diagnose_block_seen(Arena *scratch, std::string_view name) {
-  if (config_is_block_section(diagnose_lower(scratch, name))) return CONFIG_BLOCK_COUNT;
-  return config_block_index(diagnose_lower(scratch, check_as_seen(diagnose_without_white_space(name))));
+// The block a section's name looks like to a player, and why it is not that block's name.
+struct Diagnose_Seen_Block {
+  size_t block = CONFIG_BLOCK_COUNT;  // none
+  bool bracket = false;               // the name starts with "["
+  size_t differs_at = 0;              // the one character that differs (1-based); 0: none
+  std::string differs;                // ... as written
+};
+
+// Where the name `name`, written as it is and lowercased, is a block's name but for one character
+// (none of them white space, invisible or a look-alike): that block, and the character.
+Diagnose_Seen_Block diagnose_one_off(Arena *scratch, std::string_view name) {
+  Diagnose_Seen_Block seen;
+  if (check_as_seen(name) != name || diagnose_without_white_space(name) != name) return seen;
+  std::vector<uint32_t> written = diagnose_code_points(name);
+  std::vector<uint32_t> lowered = diagnose_code_points(diagnose_lower(scratch, name));
+  if (written.size() != lowered.size()) return seen;
+  for (size_t block = 0; block < CONFIG_BLOCK_COUNT; block++) {
+    std::vector<uint32_t> wanted = diagnose_code_points(CONFIG_BLOCKS[block]);
+    if (wanted.size() != lowered.size()) continue;
+    size_t differ = 0, at = 0;
+    for (size_t i = 0; i < wanted.size(); i++) {
+      if (wanted[i] != lowered[i] && differ++ == 0) at = i;
+    }
+    if (differ != 1) continue;
+    seen.block = block;
+    seen.differs_at = at + 1;
+    const char *p = name.data(), *end = p + name.size();
+    for (size_t i = 0; i < at; i++) p += utf8_decode(p, end).size;
+    seen.differs = std::string(p, utf8_decode(p, end).size);
+    return seen;
+  }
+  return seen;
 }
 
-// A skipped line that would be a block's header without its invisible characters: that block, and
-// CONFIG_BLOCK_COUNT otherwise. The reader takes the section's name up to the first "]".
+// The block that a section named `name` looks like to a player, though its name is no block's: the
+// same but for white space, invisible characters and look-alikes, or for a "[" before it (the game
+// takes a name up to the first "]", so `[[mael]]` names "[mael"), or for one other character.
+Diagnose_Seen_Block diagnose_block_seen(Arena *scratch, std::string_view name) {
+  Diagnose_Seen_Block seen;
+  if (config_is_block_section(diagnose_lower(scratch, name))) return seen;
+  std::string looks = check_as_seen(diagnose_without_white_space(name));
+  std::string_view unbracketed = looks;
+  while (unbracketed.starts_with('[')) unbracketed.remove_prefix(1);
+  seen.bracket = unbracketed.size() != looks.size();
+  seen.block = config_block_index(diagnose_lower(scratch, unbracketed));
+  if (seen.block < CONFIG_BLOCK_COUNT) return seen;
+  return diagnose_one_off(scratch, name);
+}
+
+// A skipped line that would be a block's header without its invisible characters, or with look-alike
+// brackets as ASCII ones: that block, and CONFIG_BLOCK_COUNT otherwise. The reader takes the
+// section's name up to the first "]".
 size_t diagnose_skipped_header(Arena *scratch, std::string_view line) {
-  std::string visible = diagnose_without_invisible(line);
-  std::string_view trimmed = trim_white_space(visible);
-  if (trimmed.size() == line.size() || !trimmed.starts_with('[')) return CONFIG_BLOCK_COUNT;
+  std::string looks = check_as_seen(line);
+  std::string_view trimmed = trim_white_space(looks);
+  if (!trimmed.starts_with('[')) return CONFIG_BLOCK_COUNT;
   std::string_view name = trimmed.substr(1);
   name = name.substr(0, name.find(']'));
   std::string lowered = diagnose_lower(scratch, name);
   size_t block = config_block_index(lowered);
-  return block < CONFIG_BLOCK_COUNT ? block : diagnose_block_seen(scratch, name);
+  if (block < CONFIG_BLOCK_COUNT) return block;
+  Diagnose_Seen_Block seen = diagnose_block_seen(scratch, name);
+  return seen.differs_at ? CONFIG_BLOCK_COUNT : seen.block;
 }
 
 constexpr std::string_view DIAGNOSE_UTF8_BOM = "\xEF\xBB\xBF";
@@ -100,6 +145,8 @@ struct Config_Lines {
   std::map<std::tuple<size_t, std::string, std::string>, std::pair<uint32_t, std::string>> unknown;
   std::vector<Config_Near_Header> near_headers;
   std::vector<Config_Lone_Cr> lone_crs;
+  std::vector<Config_Line_Separators> separators;
+  std::vector<std::pair<uint32_t, std::string>> lookalike_pairs;
   std::vector<uint32_t> stray_marks;
   uint32_t line_count = 0;
 };
@@ -107,23 +154,55 @@ struct Config_Lines {
 // What a line that is no pair says to a player but not to the game.
 void diagnose_unseen_line(Arena *scratch, const Ini_Line &line, Config_Lines *lines) {
   if (line.kind == Ini_Line_Kind::header) {
-    size_t block = diagnose_block_seen(scratch, line.section);
-    if (block == CONFIG_BLOCK_COUNT) return;
+    Diagnose_Seen_Block seen = diagnose_block_seen(scratch, line.section);
+    if (seen.block == CONFIG_BLOCK_COUNT) return;
     bool white_space = diagnose_without_white_space(line.section).size() != line.section.size();
-    lines->near_headers.push_back({{line.number, std::string(line.section)}, block, std::string(line.section), false, white_space});
+    lines->near_headers.push_back({{line.number, std::string(line.section)}, seen.block, std::string(line.section),
+                                   false, white_space, seen.bracket, seen.differs_at, seen.differs});
     return;
   }
   if (line.kind == Ini_Line_Kind::skipped && !line.text.empty()) {
     size_t block = diagnose_skipped_header(scratch, line.text);
     if (block < CONFIG_BLOCK_COUNT) {
-      lines->near_headers.push_back({{line.number, std::string(line.section)}, block, std::string(line.text), true, false});
+      lines->near_headers.push_back(
+          {{line.number, std::string(line.section)}, block, std::string(line.text), true, false, false, 0, {}});
       return;
+    }
+    // No "=" for the reader, one to the eye: a pair the game does not see.
+    if (check_as_seen(line.text).find('=') != std::string::npos) {
+      lines->lookalike_pairs.emplace_back(line.number, std::string(line.text));
     }
   }
   bool skipped = line.kind == Ini_Line_Kind::skipped || line.kind == Ini_Line_Kind::comment;
   if (skipped && line.text.find(DIAGNOSE_UTF8_BOM) != std::string_view::npos) {
     lines->stray_marks.push_back(line.number);
   }
+}
+
+// The line and paragraph separators inside a line, and what the game makes of the line.
+void diagnose_separators(Arena *scratch, const Ini_Line &line, Config_Lines *lines) {
+  Config_Line_Separators found{line.number, 0, {}, line.kind, {}, {}, {}, false};
+  const char *at = line.text.data(), *end = at + line.text.size();
+  while (at < end) {
+    Utf8_Decoded d = utf8_decode(at, end);
+    at += d.size;
+    if (d.size == 1 || !check_is_line_separator(d.code_point)) continue;
+    found.count++;
+    if (std::find(found.code_points.begin(), found.code_points.end(), d.code_point) == found.code_points.end()) {
+      found.code_points.push_back(d.code_point);
+    }
+  }
+  if (found.count == 0) return;
+  if (line.kind == Ini_Line_Kind::header) found.section = std::string(line.section);
+  if (line.kind == Ini_Line_Kind::pair) {
+    Result<std::string_view> written = unquote(scratch, line.written_key);
+    if (!written.ok()) throw std::bad_alloc();
+    found.key = std::string(written.value());
+    size_t note = line.value.find(';');
+    found.note = note != std::string_view::npos;
+    found.value = std::string(trim_white_space(line.value.substr(0, note)));
+  }
+  lines->separators.push_back(std::move(found));
 }
 
 Config_Lines diagnose_scan(Arena *scratch, std::string_view text) {
@@ -137,6 +216,7 @@ Config_Lines diagnose_scan(Arena *scratch, std::string_view text) {
     lines.line_count = line.number;
     size_t crs = static_cast<size_t>(std::count(line.text.begin(), line.text.end(), '\r'));
     if (crs > 0) lines.lone_crs.push_back({line.number, crs});
+    diagnose_separators(scratch, line, &lines);
     diagnose_unseen_line(scratch, line, &lines);
     if (line.kind != Ini_Line_Kind::pair && line.kind != Ini_Line_Kind::header) continue;
     if (first || line.section != section) {
@@ -373,6 +453,8 @@ void config_diagnose(Arena *scratch, std::string_view text, Config_Diagnosis *ou
   diagnose_misspellings(scratch, lines, out);
   out->near_headers = std::move(lines.near_headers);
   out->lone_crs = std::move(lines.lone_crs);
+  out->separators = std::move(lines.separators);
+  out->lookalike_pairs = std::move(lines.lookalike_pairs);
   out->stray_marks = std::move(lines.stray_marks);
   out->line_count = lines.line_count;
 }

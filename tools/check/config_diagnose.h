@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "encoding/ini/ini.h"
@@ -59,15 +60,20 @@ struct Config_Unknown_Key {
 };
 
 // A line that a player reads as a block's header and the game does not: a header whose name is the
-// block's but for white space, invisible characters or look-alike letters (`[ mael ]`), or a line
-// that the game skips, which would be such a header without the invisible characters before its "["
-// (a byte-order mark pasted before `[mael]`).
+// block's but for white space, invisible characters, look-alikes (`[ mael ]`, `[mael<U+00A0>]`,
+// `[ｍａｅｌ]`), a second "[" (`[[mael]]`, whose name is "[mael") or one other character (`[mae1]`,
+// `[corvın]`); or a line that the game skips, which would be such a header without the invisible
+// characters before its "[" or with ASCII brackets (a byte-order mark pasted before `[mael]`,
+// `［corvin］`).
 struct Config_Near_Header {
   Config_Place place;   // the line, and the section in force after it as the game reads it
   size_t block;         // the block it looks like (index in CONFIG_BLOCKS)
   std::string written;  // the header's name as written; for a skipped line, the line
   bool skipped;         // the game took the line for no header at all
   bool white_space;     // the name holds white space
+  bool bracket = false;    // the name starts with "["
+  size_t differs_at = 0;   // the name is the block's but for one character: its position (1-based); 0: no
+  std::string differs;     // ... that character, as written
 };
 
 // A line that holds carriage returns ending no line ("\r" not before "\n"): the game ends lines
@@ -75,6 +81,20 @@ struct Config_Near_Header {
 struct Config_Lone_Cr {
   uint32_t line;
   size_t count;
+};
+
+// A line that holds line or paragraph separators (U+2028, U+2029, U+0085 NEXT LINE) inside it (the
+// game trims those at its ends as white space): some editors show them as line ends, the game ends
+// lines at "\n" alone, so what they separate is one line to it, of the kind and content below.
+struct Config_Line_Separators {
+  uint32_t line;
+  size_t count;
+  std::vector<uint32_t> code_points;  // the distinct ones, in the order they first stand
+  Ini_Line_Kind kind;
+  std::string section;  // header: the section it names
+  std::string key;      // pair: the key as written, unquoted
+  std::string value;    // pair: the value cut at its first ";" and trimmed, as the game converts it
+  bool note = false;    // pair: the value holds a ";", after which the game cuts it
 };
 
 struct Config_Diagnosis {
@@ -93,6 +113,10 @@ struct Config_Diagnosis {
   std::vector<Config_Unknown_Key> unknown;  // in file order
   std::vector<Config_Near_Header> near_headers;  // in file order
   std::vector<Config_Lone_Cr> lone_crs;           // in file order
+  std::vector<Config_Line_Separators> separators;  // in file order
+  // Lines the game skips for having no "=" that hold a look-alike of it (`hair_primary＝57`): the line
+  // and its text. In file order.
+  std::vector<std::pair<uint32_t, std::string>> lookalike_pairs;
   uint32_t line_count = 0;                        // lines, as the reader counts them
   // Lines the game skips (no pair, no header) that hold a byte-order mark past the file's start, as
   // when one file is pasted into another; those of near_headers aside. In file order.
