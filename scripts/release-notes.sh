@@ -24,7 +24,8 @@ $section
 
 ### Files
 
-- \`$zip\`: ManeShade.asi, ManeShade.ini, INSTALL.txt, LICENSE.txt and maneshade-check.exe.
+- \`$zip\`: ManeShade.asi, ManeShade.ini, INSTALL.txt, LICENSE.txt, THIRD-PARTY-NOTICES.txt
+  (the notices of the compiler's runtime libraries in the programs) and maneshade-check.exe.
 - \`SHA256SUMS\`: the SHA-256 of the ZIP and of every file in it. On Windows,
   \`certutil -hashfile ManeShade.asi SHA256\` prints a file's (INSTALL.txt says more).
 - \`BUILDINFO\`: the commit, the time and the versions of the Debian packages it was built with.
