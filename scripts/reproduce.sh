@@ -361,9 +361,10 @@ else
   pins=$(echo "$names" | tr '\n' ' ')
 fi
 if [ -s "$work/disagreements" ]; then
-  echo "reproduce: NOT reproduced: the release's BUILDINFO ($release_from) disagrees with $ref:" >&2
+  echo "reproduce: NOT reproduced: the release ($release_from) disagrees with $ref:" >&2
   sed 's/^/  /' "$work/disagreements" >&2
-  echo "reproduce: the image, the packages and the date come from the commit, never from BUILDINFO: a BUILDINFO that names others is not this commit's release" >&2
+  ! grep -q '^BUILDINFO' "$work/disagreements" ||
+    echo "reproduce: the image, the packages and the date come from the commit, never from BUILDINFO: a BUILDINFO that names others is not this commit's release" >&2
   exit 1
 fi
 echo "reproduce: $ref = $commit, ManeShade $version, SOURCE_DATE_EPOCH $epoch ($(utc "$epoch"), the commit's time)"
