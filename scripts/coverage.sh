@@ -28,10 +28,11 @@ find "$build" -name '*.gcda' -delete
 ctest --preset coverage
 
 folders="runtime platform encoding src host module"
-filter="^($(echo $folders | tr ' ' '|'))/"
+filter="^($(echo "$folders" | tr ' ' '|'))/"
 mkdir -p "$build/html"
 gcovr --root . --object-directory "$build" --exclude-directories "$build/CMakeFiles" --filter "$filter" \
   --exclude-throw-branches --exclude-unreachable-branches \
   --exclude-branches-by-pattern '.*\bRUNTIME_ASSERT\(' \
   --json "$build/coverage.json" --html-details "$build/html/index.html" "$build"
+# shellcheck disable=SC2086 # one word a folder
 python3 scripts/coverage_check.py "$build/coverage.json" tests/coverage/uncovered.txt $folders

@@ -10,9 +10,10 @@ targets="ini_fuzz config_fuzz reload_fuzz check_fuzz pe_fuzz reference_fuzz"
 
 cd "$root"
 cmake --preset fuzz
+# shellcheck disable=SC2086 # one word a target
 cmake --build "$build" -j2 --target $targets
 
-count=$(echo $targets | wc -w)
+count=$(echo "$targets" | wc -w)
 seconds=$((total / count))
 [ "$seconds" -ge 1 ] || seconds=1
 status=0

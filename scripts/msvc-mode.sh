@@ -32,6 +32,7 @@ echo "-- compile: every source and resource, in MSVC mode"
 cmake --preset ci-msvc-mode --fresh
 objects=$(ninja -C "$build" -t targets all | sed -n -E 's#^([^:]*\.(obj|res)): .*#\1#p')
 [ -n "$objects" ] || { echo "msvc-mode: no objects found in $build" >&2; exit 1; }
+# shellcheck disable=SC2086 # one word an object
 ninja -C "$build" -j2 $objects
 
 readobj=$(command -v llvm-readobj || command -v llvm-readobj-14)
@@ -60,7 +61,7 @@ done
 ninja -C "$build" -t commands -s bin/maneshade-check.exe | grep -q '/MANIFEST:NO' ||
   fail "maneshade-check does not link with /MANIFEST:NO, so the linker's manifest would clash with its own"
 [ "$failures" -eq 0 ] || exit 1
-echo "msvc-mode: $(echo $objects | wc -w) objects and resources compiled; static runtime, no exceptions in the module, one manifest"
+echo "msvc-mode: $(echo "$objects" | wc -w) objects and resources compiled; static runtime, no exceptions in the module, one manifest"
 
 echo "-- planted faults: each fails the compile with the warning of its family, as cl.exe /W4 /WX would"
 # plant WHAT OBJECT WARNING CODE: a copy of OBJECT's source with CODE added at its end, compiled by

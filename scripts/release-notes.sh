@@ -24,15 +24,19 @@ $section
 
 ### Files
 
-- \`$zip\`: ManeShade.asi, ManeShade.ini, INSTALL.txt, LICENSE.txt and maneshade-check.exe.
+- \`$zip\`: ManeShade.asi, ManeShade.ini, INSTALL.txt, LICENSE.txt, THIRD-PARTY-NOTICES.txt
+  (the notices of the compiler's runtime libraries in the programs) and maneshade-check.exe.
 - \`SHA256SUMS\`: the SHA-256 of the ZIP and of every file in it. On Windows,
   \`certutil -hashfile ManeShade.asi SHA256\` prints a file's (INSTALL.txt says more).
 - \`BUILDINFO\`: the commit, the time and the versions of the Debian packages it was built with.
 
 ### Checking where it comes from
 
-- Built by this repository's release workflow, from the tag: \`gh attestation verify $zip -R $repo\`
-  (the same for SHA256SUMS).
+- Built by this repository's release workflow, from the tag v$version (the same for SHA256SUMS and
+  BUILDINFO):
+  \`gh attestation verify $zip -R $repo --signer-workflow $repo/.github/workflows/release.yml --source-ref refs/tags/v$version\`
 - Built from the tag's source, bit for bit: in a clone, \`scripts/reproduce.sh v$version\` builds it
   again and compares the result with SHA256SUMS.
+- Both speak for your copy only when it has the sums of this SHA256SUMS: check it
+  (\`sha256sum --ignore-missing -c SHA256SUMS\` beside the ZIP or the unpacked files).
 NOTES

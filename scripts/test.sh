@@ -40,6 +40,8 @@ ctest --preset ci-mingw
   [ "$(wc -l <SHA256SUMS)" -eq "$(find . -type f ! -name SHA256SUMS | wc -l)" ] || { echo "SHA256SUMS misses a file" >&2; exit 1; }
   echo "SHA256SUMS: $(wc -l <SHA256SUMS) files, every sum right"
 )
+# THIRD-PARTY-NOTICES.txt in the ZIP, with a notice for every library the programs hold.
+scripts/check-notices.sh build/ci-mingw
 scripts/reproduce.sh --record build/ci-mingw/BUILDINFO
 
 echo "== the release package again, in another folder, later, by another user: the same bytes"
