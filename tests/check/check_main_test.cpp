@@ -284,6 +284,22 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "{p}: 3 problems; the game would refuse this file at the first in its own order (corvin.hair_primary, line 3) and "
        "show:\n",
        "look-alike punctuation printed as is: a note that is none, a minus that is none, a hyphen not paired"},
+      {{{1, "[corvi\u0307n]"}, {18, "[mae\u0301l]"}},
+       {},
+       "{p}:1: section [corvi\u0307n] is not [corvin] (its 5th character, i, carries U+0307 COMBINING DOT ABOVE, which "
+       "the game reads as a character of its own): the game ignores it and the keys under it, and the file has no "
+       "section [corvin]\n"
+       "{p}:18: section [mae\u0301l] is not [mael] (its 3rd character, e, carries U+0301 COMBINING ACUTE ACCENT, which "
+       "the game reads as a character of its own): the game ignores it and the keys under it, and the file has no "
+       "section [mael]\n"
+       "{p}: 32 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 1) and show:\n",
+       "combining marks in headers: no line, no reason"},
+      {{{3, "hai\u0307r_primary = 12"}},
+       {},
+       "{p}:3: hai\u0307r_primary is not a key of [corvin] (its 3rd character, i, carries U+0307 COMBINING DOT ABOVE, "
+       "which the game reads as a character of its own); did you mean hair_primary?\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a combining mark in a key went unnamed"},
   };
   for (const Refusal_Row &row : rows) {
     std::string path = write("ManeShade.ini", edited(row));
