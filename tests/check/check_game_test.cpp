@@ -102,6 +102,19 @@ std::string zip_holding(const std::string &name) {
   return std::string("PK\x03\x04", 4) + std::string(26, '\0') + entry + end;
 }
 
+// ASCII `text` as UTF-32, little endian, with its mark; and as UTF-16, little endian, without one.
+std::string utf32_le(const std::string &text) {
+  std::string out("\xFF\xFE\0\0", 4);
+  for (char c : text) out += std::string{c, '\0', '\0', '\0'};
+  return out;
+}
+
+std::string utf16_le(const std::string &text) {
+  std::string out;
+  for (char c : text) out += std::string{c, '\0'};
+  return out;
+}
+
 std::string utf8_of(const fs::path &path) {
   std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
@@ -331,11 +344,73 @@ TEST_F(CheckGame, SaysWhatIsWrongWithTheFolder) {
        {"ManeShade.asi: problem: damaged", "delete this file: ", "is a whole copy, which reads ",
         "ManeShade.ini: ok: the game would use this file", "1 problem to fix"},
        {"copy ManeShade.asi again", "missing", "release ZIP"}},
-      {"two whole copies and the settings beside the one in scripts: the game folder's ini was called missing",
+      // Kept, the copy in scripts loads with no loader that looks in the game folder alone.
+      {"two whole copies and the settings beside the one in scripts: the release's ini was to be copied, then the "
+       "game folder's copy deleted",
        well_but({{"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI}}, "ManeShade.ini"), 1,
-       {"ManeShade.asi: problem: another copy of Mane Shade's module, besides", "delete this copy, and keep ",
-        ", which reads ", "ManeShade.ini: ok: the game would use this file", "1 problem to fix"},
-       {"missing", "release ZIP"}},
+       {"ManeShade.asi: ok: a 64-bit (x86-64) DLL\n", "ManeShade.asi: problem: another copy of Mane Shade's module, "
+        "besides", "delete this copy, and keep ", "in the game folder, where every ASI loader looks; the settings file "
+        "beside this copy, ", "ManeShade.ini: problem: missing: move ", "into the game folder, where the game reads it",
+        "2 problems to fix"},
+       {"release ZIP", "in the subfolder scripts"}},
+      {"a renamed copy in the game folder, and the module and the settings in scripts: the copy that every loader "
+       "loads was to be deleted",
+       {{"MyHair.asi", MODULE}, {"ScriptHookVanta.dll", HOST}, {"scripts/ManeShade.asi", MODULE},
+        {"scripts/ManeShade.ini", INI}},
+       1, {"MyHair.asi: ok: Mane Shade's module under another name", "missing: move ", "2 problems to fix"},
+       {"in the subfolder scripts", "release ZIP"}},
+      {"a folder named ManeShade.ini, and the settings beside a second copy in scripts: the game folder's copy was to "
+       "be deleted",
+       well_but({{"ManeShade.ini/", ""}, {"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI}}), 1,
+       {"ManeShade.asi: ok: a 64-bit (x86-64) DLL\n", "ManeShade.ini: problem: a folder, not a file",
+        "move or rename this, and then move ", "into the game folder, where the game reads it", "2 problems to fix"},
+       {"in the subfolder scripts", "put the settings file"}},
+      {"the settings saved as .txt in scripts went unsaid, and the release's were to be copied",
+       well_but({{"scripts/ManeShade.ini.txt", INI}}, "ManeShade.ini"), 1,
+       {"ManeShade.ini: problem: missing: move ", "ManeShade.ini.txt (Windows hides the .txt, so Explorer names it "
+        "ManeShade.ini) into the game folder, named ManeShade.ini", "1 problem to fix"},
+       {"release ZIP"}},
+      {"... in plugins, beside a second copy there: that copy was to be deleted and the release's ini copied",
+       well_but({{"plugins/ManeShade.asi", MODULE}, {"plugins/ManeShade.ini.txt", INI}}, "ManeShade.ini"), 1,
+       {"ManeShade.asi: ok: a 64-bit (x86-64) DLL\n", "the settings file beside this copy, ",
+        "into the game folder, named ManeShade.ini", "2 problems to fix"},
+       {"release ZIP"}},
+      {"... and once the release's ini was copied beside them, they were never named",
+       well_but({{"scripts/ManeShade.ini.txt", INI}}), 0,
+       {"ManeShade.ini.txt: note: settings under another name (Windows hides the .txt", "not the file the game reads",
+        "all is well"},
+       {"problem:"}},
+      {"the module in scripts and the settings in the game folder alone: a game started elsewhere finds none",
+       well_but({{"scripts/ManeShade.asi", MODULE}}, "ManeShade.asi"), 0,
+       {"ManeShade.ini: note: none beside ", "a game started in another folder", "put the module in the game folder",
+        "it does not find this file: see the note above"},
+       {"problem:", "it reads a ManeShade.ini of that folder first"}},
+      {"a text file named ManeShade.dll beside the module was called a copy of it",
+       well_but({{"ManeShade.dll", "not a program\n"}}), 0, {"all is well"}, {"ManeShade.dll"}},
+      {"another program's DLL named ManeShade.dll was called the module, to be renamed .asi",
+       well_but({{"ManeShade.dll", HOST}}, "ManeShade.asi"), 1, {"ManeShade.asi: problem: missing"}, {"ManeShade.dll"}},
+      {"a fragment saved as .log beside the settings saved as .txt: the fragment was to be renamed",
+       well_but({{"ManeShade.ini.log", "[corvin]\n"}, {"ManeShade.ini.txt", INI}}, "ManeShade.ini"), 1,
+       {"ManeShade.ini.txt: problem: Windows hides the .txt: rename the file to ManeShade.ini",
+        "the game would use this one", "ManeShade.ini.log: note: another settings file under another name, which the "
+        "game would refuse: rename ", "1 problem to fix"},
+       {"ManeShade.ini.log: problem"}},
+      {"a fragment, a file missing a key and a whole one: the fragment was to be renamed",
+       well_but({{"ManeShade.ini.log", "[corvin]\n"}, {"ManeShade.ini.txt", INI.substr(0, INI.rfind("beard_tertiary"))},
+                 {"ManeShade.ini.bak", INI}},
+                "ManeShade.ini"),
+       1, {"ManeShade.ini.bak: problem: not named ManeShade.ini: rename the file", "1 problem to fix"},
+       {"ManeShade.ini.log: problem", "ManeShade.ini.txt: problem"}},
+      {"the settings saved as .txt in UTF-32 were no text, and the release's to be copied",
+       well_but({{"ManeShade.ini.txt", utf32_le(INI)}}, "ManeShade.ini"), 1,
+       {"ManeShade.ini.txt: problem: your settings, saved as UTF-32 (little endian, with a byte-order mark), an "
+        "encoding the game does not decode", "save it as UTF-8 (in Notepad: Save as, Encoding UTF-8), named ManeShade.ini"},
+       {"release ZIP", "no text"}},
+      {"... and in UTF-16 without a mark, in scripts",
+       well_but({{"scripts/ManeShade.ini.txt", utf16_le(INI)}}, "ManeShade.ini"), 1,
+       {"ManeShade.ini: problem: missing: your settings are in ", "saved as UTF-16 without a byte-order mark",
+        "into the game folder, named ManeShade.ini"},
+       {"release ZIP"}},
       {"copies in plugins and scripts, the settings in scripts: plugins' ini was called missing",
        {{"plugins/ManeShade.asi", MODULE}, {"scripts/ManeShade.asi", MODULE}, {"scripts/ManeShade.ini", INI},
         {"ScriptHookVanta.dll", HOST}},

@@ -284,6 +284,22 @@ TEST_F(CheckMain, RefusalsNameTheLine) {
        "{p}: 3 problems; the game would refuse this file at the first in its own order (corvin.hair_primary, line 3) and "
        "show:\n",
        "look-alike punctuation printed as is: a note that is none, a minus that is none, a hyphen not paired"},
+      {{{1, "[corvi\u0307n]"}, {18, "[mae\u0301l]"}},
+       {},
+       "{p}:1: section [corvi\u0307n] is not [corvin] (its 5th character, i, carries U+0307 COMBINING DOT ABOVE, which "
+       "the game reads as a character of its own): the game ignores it and the keys under it, and the file has no "
+       "section [corvin]\n"
+       "{p}:18: section [mae\u0301l] is not [mael] (its 3rd character, e, carries U+0301 COMBINING ACUTE ACCENT, which "
+       "the game reads as a character of its own): the game ignores it and the keys under it, and the file has no "
+       "section [mael]\n"
+       "{p}: 32 problems; the game would refuse this file at the first in its own order (corvin.enabled, line 1) and show:\n",
+       "combining marks in headers: no line, no reason"},
+      {{{3, "hai\u0307r_primary = 12"}},
+       {},
+       "{p}:3: hai\u0307r_primary is not a key of [corvin] (its 3rd character, i, carries U+0307 COMBINING DOT ABOVE, "
+       "which the game reads as a character of its own); did you mean hair_primary?\n"
+       "{p}: 1 problem; the game would refuse this file and show:\n",
+       "a combining mark in a key went unnamed"},
   };
   for (const Refusal_Row &row : rows) {
     std::string path = write("ManeShade.ini", edited(row));
@@ -527,6 +543,13 @@ TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
        "the file is a Windows shortcut, not a settings file, and the game follows no shortcut"},
       {"a ZIP archive renamed ManeShade.ini was said to hold NUL bytes", std::string("PK\x03\x04\x14\0\0\0", 8) + good,
        CHECK_EXIT_REFUSED, "the file is a ZIP archive, not a settings file, and it holds no ManeShade.ini\n"},
+      {"a ZIP archive that holds the settings uncompressed was said to be unread, and used",
+       std::string("PK\x03\x04", 4) + std::string(26, '\0') + "ManeShade.ini\r\n" + good + "\r\n" +
+           std::string("PK\x01\x02", 4) + std::string(24, '\0') + "\x0d" + std::string(17, '\0') + "ManeShade.ini" +
+           std::string("PK\x05\x06", 4) + std::string(18, '\0'),
+       CHECK_EXIT_INSTALLED,
+       "note: the file is a ZIP archive, which the game reads as text: it finds settings among its bytes (a file "
+       "stored in it uncompressed) and uses them; to edit them, extract the ManeShade.ini it holds"},
       {"lines ending in CR alone gave 32 problems and not a word of line ends", joined(valid_lines(), "\r"),
        CHECK_EXIT_REFUSED, ":1: the lines of this file end in CR alone (\\r, as some old Mac editors save them): the game "
        "ends a line only at \\n or \\r\\n, so it reads the whole file as one line"},
@@ -536,6 +559,10 @@ TEST_F(CheckMain, EncodingsAsEditorsSaveThem) {
     std::string path = write("ManeShade.ini", row.bytes);
     Check_Outcome outcome = run({path});
     EXPECT_EQ(outcome.status, row.status) << row.fault << "\n" << outcome.err;
+    // Every line true: a file the game uses is not said to be unread.
+    if (row.status == CHECK_EXIT_INSTALLED) {
+      EXPECT_EQ(outcome.err.find("no archive"), std::string::npos) << outcome.err;
+    }
     if (row.hint.empty()) {
       EXPECT_EQ(outcome.err.find("save it as UTF-8"), std::string::npos) << row.fault << "\n" << outcome.err;
     } else {

@@ -90,6 +90,7 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
     std::vector<std::string> said;
     std::vector<std::string> not_said;
     std::vector<std::pair<std::wstring, std::string>> files = {};  // written last, over any of the above
+    std::wstring held = L"";  // held open without sharing while the check runs
   } rows[] = {
       {"a module and its ini in scripts: the ini called missing", L"check_scripts", {L"scripts\\ManeShade.asi"},
        {L"scripts\\ManeShade.ini"}, {L"scripts"},
@@ -117,6 +118,12 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
       {"a shortcut named ManeShade.ini.lnk was to be renamed", L"check_shortcut", {L"ManeShade.asi"}, {}, {},
        {"check_shortcut\\ManeShade.ini.lnk: problem: a Windows shortcut, not a settings file"}, {"rename"},
        {{L"ManeShade.ini.lnk", std::string("\x4C\0\0\0\x01\x14\x02\0", 8) + std::string(68, '\0')}}},
+      {"ManeShade.ini held open by another program: the program's own lines, not the report's", L"check_held",
+       {L"ManeShade.asi"}, {L"ManeShade.ini"}, {},
+       {"check_held\\ManeShade.ini: problem: cannot read it: another program has it open and does not share it; a "
+        "running game that has read this version of the file (the same time and size) keeps it and shows nothing",
+        "would show \"Mane Shade: failed to open config file\""},
+       {"maneshade-check: cannot read", "ok: the game would use"}, {}, L"ManeShade.ini"},
   };
   for (const Row &row : rows) {
     std::wstring folder = runs + row.name + L"\\";
@@ -128,11 +135,132 @@ TEST(CheckGameE2e, TheFileTheGameReadsWhereverTheModuleIs) {
     ASSERT_TRUE(CopyFileW((programs + L"ScriptHookVanta.dll").c_str(), (folder + L"ScriptHookVanta.dll").c_str(), FALSE));
     for (const std::wstring &at : row.inis) ASSERT_TRUE(write_whole(folder + at, ini)) << row.fault;
     for (const auto &[at, bytes] : row.files) ASSERT_TRUE(write_whole(folder + at, bytes)) << row.fault;
+    HANDLE held = row.held.empty() ? INVALID_HANDLE_VALUE
+                                   : CreateFileW((folder + row.held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     Check_Run run = run_check(folder, L"--game .", runs + row.name + L"_report.txt");
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     ASSERT_TRUE(run.ended) << row.fault << ": maneshade-check.exe did not start, or did not end";
     EXPECT_EQ(run.exit_code, 1u) << row.fault << " (the stand-in host is always a problem)\n" << run.err;
     for (const std::string &part : row.said) EXPECT_NE(run.err.find(part), std::string::npos) << row.fault << "\n" << run.err;
     for (const std::string &part : row.not_said) EXPECT_EQ(run.err.find(part), std::string::npos) << row.fault << "\n" << run.err;
+  }
+}
+
+// ASCII `text` as UTF-32, little endian, with its byte-order mark.
+std::string utf32_le(const std::string &text) {
+  std::string out("\xFF\xFE\0\0", 4);
+  for (char c : text) out += std::string{c, '\0', '\0', '\0'};
+  return out;
+}
+
+// What the real module does in the simulated game started in `folder`, whose .asi files load as with
+// an ASI loader that looks there, with `working` as the game's working folder: how many modules
+// loaded, corvin's hair in the last frame and the line on screen then.
+struct Game_Outcome {
+  int loaded = 0;
+  int hair = -1;
+  std::string line;
+};
+
+Game_Outcome play(const std::wstring &folder, const std::wstring &working, const std::wstring &events) {
+  const int frames = 15;
+  std::wstring scenario = events + L".scenario";
+  write_whole(scenario, "frames " + std::to_string(frames) +
+                            "\nframe_time 100ms\nmodel corvin\n"
+                            "component hair hair palette 3 tints 1 1 1 assets 0x1a01 0x1a02 0x1a03 0x1a04\n");
+  DeleteFileW(events.c_str());
+  // A backslash before the closing quote would escape it.
+  std::wstring working_folder = working.ends_with(L'\\') ? working.substr(0, working.size() - 1) : working;
+  std::wstring command = L"\"" + test_program_folder() + L"maneshade-sim.exe\" --events \"" + events +
+                         L"\" --working-folder \"" + working_folder + L"\" \"" + scenario + L"\"";
+  run_program(command, folder, events + L".out", events + L".err");
+  Game_Outcome outcome;
+  std::string text;
+  read_whole(events, &text);
+  for (size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    Json_Value event;
+    std::string error;
+    if (!parse_json(text.substr(at, end - at), &event, &error)) continue;
+    std::string kind = event.str("event");
+    if (kind == "load" && event.flag("ok")) outcome.loaded++;
+    if (kind == "text" && event.i64("frame") == frames - 1) outcome.line = event.str("text");
+    const Json_Value *components = event.get("components");
+    if (kind == "final" && components && !components->items.empty()) {
+      const Json_Value *tints = components->items[0].get("tints");
+      if (tints && !tints->items.empty()) outcome.hair = static_cast<int>(tints->items[0].integer);
+    }
+  }
+  return outcome;
+}
+
+// The report's advice followed, in a folder with the real module: the check then finds nothing but
+// the stand-in host, and the game tints the player's settings with a loader that looks in the game
+// folder alone and with one that looks in scripts or plugins too (which then finds no second copy).
+TEST(CheckGameE2e, TheAdviceWorksWithEitherKindOfLoader) {
+  wchar_t current[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, current);
+  std::wstring runs = std::wstring(current) + L"\\e2e-runs\\";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  const std::wstring programs = test_program_folder();
+  const std::string mine = full_ini("yes", 99, "no", 12);
+  struct Row {
+    const char *fault;
+    std::wstring name;
+    std::wstring subfolder;                   // scripts or plugins
+    std::vector<std::wstring> modules;        // copies of ManeShade.asi, below the folder
+    std::vector<std::pair<std::wstring, std::string>> files;
+    std::vector<std::string> said;            // before the advice is followed
+    std::vector<std::pair<std::wstring, std::wstring>> follow;  // renames (to "": delete), as the report says
+  } rows[] = {
+      {"the game folder's copy was to be deleted: then nothing loads with a loader that looks there alone",
+       L"advice_keep_game_folder", L"scripts", {L"ManeShade.asi", L"scripts\\ManeShade.asi"},
+       {{L"scripts\\ManeShade.ini", mine}},
+       {"advice_keep_game_folder\\scripts\\ManeShade.asi: problem: another copy", "missing: move "},
+       {{L"scripts\\ManeShade.asi", L""}, {L"scripts\\ManeShade.ini", L"ManeShade.ini"}}},
+      {"the settings saved as .txt in plugins were left, and the release's copied",
+       L"advice_txt_in_plugins", L"plugins", {L"ManeShade.asi", L"plugins\\ManeShade.asi"},
+       {{L"plugins\\ManeShade.ini.txt", mine}},
+       {"advice_txt_in_plugins\\plugins\\ManeShade.asi: problem: another copy", "ManeShade.ini.txt (Windows hides the "
+        ".txt, so Explorer names it ManeShade.ini) into the game folder, named ManeShade.ini"},
+       {{L"plugins\\ManeShade.asi", L""}, {L"plugins\\ManeShade.ini.txt", L"ManeShade.ini"}}},
+      {"of a fragment and the whole settings under other names, the fragment was to be renamed",
+       L"advice_whole_one", L"scripts", {L"ManeShade.asi"},
+       {{L"ManeShade.ini.log", "[corvin]\n"}, {L"ManeShade.ini.txt", mine}},
+       {"advice_whole_one\\ManeShade.ini.txt: problem: Windows hides the .txt: rename the file"},
+       {{L"ManeShade.ini.txt", L"ManeShade.ini"}}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.fault);
+    std::wstring folder = runs + row.name + L"\\";
+    std::wstring sub = folder + row.subfolder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW(sub.c_str(), nullptr);
+    for (const auto &[from, to] : row.follow) DeleteFileW((folder + to).c_str());  // a run before this one's
+    for (const std::wstring &at : row.modules) {
+      ASSERT_TRUE(CopyFileW((programs + L"ManeShade.asi").c_str(), (folder + at).c_str(), FALSE));
+    }
+    ASSERT_TRUE(CopyFileW((programs + L"ScriptHookVanta.dll").c_str(), (folder + L"ScriptHookVanta.dll").c_str(), FALSE));
+    for (const auto &[at, bytes] : row.files) ASSERT_TRUE(write_whole(folder + at, bytes));
+    Check_Run before = run_check(folder, L"--game .", runs + row.name + L"_before.txt");
+    for (const std::string &part : row.said) EXPECT_NE(before.err.find(part), std::string::npos) << before.err;
+    EXPECT_EQ(before.err.find("release ZIP"), std::string::npos) << before.err;
+    for (const auto &[from, to] : row.follow) {
+      EXPECT_TRUE(to.empty() ? DeleteFileW((folder + from).c_str()) : MoveFileW((folder + from).c_str(), (folder + to).c_str()));
+    }
+    Check_Run after = run_check(folder, L"--game .", runs + row.name + L"_after.txt");
+    EXPECT_EQ(count_of(after.err, "problem:"), 1u) << "the stand-in host alone\n" << after.err;
+    EXPECT_NE(after.err.find("ManeShade.ini: ok: the game would use this file"), std::string::npos) << after.err;
+    DeleteFileW((folder + L"ScriptHookVanta.dll").c_str());  // the game finds the stand-in beside itself
+    Game_Outcome in_game_folder = play(folder, folder, runs + row.name + L"_game_folder.jsonl");
+    EXPECT_EQ(in_game_folder.loaded, 1);
+    EXPECT_EQ(in_game_folder.hair, 99);
+    EXPECT_EQ(in_game_folder.line, "");
+    Game_Outcome in_subfolder = play(sub, folder, runs + row.name + L"_subfolder.jsonl");
+    EXPECT_EQ(in_subfolder.loaded, 0) << "a loader that looks in " << std::string(row.subfolder.begin(), row.subfolder.end())
+                                      << " too loads no second copy";
   }
 }
 
@@ -141,13 +269,6 @@ std::string replaced(std::string text, const std::string &from, const std::strin
   size_t at = text.find(from);
   if (at != std::string::npos) text.replace(at, from.size(), to);
   return text;
-}
-
-// ASCII `text` as UTF-32, little endian, with its byte-order mark.
-std::string utf32_le(const std::string &text) {
-  std::string out("\xFF\xFE\0\0", 4);
-  for (char c : text) out += std::string{c, '\0', '\0', '\0'};
-  return out;
 }
 
 // What the report says of a file, and what the real module makes of the same file in the simulated

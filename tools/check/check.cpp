@@ -414,11 +414,43 @@ std::string_view check_utf32(std::string_view bytes) {
   return "";
 }
 
+// ASCII text saved as UTF-16 has a NUL in every other byte: where most odd bytes are NUL, little
+// endian; where most even ones are, big endian.
+bool check_utf16_unmarked(std::string_view bytes, Utf16_Order *order) {
+  if (bytes.size() < 4 || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return false;
+  size_t nul_even = 0, nul_odd = 0;
+  for (size_t i = 0; i < bytes.size(); i++) {
+    if (bytes[i] == '\0') (i % 2 ? nul_odd : nul_even)++;
+  }
+  size_t odd_bytes = bytes.size() / 2, even_bytes = bytes.size() - odd_bytes;
+  if (nul_odd * 2 > odd_bytes) *order = Utf16_Order::little_endian;
+  if (nul_even * 2 > even_bytes) *order = Utf16_Order::big_endian;
+  return nul_odd * 2 > odd_bytes || nul_even * 2 > even_bytes;
+}
+
+// The text of UTF-32 `bytes` (check_utf32 said they are) as UTF-8, its mark left out.
+std::string check_utf8_from_utf32(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  bool big = bytes.starts_with("\0\0\xFE\xFF"sv) || (!bytes.starts_with("\xFF\xFE\0\0"sv) && bytes[0] == '\0');
+  std::string out;
+  for (size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+    uint32_t c = 0;
+    for (size_t i = 0; i < 4; i++) {
+      uint32_t byte = static_cast<unsigned char>(bytes[at + (big ? i : 3 - i)]);
+      c = c << 8 | byte;
+    }
+    if (c == 0xFEFF && at == 0) continue;
+    char sequence[UTF8_MAX_SEQUENCE_BYTES];
+    out.append(sequence, utf8_encode(c, sequence));
+  }
+  return out;
+}
+
 // Plain words about an encoding that the game does not read as the player meant; the module reads
-// such files all the same (and refuses them, or takes keys it does not know). True for a file that is
-// plainly no text (check_binary_kind).
+// such files all the same (and refuses them, or takes keys it does not know). `used`: the game would use
+// the file. True for a file that is plainly no text (check_binary_kind).
 bool check_explain_encoding(Arena *scratch, std::string *report, std::string_view path, std::string_view bytes,
-                            std::string_view text) {
+                            std::string_view text, bool used) {
   // A shortcut or an archive renamed: no encoding makes a settings file of it.
   Check_Binary binary = check_binary_kind(bytes);
   if (binary == Check_Binary::shortcut) {
@@ -426,12 +458,21 @@ bool check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
                                                "follows no shortcut: put the settings file it leads to here instead\n");
     return true;
   }
+  bool holds = binary == Check_Binary::zip_archive && check_zip_holds(bytes, CONFIG_FILE_NAME);
+  if (binary == Check_Binary::zip_archive && used) {
+    // A file stored in the archive uncompressed stands in it as it is: the game reads the archive as
+    // text and finds its settings among the other bytes.
+    check_write(report, check_where(path, 0) + "note: the file is a ZIP archive, which the game reads as text: it "
+                                               "finds settings among its bytes (a file stored in it uncompressed) and "
+                                               "uses them; to edit them, extract " +
+                            std::string(holds ? "the ManeShade.ini it holds" : "that file") + " and put it here instead\n");
+    return true;
+  }
   if (binary == Check_Binary::zip_archive) {
     check_write(report, check_where(path, 0) +
-                            (check_zip_holds(bytes, CONFIG_FILE_NAME)
-                                 ? "the file is a ZIP archive, not a settings file, and the game reads no archive: "
-                                   "extract the ManeShade.ini it holds and put it here instead\n"
-                                 : "the file is a ZIP archive, not a settings file, and it holds no ManeShade.ini\n"));
+                            (holds ? "the file is a ZIP archive, not a settings file, and the game does not unpack "
+                                     "archives: extract the ManeShade.ini it holds and put it here instead\n"
+                                   : "the file is a ZIP archive, not a settings file, and it holds no ManeShade.ini\n"));
     return true;
   }
   // UTF-32's mark FF FE 00 00 starts with UTF-16's: the game reads such a file as UTF-16.
@@ -443,19 +484,13 @@ bool check_explain_encoding(Arena *scratch, std::string *report, std::string_vie
     return false;
   }
   if (text.data() != bytes.data()) return false;  // UTF-16 with its mark: read as the player meant
-  size_t nul_even = 0, nul_odd = 0;
-  for (size_t i = 0; i < bytes.size(); i++) {
-    if (bytes[i] != '\0') continue;
-    (i % 2 ? nul_odd : nul_even)++;
-  }
-  // ASCII text saved as UTF-16 has a NUL in every other byte.
-  size_t odd_bytes = bytes.size() / 2, even_bytes = bytes.size() - odd_bytes;
-  if (bytes.size() >= 4 && (nul_odd * 2 > odd_bytes || nul_even * 2 > even_bytes)) {
+  Utf16_Order order = Utf16_Order::little_endian;
+  if (check_utf16_unmarked(bytes, &order)) {
     check_write(report, check_where(path, 0) + "the file looks like UTF-16 without a byte-order mark: save it as UTF-8 "
                                                "(in Notepad: Save as, Encoding UTF-8)\n");
     return false;
   }
-  if (nul_even + nul_odd > 0) {
+  if (bytes.find('\0') != std::string_view::npos) {
     check_write(report, check_where(path, check_line_of(bytes, bytes.find('\0'))) +
                             "the file holds NUL bytes, which no text editor writes in a settings file: save it as "
                             "UTF-8 (in Notepad: Save as, Encoding UTF-8)\n");
@@ -488,25 +523,30 @@ void check_explain_size(std::string *report, std::string_view path, uint64_t siz
 std::string check_game_line(const Config_Status &status) { return check_player_line(reload_message(status)) + "\n"; }
 
 // Why the file cannot be read, and the line the game would show for it. `looked`: the look at its time
-// and size found it, and the open or the read failed.
-int check_unreadable(FILE *err, std::string_view path, const Status &status, bool looked) {
+// and size found it, and the open or the read failed. `in_game`: one problem line of --game's form,
+// "<path>: problem: ...", instead of the program's own lines.
+int check_unreadable(FILE *err, std::string_view path, const Status &status, bool looked, bool in_game) {
+  std::string start = in_game ? check_where(path, 0) + "problem: " : std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": ";
   if (status.failure == FAILURE_CHANGED) {
-    check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) +
-                         ": it changed while it was read (a save in progress?); run maneshade-check again\n");
+    check_write(err, start + "it changed while it was read (a save in progress?); run maneshade-check again\n");
     return CHECK_EXIT_NOT_CHECKED;
   }
   if (status.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
-  check_write(err, std::string(CHECK_PROGRAM) + ": cannot read " + check_visible(path) + ": " + check_reason(status.os_error) + "\n");
+  std::string reason = check_reason(status.os_error);
   // No file there: the game, reading the folder it runs in, looks beside ManeShade.asi next.
-  std::string shows = ": the game would show:\n";
+  std::string shows = "the game would show";
   if (settings_look_finds_no_file(status)) {
-    shows = ": the game would show, unless it finds a ManeShade.ini beside ManeShade.asi:\n";
+    shows = "the game would show, unless it finds a ManeShade.ini beside ManeShade.asi";
   } else if (looked) {
     // The game reads a file only when its time or size differ from the version it read last.
-    shows = ": a running game that has read this version of the file (the same time and size) keeps it and shows "
-            "nothing; while the file stays so, a game that starts, or finds it saved again, would show:\n";
+    shows = "a running game that has read this version of the file (the same time and size) keeps it and shows "
+            "nothing; while the file stays so, a game that starts, or finds it saved again, would show";
   }
-  check_write(err, std::string(CHECK_PROGRAM) + shows + check_game_line(status));
+  if (in_game) {
+    check_write(err, start + "cannot read it: " + reason + "; " + shows + " \"" + check_player_line(reload_message(status)) + "\"\n");
+  } else {
+    check_write(err, start + reason + "\n" + std::string(CHECK_PROGRAM) + ": " + shows + ":\n" + check_game_line(status));
+  }
   return CHECK_EXIT_NOT_CHECKED;
 }
 
@@ -571,6 +611,24 @@ bool check_zip_holds(std::string_view bytes, std::string_view name) {
   return false;
 }
 
+std::string check_misencoded_settings(std::string_view bytes) {
+  std::string_view utf32 = check_utf32(bytes);
+  Utf16_Order order = Utf16_Order::little_endian;
+  std::string text, words;
+  if (!utf32.empty()) {
+    text = check_utf8_from_utf32(bytes);
+    // "is UTF-32 (...)", "looks like UTF-32 (...) without a byte-order mark": the encoding alone.
+    words = utf32.substr(utf32.find("UTF-32"));
+  } else if (check_utf16_unmarked(bytes, &order)) {
+    Owned<Arena> scratch;
+    std::string_view decoded = utf8_from_utf16(scratch.get(), bytes, order);
+    if (!decoded.data()) throw std::bad_alloc();
+    text = decoded;
+    words = "UTF-16 without a byte-order mark";
+  }
+  return !words.empty() && check_holds_block_header(text) ? words : "";
+}
+
 bool check_holds_block_header(std::string_view text) {
   Owned<Arena> scratch;
   Ini_Iterator it = ini_iterator(scratch.get(), text, CONFIG_FILE_INI_OPTIONS);
@@ -587,11 +645,13 @@ bool check_holds_block_header(std::string_view text) {
   return false;
 }
 
-int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
+namespace {
+
+int check_file_as(std::string_view path, bool dump, FILE *out, FILE *err, bool in_game) {
   Owned<Arena> scratch;
   // The reloader's own steps, in its order, so that each failure shows the game's line for it.
   Result<File_Stamp> looked = platform_file_stamp(scratch.get(), path);
-  if (!looked.ok()) return check_unreadable(err, path, looked.status(), false);
+  if (!looked.ok()) return check_unreadable(err, path, looked.status(), false, in_game);
   // The module's log records say less than the report: they are left out.
   Log_Sink previous = log_set_sink({});
   Settings_Load load = settings_file_load(scratch.get(), path, looked.value());
@@ -606,10 +666,10 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
     if (dump) check_write(out, check_dump_json(nullptr, reload_message(load.status), nullptr) + "\n");
     return CHECK_EXIT_REFUSED;
   }
-  if (!runtime.ok()) return check_unreadable(err, path, runtime, true);
+  if (!runtime.ok()) return check_unreadable(err, path, runtime, true, in_game);
 
   std::string report;
-  bool binary = check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text);
+  bool binary = check_explain_encoding(scratch.get(), &report, path, load.read.bytes, load.read.text, load.status.ok());
   Config_Diagnosis diagnosis{};
   check_diagnose(scratch.get(), load.read.text, &diagnosis);
   int exit_status = CHECK_EXIT_INSTALLED;
@@ -627,6 +687,12 @@ int check_file(std::string_view path, bool dump, FILE *out, FILE *err) {
   }
   return exit_status;
 }
+
+}  // namespace
+
+int check_file(std::string_view path, bool dump, FILE *out, FILE *err) { return check_file_as(path, dump, out, err, false); }
+
+int check_file_in_game(std::string_view path, FILE *err) { return check_file_as(path, false, err, err, true); }
 
 std::string check_explain_load(std::string_view path, const Config_Status &status, const Settings_Text &read, uint64_t size_bytes) {
   std::string report;
@@ -650,7 +716,7 @@ std::string check_explain_load(std::string_view path, const Config_Status &statu
   }
   if (status.ok()) return report;
   Owned<Arena> scratch;
-  bool binary = check_explain_encoding(scratch.get(), &report, path, read.bytes, read.text);
+  bool binary = check_explain_encoding(scratch.get(), &report, path, read.bytes, read.text, false);
   Config_Diagnosis diagnosis{};
   check_diagnose(scratch.get(), read.text, &diagnosis);
   size_t problems = 0;

@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "runtime/log.h"
 #include "src/config/messages.h"
 #include "src/config/reload.h"
+#include "src/config/schema.h"
 #include "src/config/settings_file.h"
 #include "tools/check/check.h"
 #include "tools/check/check_report.h"
@@ -247,12 +249,20 @@ void check_game_case_twins(Game_Report *report, const Game_Found &found, Game_Fi
 // other copies of the module that a loader loads, is read by that copy.
 void check_game_copies_below(Game_Report *report, const Game_Found &found, Game_File file, const fs::path *used,
                              const fs::path &target, const std::vector<fs::path> &said,
-                             const std::vector<const Game_Pe *> &others = {}) {
+                             const std::vector<const Game_Pe *> &others = {}, const fs::path *chosen = nullptr) {
   std::string name(CHECK_GAME_FILES[file]);
   std::vector<fs::path> copies = found.below[file];
   std::sort(copies.begin(), copies.end());
   for (const fs::path &path : copies) {
     if (std::find(said.begin(), said.end(), path) != said.end()) continue;
+    // The player's settings are to be brought where the game reads them (said above): one file only.
+    std::error_code ec;
+    if (file == GAME_CONFIG && chosen && fs::is_regular_file(path, ec)) {
+      check_game_say_at(report, path, Game_Verdict::note,
+                        "another settings file, in a subfolder: bring only one of them where the game reads one, " +
+                            check_game_shown(*chosen) + " (above) or this one");
+      continue;
+    }
     // Beside another copy of the module that a loader may load too (said to be one too many): that
     // copy reads it when the game folder holds none.
     auto other = std::find_if(others.begin(), others.end(), [&](const Game_Pe *pe) { return pe->path.parent_path() == path.parent_path(); });
@@ -338,10 +348,10 @@ bool check_game_named(const fs::path &path, std::string_view name) {
 
 // The module's files in DIR and its loader folders, as an ASI loader sees them: every .asi that is
 // the module by its content or by its name (the loader loads each), DIR's first, the exact name first;
-// and the module under the extension .dll in DIR, which no ASI loader loads.
+// and the module, by its content, under the extension .dll in DIR, which no ASI loader loads.
 struct Game_Modules {
   std::vector<Game_Pe> loaded;     // the .asi copies
-  std::vector<Game_Pe> named_dll;  // ManeShade*.dll that is the module, or is named ManeShade.dll
+  std::vector<Game_Pe> named_dll;  // ManeShade*.dll that is the module by its content
 };
 
 // Whether the module's look at `path` finds a file there, to read (or to fail with: access denied, held
@@ -372,10 +382,11 @@ const fs::path *check_game_settings_in(const Game_Found &found, const fs::path &
   return entry && check_game_finds_file(*entry, &look) ? entry : nullptr;
 }
 
-// The copy of the module to keep, of those a loader loads: the first usable one (DIR's first, where
-// every loader looks), but, when DIR holds no settings file, the first usable one that has the
-// player's settings beside it, which it reads. With no usable copy, the one to copy again, chosen
-// alike. Null when there is none. Every other copy is one too many.
+// The copy of the module to keep, of those a loader loads: the first usable one, DIR's first, which
+// every loader loads (the player's settings of a subfolder are then to be brought to the game
+// folder); of copies in subfolders alone, when DIR holds no settings file, the first usable one that
+// has the player's settings beside it, which it reads. With no usable copy, the one to copy again,
+// chosen alike. Null when there is none. Every other copy is one too many.
 const Game_Pe *check_game_kept(const Game_Modules &modules, const Game_Found &found, const fs::path &dir) {
   bool settings_in_dir = check_game_settings_in(found, dir, dir) != nullptr;
   const Game_Pe *first[2] = {}, *with_settings[2] = {};  // [usable]
@@ -387,7 +398,9 @@ const Game_Pe *check_game_kept(const Game_Modules &modules, const Game_Found &fo
     if (beside && !with_settings[usable]) with_settings[usable] = &pe;
   }
   for (bool usable : {true, false}) {
-    if (first[usable]) return with_settings[usable] ? with_settings[usable] : first[usable];
+    if (!first[usable]) continue;
+    bool in_dir = first[usable]->path.parent_path() == dir;
+    return with_settings[usable] && !in_dir ? with_settings[usable] : first[usable];
   }
   return nullptr;
 }
@@ -404,8 +417,10 @@ Game_Modules check_game_find_modules(const Game_Found &found, const fs::path &di
   for (const fs::path &path : found.dlls_in_dir) {
     std::string name = check_game_utf8(path.filename());
     if (!check_game_starts_with(name, stem)) continue;
+    // Known by its content: anything else of that name (another program's DLL, a text file, a pipe)
+    // is none of the check's business.
     Game_Pe pe = check_game_load(path);
-    if (check_game_is_module(pe) || check_game_named(path, stem + ".dll")) modules.named_dll.push_back(std::move(pe));
+    if (check_game_is_module(pe)) modules.named_dll.push_back(std::move(pe));
   }
   // DIR's first, where every loader looks; the exact name first, as the player knows it; then in name
   // order, as a loader lists them.
@@ -423,9 +438,11 @@ Game_Modules check_game_find_modules(const Game_Found &found, const fs::path &di
 // Each copy of the module that a loader loads: `kept` is the module (check_game_kept); every other
 // copy is to be deleted: a usable one loads too (twice the script, twice the tints) with a loader that
 // looks in both places, and a damaged one copied again would. `settings`: the settings file beside
-// the kept copy, which it reads, when DIR holds none; null otherwise. A copy named .dll loads never.
+// the kept copy, which it reads, when DIR holds none; null otherwise. `bring`: the player's settings
+// file to be brought where the kept copy reads one, when it reads none; null otherwise. A copy named
+// .dll loads never.
 void check_game_module(Game_Report *report, const Game_Modules &modules, const fs::path &dir, const Game_Pe *kept,
-                       const fs::path *settings) {
+                       const fs::path *settings, const fs::path *bring) {
   static constexpr std::string_view AGAIN = "copy ManeShade.asi again from the release ZIP";
   const Game_Pe *primary = kept && kept->usable() ? kept : nullptr;
   std::string reads = settings ? ", which reads " + check_game_shown(*settings) : "";
@@ -457,10 +474,17 @@ void check_game_module(Game_Report *report, const Game_Modules &modules, const f
                             "; an ASI loader loads every .asi file of the folder, so Mane Shade would be loaded twice: "
                             "delete this copy");
     } else {
+      // Deleted with its folder, the settings beside it would be lost: said where they go.
+      std::string keep = kept->path.parent_path() == dir ? ", in the game folder, where every ASI loader looks" : reads;
+      if (bring && bring->parent_path() == pe.path.parent_path()) {
+        keep += "; the settings file beside this copy, " + check_game_shown(*bring) + ", is to go into " +
+                (kept->path.parent_path() == dir ? std::string("the game folder") : check_game_shown(kept->path.parent_path())) +
+                " (below)";
+      }
       check_game_say_at(report, pe.path, Game_Verdict::problem,
                         "another copy of Mane Shade's module, besides " + check_game_shown(kept->path) +
                             "; an ASI loader that looks in both folders loads both, so Mane Shade would be loaded "
-                            "twice: delete this copy, and keep " + check_game_shown(kept->path) + reads);
+                            "twice: delete this copy, and keep " + check_game_shown(kept->path) + keep);
     }
   }
   for (const Game_Pe &pe : modules.named_dll) {
@@ -644,9 +668,11 @@ std::string check_game_not_a_file(const Status &look) {
 
 std::string check_game_failed_to_open() { return "\"" + check_player_line(MESSAGE_FAILED_TO_OPEN) + "\""; }
 
-// What a file named ManeShade.ini.* holds: only a settings file is worth renaming to ManeShade.ini.
+// What a file that may hold the player's settings holds: only settings are worth bringing where the
+// game reads them.
 enum class Game_Ini_Content {
   settings,      // text with a [corvin] or [mael] header, as the game reads it
+  misencoded,    // such text in an encoding the game does not decode (UTF-32, UTF-16 without its mark)
   text,          // text, but with no such header
   shortcut,      // a Windows shortcut
   archive,       // a ZIP archive that holds no ManeShade.ini
@@ -658,29 +684,6 @@ enum class Game_Ini_Content {
 // Far above any settings file, ZIP archive of one, or shortcut.
 constexpr uint64_t CHECK_GAME_MAX_LOOKALIKE_BYTES = 16ull << 20;
 
-// What the file at `path` holds; when it cannot be read, `*why` says why.
-Game_Ini_Content check_game_ini_content(const fs::path &path, std::string *why) {
-  Owned<Arena> scratch;
-  Result<std::string_view> bytes =
-      platform_read_file(scratch.get(), check_game_utf8(path), CHECK_GAME_MAX_LOOKALIKE_BYTES);
-  if (!bytes.ok()) {
-    Os_Error error = bytes.status().os_error;
-    *why = error == OS_TOO_LARGE ? "larger than 16 MiB, far larger than a settings file"
-                                 : std::string("cannot read it: ") + check_reason(error);
-    return Game_Ini_Content::unreadable;
-  }
-  switch (check_binary_kind(bytes.value())) {
-    case Check_Binary::shortcut: return Game_Ini_Content::shortcut;
-    case Check_Binary::zip_archive:
-      return check_zip_holds(bytes.value(), CONFIG_FILE_NAME) ? Game_Ini_Content::archive_ini : Game_Ini_Content::archive;
-    case Check_Binary::none: break;
-  }
-  Result<std::string_view> text = settings_text_from_bytes(scratch.get(), bytes.value());
-  if (!text.ok()) throw std::bad_alloc();
-  if (text.value().find('\0') != std::string_view::npos) return Game_Ini_Content::other;
-  return check_holds_block_header(text.value()) ? Game_Ini_Content::settings : Game_Ini_Content::text;
-}
-
 // The extensions that Windows hides in Explorer by default, those of file types it knows without any
 // program installed: ManeShade.ini.txt shows as "ManeShade.ini". A shortcut's .lnk (and an internet
 // shortcut's .url) it never shows, whatever the setting. Others (.bak, .old) it shows.
@@ -691,95 +694,239 @@ bool check_game_extension_in(std::string_view extension, std::span<const std::st
   return std::any_of(list.begin(), list.end(), [&](std::string_view e) { return pe_dll_name_equal(extension, e); });
 }
 
-// A ManeShade.ini.* of a folder the game may read from, and what it holds.
-struct Game_Lookalike {
-  fs::path path;
-  std::string extension;  // after "ManeShade.ini", as written: ".txt"
-  bool hidden;            // Explorer shows the file as ManeShade.ini
-  bool blocked;           // an entry named ManeShade.ini beside it is no file
-  Game_Ini_Content content;
-  std::string why;  // unreadable: why
+// Where a file that may hold the player's settings lies, in the order such files are worth naming.
+enum class Game_Settings_Place {
+  read_folder,     // ManeShade.ini.* where the game looks: DIR, or the folder of the module kept
+  loader_folder,   // ManeShade.ini of scripts or plugins
+  loader_lookalike,  // ManeShade.ini.* there
+  subfolder,       // ManeShade.ini of another subfolder
 };
 
-// Why Explorer shows the file as ManeShade.ini: " (Windows hides the .txt, so Explorer names it
-// ManeShade.ini)", " (Windows never shows a shortcut's .lnk, ...)"; "" when it shows the extension.
-std::string check_game_hidden_clause(const Game_Lookalike &l) {
-  if (!l.hidden) return "";
-  std::string extension = check_visible(l.extension);
-  std::string why = check_game_extension_in(l.extension, CHECK_GAME_NEVER_SHOWN_EXTENSIONS)
+// A file below DIR that may hold the player's settings, and what it holds.
+struct Game_Settings_File {
+  fs::path path;
+  Game_Settings_Place place = Game_Settings_Place::read_folder;
+  std::string extension;  // after "ManeShade.ini", as written: ".txt"; "" for the name itself
+  bool hidden = false;    // Explorer shows the file as ManeShade.ini
+  Game_Ini_Content content = Game_Ini_Content::unreadable;
+  std::string why;        // unreadable: why; misencoded: its encoding, "UTF-32 (little endian, ...)"
+  bool used = false;      // named ManeShade.ini where the game reads one, the game would use it
+};
+
+// Reads the file at `path` and says what it holds, and whether the game would use it: its bytes
+// converted as the module converts them.
+void check_game_judge_settings(Game_Settings_File *f) {
+  Owned<Arena> scratch;
+  Result<std::string_view> bytes =
+      platform_read_file(scratch.get(), check_game_utf8(f->path), CHECK_GAME_MAX_LOOKALIKE_BYTES);
+  if (!bytes.ok()) {
+    Os_Error error = bytes.status().os_error;
+    f->why = error == OS_TOO_LARGE ? "larger than 16 MiB, far larger than a settings file"
+                                   : std::string("cannot read it: ") + check_reason(error);
+    f->content = Game_Ini_Content::unreadable;
+    return;
+  }
+  switch (check_binary_kind(bytes.value())) {
+    case Check_Binary::shortcut: f->content = Game_Ini_Content::shortcut; return;
+    case Check_Binary::zip_archive:
+      f->content = check_zip_holds(bytes.value(), CONFIG_FILE_NAME) ? Game_Ini_Content::archive_ini : Game_Ini_Content::archive;
+      return;
+    case Check_Binary::none: break;
+  }
+  Result<std::string_view> text = settings_text_from_bytes(scratch.get(), bytes.value());
+  if (!text.ok()) throw std::bad_alloc();
+  if (text.value().find('\0') != std::string_view::npos) {
+    f->why = check_misencoded_settings(bytes.value());
+    f->content = f->why.empty() ? Game_Ini_Content::other : Game_Ini_Content::misencoded;
+    return;
+  }
+  if (!check_holds_block_header(text.value())) {
+    f->content = Game_Ini_Content::text;
+    return;
+  }
+  f->content = Game_Ini_Content::settings;
+  if (bytes.value().size() > CONFIG_FILE_MAX_BYTES) return;
+  // The module logs what it refuses; the check says it in its own words.
+  Log_Sink previous = log_set_sink({});
+  Config_Result converted = config_from_text(scratch.get(), text.value());
+  log_set_sink(previous);
+  if (converted.status().runtime.failure == FAILURE_OUT_OF_MEMORY) throw std::bad_alloc();
+  f->used = converted.ok();
+}
+
+Game_Settings_File check_game_settings_file(const fs::path &path, Game_Settings_Place place) {
+  Game_Settings_File f;
+  f.path = path;
+  f.place = place;
+  f.extension = check_game_utf8(path.filename()).substr(CONFIG_FILE_NAME.size());
+  f.hidden = check_game_extension_in(f.extension, CHECK_GAME_HIDDEN_EXTENSIONS) ||
+             check_game_extension_in(f.extension, CHECK_GAME_NEVER_SHOWN_EXTENSIONS);
+  check_game_judge_settings(&f);
+  return f;
+}
+
+bool check_game_holds_settings(const Game_Settings_File &f) {
+  return f.content == Game_Ini_Content::settings || f.content == Game_Ini_Content::misencoded;
+}
+
+// Every file below DIR that may hold the player's settings: ManeShade.ini.* of the folders the game
+// looks in (`read_folders`: DIR, and the folder of the module kept when it lies below), those of the
+// loader folders, and the ManeShade.ini files of subfolders; and, when the game reads no file, the
+// one to bring where it reads one (`chosen`, null when none).
+struct Game_Settings_Search {
+  std::vector<Game_Settings_File> files;
+  const Game_Settings_File *chosen = nullptr;
+};
+
+// The player's settings, when the game reads none: of the files that hold settings (and of the
+// ManeShade.ini files of subfolders, whatever they hold), one the game would use before one it would
+// refuse, settings it reads before settings in another encoding; then the nearest to where the game
+// reads (Game_Settings_Place), a name Explorer shows as ManeShade.ini first, then by path.
+const Game_Settings_File *check_game_choose_settings(const std::vector<Game_Settings_File> &files) {
+  auto rank = [](const Game_Settings_File &f) {
+    int content = f.content == Game_Ini_Content::settings ? 0 : f.content == Game_Ini_Content::misencoded ? 1 : 2;
+    return std::make_tuple(!f.used, content, static_cast<int>(f.place), !(f.hidden || f.extension.empty()), f.path);
+  };
+  const Game_Settings_File *best = nullptr;
+  for (const Game_Settings_File &f : files) {
+    bool named = f.place == Game_Settings_Place::loader_folder || f.place == Game_Settings_Place::subfolder;
+    bool eligible = check_game_holds_settings(f) || (named && f.content != Game_Ini_Content::unreadable);
+    if (eligible && (!best || rank(f) < rank(*best))) best = &f;
+  }
+  return best;
+}
+
+Game_Settings_Search check_game_search_settings(const Game_Found &found, const fs::path &dir, const fs::path &module_folder) {
+  Game_Settings_Search search;
+  std::vector<fs::path> lookalikes = found.ini_lookalikes;
+  std::sort(lookalikes.begin(), lookalikes.end());
+  std::vector<fs::path> read_folders = {dir};
+  if (module_folder != dir) read_folders.push_back(module_folder);
+  for (const fs::path &folder : read_folders) {
+    for (const fs::path &path : lookalikes) {
+      if (path.parent_path() == folder) search.files.push_back(check_game_settings_file(path, Game_Settings_Place::read_folder));
+    }
+  }
+  for (const fs::path &path : lookalikes) {
+    if (path.parent_path() == dir || path.parent_path() == module_folder) continue;
+    search.files.push_back(check_game_settings_file(path, Game_Settings_Place::loader_lookalike));
+  }
+  std::vector<fs::path> named = found.below[GAME_CONFIG];
+  std::sort(named.begin(), named.end());
+  for (const fs::path &path : named) {
+    std::error_code ec;
+    if (path.parent_path() == module_folder || !fs::is_regular_file(path, ec)) continue;
+    bool in_loader_folder = std::find(found.configs_in_loader_folders.begin(), found.configs_in_loader_folders.end(),
+                                      path) != found.configs_in_loader_folders.end();
+    search.files.push_back(check_game_settings_file(
+        path, in_loader_folder ? Game_Settings_Place::loader_folder : Game_Settings_Place::subfolder));
+  }
+  return search;
+}
+
+// " (Windows hides the .txt, so Explorer names it ManeShade.ini)", " (Windows never shows a
+// shortcut's .lnk, ...)"; "" when Explorer shows the extension, or for ManeShade.ini itself.
+std::string check_game_hidden_clause(const Game_Settings_File &f) {
+  if (!f.hidden) return "";
+  std::string extension = check_visible(f.extension);
+  std::string why = check_game_extension_in(f.extension, CHECK_GAME_NEVER_SHOWN_EXTENSIONS)
                         ? "Windows never shows a shortcut's " + extension
                         : "Windows hides the " + extension;
   return " (" + why + ", so Explorer names it " + std::string(CONFIG_FILE_NAME) + ")";
 }
 
-// ManeShade.ini.txt and the like in `folders` (in the order the game would read a file of that name
-// there), each with whether an entry named ManeShade.ini beside it is no file: with extensions hidden,
-// as Windows shows files by default, Explorer names ManeShade.ini.txt "ManeShade.ini", and a player
-// who saved the shipped file from a browser or renamed a copy in Explorer sees no difference. The
-// game opens only ManeShade.ini: `read` is the one it reads (null: none). Only a settings file is
-// said to be renamed, the first (one Explorer shows as ManeShade.ini first): a shortcut or an archive
-// renamed would be read as text with no settings in it. How many lines say what to do instead of
-// putting a ManeShade.ini there (rename this, extract it from this archive, copy the file this
-// shortcut leads to).
-size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found,
-                                 const std::vector<std::pair<fs::path, bool>> &folders, const fs::path *read) {
-  std::vector<Game_Lookalike> lookalikes;
-  for (const auto &[folder, blocked] : folders) {
-    std::vector<fs::path> here;
-    for (const fs::path &path : found.ini_lookalikes) {
-      if (path.parent_path() == folder) here.push_back(path);
-    }
-    std::sort(here.begin(), here.end());
-    for (const fs::path &path : here) {
-      std::string extension = check_game_utf8(path.filename()).substr(CONFIG_FILE_NAME.size());
-      bool hidden = check_game_extension_in(extension, CHECK_GAME_HIDDEN_EXTENSIONS) ||
-                    check_game_extension_in(extension, CHECK_GAME_NEVER_SHOWN_EXTENSIONS);
-      Game_Lookalike l{path, extension, hidden, blocked, Game_Ini_Content::unreadable, {}};
-      l.content = check_game_ini_content(path, &l.why);
-      lookalikes.push_back(std::move(l));
-    }
+// "your settings, saved as UTF-32 (...), an encoding the game does not decode".
+std::string check_game_misencoded_words(const Game_Settings_File &f) {
+  return "your settings, saved as " + check_visible(f.why) + ", an encoding the game does not decode";
+}
+
+constexpr std::string_view CHECK_GAME_SAVE_AS_UTF8 = "save it as UTF-8 (in Notepad: Save as, Encoding UTF-8)";
+
+// What brings the settings file `f`, of another folder than `target`, where the game reads one:
+// "move X into the game folder, where the game reads it", "move X (Windows hides ...) into the game
+// folder, named ManeShade.ini: the game reads only that name", "your settings are in X, saved as
+// UTF-32 ...: open it and save it as UTF-8 ... into the game folder, named ManeShade.ini".
+std::string check_game_bring(const Game_Settings_File &f, const fs::path &target, const fs::path &dir) {
+  std::string where = target == dir ? "the game folder" : check_game_shown(target);
+  std::string name(CONFIG_FILE_NAME);
+  if (f.content == Game_Ini_Content::misencoded) {
+    return "your settings are in " + check_game_shown(f.path) + check_game_hidden_clause(f) + ", saved as " +
+           check_visible(f.why) + ", an encoding the game does not decode: open it and " +
+           std::string(CHECK_GAME_SAVE_AS_UTF8) + " into " + where + ", named " + name;
   }
-  // The one to rename: a settings file that Explorer shows as ManeShade.ini first, else the first.
-  const Game_Lookalike *renamed = nullptr;
-  for (const Game_Lookalike &l : lookalikes) {
-    if (l.content == Game_Ini_Content::settings && (!renamed || (l.hidden && !renamed->hidden))) renamed = &l;
-  }
+  if (f.extension.empty()) return "move " + check_game_shown(f.path) + " into " + where + ", where the game reads it";
+  return "move " + check_game_shown(f.path) + check_game_hidden_clause(f) + " into " + where + ", named " + name +
+         ": the game reads only that name";
+}
+
+// The lines for ManeShade.ini.* where the game looks (`search`'s read_folder files): with extensions
+// hidden, as Windows shows files by default, Explorer names ManeShade.ini.txt "ManeShade.ini", and a
+// player who saved the shipped file from a browser or renamed a copy in Explorer sees no difference.
+// The game opens only ManeShade.ini: `read` is the one it reads (null: none). `blocked`: the folders
+// where an entry named ManeShade.ini is no file. Only the settings file chosen is said to be renamed:
+// a shortcut or an archive renamed would be read as text with no settings in it; a shortcut or an
+// archive of a ManeShade.ini is a problem only when no settings file is chosen. How many lines say
+// what to do instead of putting a ManeShade.ini there.
+size_t check_game_ini_lookalikes(Game_Report *report, const Game_Settings_Search &search, const fs::path *read,
+                                 const std::vector<fs::path> &blocked) {
   const std::string name(CONFIG_FILE_NAME);
+  const Game_Settings_File *chosen = search.chosen;
+  bool refused_too = false;  // another file found holds settings that the game would not use
+  for (const Game_Settings_File &f : search.files) refused_too = refused_too || (check_game_holds_settings(f) && !f.used);
   size_t fixes = 0;
-  for (const Game_Lookalike &l : lookalikes) {
-    std::string hidden = check_game_hidden_clause(l);
-    std::string folder = check_game_shown(l.path.parent_path());
-    // A settings file's line starts as it always has: "Windows hides the .txt: rename the file ...".
-    std::string settings_start =
-        l.hidden ? "Windows hides the " + check_visible(l.extension) + ": " : "not named " + name + ": ";
+  for (const Game_Settings_File &f : search.files) {
+    if (f.place != Game_Settings_Place::read_folder) continue;
+    std::string hidden = check_game_hidden_clause(f);
+    std::string folder = check_game_shown(f.path.parent_path());
     if (read) {
-      check_game_say_at(report, l.path, Game_Verdict::note,
+      check_game_say_at(report, f.path, Game_Verdict::note,
                         "not the file the game reads, which is " + check_game_shown(*read) + hidden +
-                            (l.content == Game_Ini_Content::settings ? ": edit that one" : ""));
+                            (check_game_holds_settings(f) ? ": edit that one" : ""));
       continue;
     }
-    bool problem = true;
+    bool problem = !chosen;
     std::string text;
-    switch (l.content) {
+    switch (f.content) {
       case Game_Ini_Content::settings:
-        if (&l != renamed) {
-          problem = false;
-          text = "another settings file under another name; the game reads neither: rename " +
-                 check_game_shown(renamed->path) + " or this one, not both";
-        } else if (l.blocked) {
-          text = settings_start + "once the " + name + " beside it that is not a file is out of the way, rename this "
-                 "file to " + name + " (the game reads only that name)";
+      case Game_Ini_Content::misencoded:
+        if (&f == chosen) {
+          problem = true;
+          bool in_way = std::find(blocked.begin(), blocked.end(), f.path.parent_path()) != blocked.end();
+          std::string once = in_way ? "once the " + name + " beside it that is not a file is out of the way, " : "";
+          if (f.content == Game_Ini_Content::misencoded) {
+            text = check_game_misencoded_words(f) + hidden + ": " + once + "open it and " +
+                   std::string(CHECK_GAME_SAVE_AS_UTF8) + ", named " + name;
+          } else {
+            // A settings file's line starts as it always has: "Windows hides the .txt: rename the file ...".
+            text = (f.hidden ? "Windows hides the " + check_visible(f.extension) + ": " : "not named " + name + ": ") +
+                   once + (in_way ? "rename this file to " : "rename the file to ") + name +
+                   " (the game reads only that name)";
+            if (f.used && refused_too) text += "; of the settings files found, the game would use this one";
+          }
         } else {
-          text = settings_start + "rename the file to " + name + " (the game reads only that name)";
+          problem = false;
+          std::string what = f.content == Game_Ini_Content::misencoded
+                                 ? ", saved as " + check_visible(f.why) + ", an encoding the game does not decode"
+                             : f.used ? ", which the game would use too"
+                                      : ", which the game would refuse";
+          std::string other = check_game_shown(chosen->path);
+          std::string verb = chosen->place == Game_Settings_Place::read_folder ? "rename " : "bring ";
+          if (chosen->used && !f.used) {
+            text = "another settings file under another name" + what + ": " + verb + other + ", which it would "
+                   "use, not this one";
+          } else {
+            text = "another settings file under another name" + what + (f.used ? "" : "; the game reads neither") +
+                   ": " + verb + other + " or this one, not both";
+          }
         }
         break;
       case Game_Ini_Content::shortcut:
-        text = "a Windows shortcut, not a settings file" + hidden + "; the game follows no shortcut: copy the settings "
-               "file it leads to into " + folder + ", named " + name;
+        text = "a Windows shortcut, not a settings file" + hidden + "; the game follows no shortcut" +
+               (chosen ? "" : ": copy the settings file it leads to into " + folder + ", named " + name);
         break;
       case Game_Ini_Content::archive_ini:
-        text = "a ZIP archive, not a settings file" + hidden + "; the game reads no archive: extract the " + name +
-               " it holds into " + folder;
+        text = "a ZIP archive, not a settings file" + hidden + "; the game does not unpack archives" +
+               (chosen ? "" : ": extract the " + name + " it holds into " + folder);
         break;
       case Game_Ini_Content::archive:
         problem = false;
@@ -795,13 +942,23 @@ size_t check_game_ini_lookalikes(Game_Report *report, const Game_Found &found,
         break;
       case Game_Ini_Content::unreadable:
         problem = false;
-        text = l.why + hidden;
+        text = f.why + hidden;
         break;
     }
     if (problem) fixes++;
-    check_game_say_at(report, l.path, problem ? Game_Verdict::problem : Game_Verdict::note, text);
+    check_game_say_at(report, f.path, problem ? Game_Verdict::problem : Game_Verdict::note, text);
   }
   return fixes;
+}
+
+// Settings under another name in a loader folder, where the game does not look, while it reads `read`.
+void check_game_loader_lookalikes(Game_Report *report, const Game_Settings_Search &search, const fs::path &read) {
+  for (const Game_Settings_File &f : search.files) {
+    if (f.place != Game_Settings_Place::loader_lookalike || !check_game_holds_settings(f)) continue;
+    check_game_say_at(report, f.path, Game_Verdict::note,
+                      "settings under another name" + check_game_hidden_clause(f) + ", in a subfolder: not the file "
+                      "the game reads, which is " + check_game_shown(read) + "; edit that one");
+  }
 }
 
 // Where the game reads ManeShade.ini, taking DIR as the folder it runs in (as when it is started as
@@ -810,41 +967,20 @@ struct Game_Config {
   fs::path read;    // the file the game reads; empty when it finds none
   fs::path target;  // the folder where a ManeShade.ini would be read
   std::vector<fs::path> said;  // copies of ManeShade.ini below DIR said here (beside the module, or to move)
+  bool not_beside_module = false;  // the game reads DIR's file, and none lies beside the module below DIR
 };
 
-// The player's settings file elsewhere below DIR, to be moved where the game reads one, when it reads
-// none: a ManeShade.ini (a file) of a subfolder, those of the loader folders first; null when there is
-// none.
-const fs::path *check_game_stray_settings(const Game_Found &found) {
-  const fs::path *best = nullptr;
-  bool best_in_loader_folder = false;
-  for (const fs::path &path : found.below[GAME_CONFIG]) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) continue;
-    bool in_loader_folder = std::find(found.configs_in_loader_folders.begin(), found.configs_in_loader_folders.end(),
-                                      path) != found.configs_in_loader_folders.end();
-    bool better = !best || (in_loader_folder && !best_in_loader_folder) ||
-                  (in_loader_folder == best_in_loader_folder && path < *best);
-    if (better) {
-      best = &path;
-      best_in_loader_folder = in_loader_folder;
-    }
-  }
-  return best;
-}
-
 // No settings file where the game reads one (`target`, DIR or the module's folder): the player's own
-// to be moved there when there is one below DIR, else the release's to be copied.
-void check_game_missing(Game_Report *report, const Game_Found &found, const fs::path &target, const fs::path &dir,
-                        const Game_Pe *module, Game_Config *config) {
+// (`chosen`) to be brought there when there is one below DIR, else the release's to be copied.
+void check_game_missing(Game_Report *report, const Game_Settings_File *chosen, const fs::path &target,
+                        const fs::path &dir, const Game_Pe *module, Game_Config *config) {
   std::string where = target == dir ? "the game folder" : check_game_shown(target);
   std::string text = target == dir ? "missing: "
                                    : "missing: the game folder holds no ManeShade.ini, so the game looks beside " +
                                          check_game_shown(module->path) + ": ";
-  const fs::path *stray = check_game_stray_settings(found);
-  if (stray) {
-    config->said.push_back(*stray);
-    text += "move " + check_game_shown(*stray) + " into " + where + ", where the game reads it";
+  if (chosen) {
+    config->said.push_back(chosen->path);
+    text += check_game_bring(*chosen, target, dir);
   } else {
     text += "copy ManeShade.ini from the release ZIP into " + where;
   }
@@ -853,61 +989,82 @@ void check_game_missing(Game_Report *report, const Game_Found &found, const fs::
 }
 
 // An entry named ManeShade.ini in the folder the game looks in that is no file, when the game has
-// nowhere else to look: it shows the line for a missing file.
-void check_game_blocked(Game_Report *report, const fs::path &path, const Status &look) {
+// nowhere else to look: it shows the line for a missing file. `chosen`: the player's settings of
+// another folder, to put in its place.
+void check_game_blocked(Game_Report *report, const fs::path &path, const Status &look, const Game_Settings_File *chosen,
+                        const fs::path &dir, Game_Config *config) {
+  std::string put = "put the settings file " + std::string(CONFIG_FILE_NAME) + " in its place";
+  if (chosen && chosen->path.parent_path() != path.parent_path()) {
+    config->said.push_back(chosen->path);
+    put = "then " + check_game_bring(*chosen, path.parent_path(), dir);
+  }
   check_game_say_at(report, path, Game_Verdict::problem,
                     check_game_not_a_file(look) + ": the game looks for a file of this name and finds none, so it "
-                    "shows " + check_game_failed_to_open() + ": move or rename this, and put the settings file " +
-                        std::string(CONFIG_FILE_NAME) + " in its place");
+                    "shows " + check_game_failed_to_open() + ": move or rename this, and " + put);
 }
 
 // Checks the file the game reads: check_file's usual report, whose verdict counts.
 void check_game_read(Game_Report *report, const Game_Found &found, const fs::path &path, bool in_dir) {
   if (in_dir) check_game_case_twins(report, found, GAME_CONFIG, path);
-  // check_file writes its usual report; with dump off it writes nothing to `out`.
-  if (check_file(check_game_utf8(path), /*dump=*/false, report->err, report->err) != CHECK_EXIT_INSTALLED) {
-    report->problems++;
-  }
+  if (check_file_in_game(check_game_utf8(path), report->err) != CHECK_EXIT_INSTALLED) report->problems++;
 }
 
-// The game looks at ManeShade.ini of the folder it runs in (DIR); when that look finds no file (none,
-// a folder, a link that leads nowhere), at the one beside the module that the loader loaded.
-Game_Config check_game_config(Game_Report *report, const Game_Found &found, const fs::path &dir, const Game_Pe *module) {
-  Game_Config config;
-  fs::path module_folder = module ? module->path.parent_path() : dir;
-  bool elsewhere = module_folder != dir;
-  const fs::path *beside = nullptr;  // the entry of that name beside a module below DIR
+// The entry named ManeShade.ini beside the module in `module_folder`, a loader folder; null when none.
+const fs::path *check_game_beside(const Game_Found &found, const fs::path &module_folder) {
+  const fs::path *beside = nullptr;
   for (const fs::path &path : found.configs_in_loader_folders) {
     if (path.parent_path() != module_folder) continue;
     if (!beside || check_game_utf8(path.filename()) == CONFIG_FILE_NAME) beside = &path;
   }
+  return beside;
+}
+
+// The game looks at ManeShade.ini of the folder it runs in (DIR); when that look finds no file (none,
+// a folder, a link that leads nowhere), at the one beside the module that the loader loaded.
+Game_Config check_game_config(Game_Report *report, const Game_Found &found, const fs::path &dir, const Game_Pe *module,
+                              const Game_Settings_Search &search) {
+  Game_Config config;
+  fs::path module_folder = module ? module->path.parent_path() : dir;
+  bool elsewhere = module_folder != dir;
+  const fs::path *beside = elsewhere ? check_game_beside(found, module_folder) : nullptr;
   if (beside) config.said.push_back(*beside);
   const fs::path *working = check_game_pick(found, GAME_CONFIG);
   Status look = STATUS_OK;
+  Status beside_look = STATUS_OK;
+  bool beside_found = beside && check_game_finds_file(*beside, &beside_look);
   if (working && check_game_finds_file(*working, &look)) {
     config.read = *working;
     config.target = dir;
-    std::vector<std::pair<fs::path, bool>> folders = {{dir, false}};
-    if (elsewhere) folders.emplace_back(module_folder, false);
-    check_game_ini_lookalikes(report, found, folders, working);
+    check_game_ini_lookalikes(report, search, working, {});
     check_game_read(report, found, *working, true);
+    check_game_loader_lookalikes(report, search, *working);
     if (beside) {
       check_game_say_at(report, *beside, Game_Verdict::note,
                         "beside " + check_game_shown(module->path) + ", but the game reads " + check_game_shown(*working) +
                             " first: this one only when it runs in a folder without a ManeShade.ini");
+    } else if (elsewhere) {
+      // Started in another folder, the game looks there, then beside the module: not in DIR.
+      config.not_beside_module = true;
+      check_game_say_at(report, module_folder / CONFIG_FILE_NAME, Game_Verdict::note,
+                        "none beside " + check_game_shown(module->path) + ": a game started in another folder (by a "
+                        "launcher or a shortcut) that holds no ManeShade.ini looks here, not in the game folder, finds "
+                        "no settings and shows " + check_game_failed_to_open() + ": put the module in the game folder, "
+                        "or a copy of " + check_game_shown(*working) + " here");
     }
     return config;
   }
   // No file of that name in DIR: the game looks beside the module.
   config.target = module_folder;
+  std::vector<fs::path> blocked;
+  if (working) blocked.push_back(dir);
+  if (beside && !beside_found) blocked.push_back(module_folder);
   if (!elsewhere) {
-    if (working) check_game_blocked(report, *working, look);
-    size_t fixes = check_game_ini_lookalikes(report, found, {{dir, working != nullptr}}, nullptr);
-    if (!working && fixes == 0) check_game_missing(report, found, dir, dir, module, &config);
+    if (working) check_game_blocked(report, *working, look, search.chosen, dir, &config);
+    // The settings chosen in DIR are said to be renamed: a line that counts among the fixes.
+    size_t fixes = check_game_ini_lookalikes(report, search, nullptr, blocked);
+    if (!working && fixes == 0) check_game_missing(report, search.chosen, dir, dir, module, &config);
     return config;
   }
-  Status beside_look = STATUS_OK;
-  bool beside_found = beside && check_game_finds_file(*beside, &beside_look);
   if (working) {
     check_game_say_at(report, *working, Game_Verdict::note,
                       check_game_not_a_file(look) + ": the game finds no settings file here, and looks for the " +
@@ -915,18 +1072,18 @@ Game_Config check_game_config(Game_Report *report, const Game_Found &found, cons
   }
   const fs::path *read = beside_found ? beside : nullptr;
   // Renamed, a look-alike in DIR would be read first, one beside the module when DIR has none.
-  size_t fixes = check_game_ini_lookalikes(
-      report, found, {{dir, working != nullptr}, {module_folder, beside && !beside_found}}, read);
+  size_t fixes = check_game_ini_lookalikes(report, search, read, blocked);
   if (read) {
     config.read = *read;
     check_game_read(report, found, *read, false);
+    check_game_loader_lookalikes(report, search, *read);
     return config;
   }
   if (beside) {
-    check_game_blocked(report, *beside, beside_look);
+    check_game_blocked(report, *beside, beside_look, search.chosen, dir, &config);
     return config;
   }
-  if (fixes == 0) check_game_missing(report, found, module_folder, dir, module, &config);
+  if (fixes == 0) check_game_missing(report, search.chosen, module_folder, dir, module, &config);
   return config;
 }
 
@@ -1003,9 +1160,12 @@ int check_game_verdict(Game_Report *report, const fs::path &dir, const Game_Pe *
       loads += " (with an ASI loader that looks in " + check_game_shown(module->path.parent_path().filename()) + ")";
     }
     // Every finding says where the game reads the file; all being well, it reads one.
-    check_write(report->err, line + "all is well: " + loads + " and use " + check_game_shown(config.read) +
-                                 " (started in another folder, by a launcher or a shortcut, it reads a ManeShade.ini "
-                                 "of that folder first)\n");
+    std::string elsewhere = config.not_beside_module
+                                ? " (started in another folder, by a launcher or a shortcut, it does not find this file: "
+                                  "see the note above)"
+                                : " (started in another folder, by a launcher or a shortcut, it reads a ManeShade.ini "
+                                  "of that folder first)";
+    check_write(report->err, line + "all is well: " + loads + " and use " + check_game_shown(config.read) + elsewhere + "\n");
     return CHECK_GAME_ALL_WELL;
   }
   line.append(std::to_string(report->problems));
@@ -1041,7 +1201,11 @@ int check_game(std::string_view dir_text, FILE *err) {
   const fs::path *settings = kept && kept->path.parent_path() != dir && !check_game_settings_in(found, dir, dir)
                                  ? check_game_settings_in(found, kept->path.parent_path(), dir)
                                  : nullptr;
-  check_game_module(&report, modules, dir, kept, settings);
+  fs::path module_folder = kept ? kept->path.parent_path() : dir;
+  Game_Settings_Search search = check_game_search_settings(found, dir, module_folder);
+  bool reads = check_game_settings_in(found, dir, dir) || (module_folder != dir && check_game_settings_in(found, module_folder, dir));
+  if (!reads) search.chosen = check_game_choose_settings(search.files);
+  check_game_module(&report, modules, dir, kept, settings, search.chosen ? &search.chosen->path : nullptr);
   // The module whose imports the host must satisfy: the one the loader loads, else the copy named
   // .dll, which will be that module once renamed.
   const Game_Pe *primary = kept && kept->usable() ? kept : nullptr;
@@ -1055,13 +1219,13 @@ int check_game(std::string_view dir_text, FILE *err) {
     check_game_imports(&report, module->dll.file, module->path, std::move(host.dll.file), host.path, found, dir);
   }
   // Beside the module the loader loads; a copy too damaged to load is where it will be once replaced.
-  Game_Config config = check_game_config(&report, found, dir, kept);
+  Game_Config config = check_game_config(&report, found, dir, kept, search);
   std::vector<const Game_Pe *> others;  // other copies that a loader loads
   for (const Game_Pe &pe : modules.loaded) {
     if (pe.usable() && &pe != primary) others.push_back(&pe);
   }
   check_game_copies_below(&report, found, GAME_CONFIG, config.read.empty() ? nullptr : &config.read, config.target,
-                          config.said, others);
+                          config.said, others, search.chosen ? &search.chosen->path : nullptr);
   check_game_search_notes(&report, found, dir);
   return check_game_verdict(&report, dir, primary, config);
 }

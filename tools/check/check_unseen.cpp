@@ -30,6 +30,28 @@ struct Named_Code_Point {
   const char *name;
 };
 
+// The combining marks that Latin text takes its accents from: the blocks of combining diacritical
+// marks (U+034F COMBINING GRAPHEME JOINER, which shows as nothing, is counted invisible above). A
+// mark stands over or under the character before it, so that `i` and U+0307 look like one letter;
+// the game reads it as a character of its own.
+constexpr Code_Range UNSEEN_COMBINING[] = {
+    {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F},
+};
+
+// The names of the combining marks that a keyboard layout or an editor's accent key gives.
+constexpr Named_Code_Point UNSEEN_COMBINING_NAMES[] = {
+    {0x0300, "COMBINING GRAVE ACCENT"},      {0x0301, "COMBINING ACUTE ACCENT"},
+    {0x0302, "COMBINING CIRCUMFLEX ACCENT"}, {0x0303, "COMBINING TILDE"},
+    {0x0304, "COMBINING MACRON"},            {0x0306, "COMBINING BREVE"},
+    {0x0307, "COMBINING DOT ABOVE"},         {0x0308, "COMBINING DIAERESIS"},
+    {0x030A, "COMBINING RING ABOVE"},        {0x030B, "COMBINING DOUBLE ACUTE ACCENT"},
+    {0x030C, "COMBINING CARON"},             {0x0323, "COMBINING DOT BELOW"},
+    {0x0327, "COMBINING CEDILLA"},           {0x0328, "COMBINING OGONEK"},
+    {0x0331, "COMBINING MACRON BELOW"},      {0x0332, "COMBINING LOW LINE"},
+    {0x0335, "COMBINING SHORT STROKE OVERLAY"}, {0x0336, "COMBINING LONG STROKE OVERLAY"},
+    {0x0338, "COMBINING LONG SOLIDUS OVERLAY"},
+};
+
 // The names of the invisible characters a player is likely to meet (pasted from a web page, a chat,
 // another file, or typed by a keyboard layout).
 constexpr Named_Code_Point UNSEEN_NAMES[] = {
@@ -179,6 +201,14 @@ const Lookalike *unseen_lookalike(uint32_t code_point) {
 
 bool unseen_is_ascii_letter(uint32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+bool unseen_is_combining(uint32_t code_point) {
+  if (check_is_invisible(code_point)) return false;
+  for (const Code_Range &r : UNSEEN_COMBINING) {
+    if (code_point >= r.first && code_point <= r.last) return true;
+  }
+  return false;
+}
+
 // Whether look-alikes in `text` are to be named: among Latin letters, or where every letter but
 // invisible characters looks Latin ("уеs" in Cyrillic reads "yes"). A word of another script that
 // holds a few such letters is that script's.
@@ -189,8 +219,8 @@ bool unseen_reads_latin(std::string_view text) {
     Utf8_Decoded d = utf8_decode(at, end);
     at += d.size;
     if (unseen_is_ascii_letter(d.code_point)) latin = true;
-    if (d.size > 1 && !check_is_invisible(d.code_point) && !unseen_lookalike(d.code_point) &&
-        !unseen_ascii_lookalike(d.code_point).ascii && !is_white_space(d.code_point)) {
+    if (d.size > 1 && !check_is_invisible(d.code_point) && !unseen_is_combining(d.code_point) &&
+        !unseen_lookalike(d.code_point) && !unseen_ascii_lookalike(d.code_point).ascii && !is_white_space(d.code_point)) {
       other = true;
     }
   }
@@ -225,6 +255,14 @@ std::string unseen_invisible_words(uint32_t code_point, size_t count) {
   }
   if (count > 1) text += " characters";
   return text;
+}
+
+// "U+0307 COMBINING DOT ABOVE"; "U+0351, a combining mark," for one not named above.
+std::string unseen_combining_words(uint32_t code_point) {
+  for (const Named_Code_Point &n : UNSEEN_COMBINING_NAMES) {
+    if (n.code_point == code_point) return unseen_hex(code_point) + " " + n.name + ",";
+  }
+  return unseen_hex(code_point) + ", a combining mark,";
 }
 
 // A visible run as the words quote it: made visible, and cut when long.
@@ -270,7 +308,7 @@ std::string check_as_seen(std::string_view text) {
       out.push_back(l->latin);
     } else if (ascii) {
       out.push_back(ascii);
-    } else if (d.size == 1 || !check_is_invisible(d.code_point)) {
+    } else if (d.size == 1 || (!check_is_invisible(d.code_point) && !unseen_is_combining(d.code_point))) {
       out.append(at, d.size);
     }
     at += d.size;
@@ -283,6 +321,7 @@ Check_Unseen check_unseen(std::string_view text, std::string_view whose) {
   Check_Unseen out;
   size_t position = 0;
   bool mixed = unseen_reads_latin(text), any_invisible = false;
+  std::string_view base;  // the last character that is no combining mark
   const char *at = text.data(), *end = at + text.size();
   while (at < end) {
     Utf8_Decoded d = utf8_decode(at, end);
@@ -296,11 +335,19 @@ Check_Unseen check_unseen(std::string_view text, std::string_view whose) {
       at += d.size;
       continue;
     }
-    position++;
+    bool combining = unseen_is_combining(d.code_point);
+    // A mark is part of the character it stands on, to the eye: it takes no place of its own.
+    if (!combining) position++;
     const Lookalike *l = mixed ? unseen_lookalike(d.code_point) : nullptr;
     Ascii_Lookalike ascii = d.size > 1 ? unseen_ascii_lookalike(d.code_point) : Ascii_Lookalike{};
     std::string name;
-    if (l) {
+    if (combining && position == 0) {
+      name = std::string(whose) + " text starts with " + unseen_combining_words(d.code_point) +
+             " which the game reads as a character of its own";
+    } else if (combining) {
+      name = std::string(whose) + " " + unseen_ordinal(position) + " character, " + check_visible(base) + ", carries " +
+             unseen_combining_words(d.code_point) + " which the game reads as a character of its own";
+    } else if (l) {
       name = std::string(whose) + " " + unseen_ordinal(position) + " letter, " + std::string(at, d.size) + ", is " +
              l->script + " " + unseen_hex(d.code_point) + ", not the Latin " + std::string(1, l->latin);
     } else if (ascii.ascii) {
@@ -314,6 +361,7 @@ Check_Unseen check_unseen(std::string_view text, std::string_view whose) {
     }
     if (pieces.empty() || pieces.back().invisible != 0) pieces.push_back({{at, 0}, 0, 0});
     pieces.back().visible = {pieces.back().visible.data(), pieces.back().visible.size() + d.size};
+    if (!combining) base = std::string_view(at, d.size);
     at += d.size;
   }
   if (!any_invisible) return out;

@@ -4,8 +4,10 @@
 // the Hangul fillers and the variation selectors; and the line and paragraph separators), letters
 // of another script that look like Latin ones (Cyrillic "а" beside Latin "a"), and punctuation,
 // digits and letters that look like ASCII ones (a dash or U+2212 MINUS SIGN for "-", U+037E GREEK
-// QUESTION MARK for ";", the full-width forms). The validator writes the invisible ones escaped and
-// names them all in plain words; a key is matched against the game's keys as it looks.
+// QUESTION MARK for ";", the full-width forms), and combining marks, which stand over or under the
+// character before them (an `i` with U+0307 COMBINING DOT ABOVE looks like one letter). The validator
+// writes the invisible ones escaped and names them all in plain words; a key is matched against the
+// game's keys as it looks.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -18,7 +20,7 @@ bool check_is_invisible(uint32_t code_point) noexcept;
 // How report lines write an invisible code point: "<U+200B>".
 std::string check_invisible_escape(uint32_t code_point);
 
-// `text` as a player sees it: invisible characters left out, look-alike punctuation and full-width
+// `text` as a player sees it: invisible characters and combining marks left out, look-alike punctuation and full-width
 // forms taken as the ASCII they look like ("‐" as "-", "；" as ";", "ｍ" as "m"), and letters of
 // another script that look like Latin ones taken as those, in their case (Cyrillic "а" as "a", "А" as
 // "A"), where they stand among Latin letters or every letter looks Latin. Text that holds none of
@@ -27,9 +29,10 @@ std::string check_as_seen(std::string_view text);
 
 // What `text` holds that cannot be seen or told apart, in plain words: `invisible` describes the text
 // piece by piece when it holds invisible characters ("hair_primary followed by an invisible U+200B
-// ZERO WIDTH SPACE"), "" otherwise; `characters` names each look-alike, in order ("its 2nd letter,
-// а, is Cyrillic U+0430, not the Latin a", "its 1st character, −, is U+2212 MINUS SIGN, not the
-// ASCII -"), up to a few, and `more` counts the others. `whose` starts each name ("its", "this
+// ZERO WIDTH SPACE"), "" otherwise; `characters` names each look-alike and combining mark, in order
+// ("its 2nd letter, а, is Cyrillic U+0430, not the Latin a", "its 1st character, −, is U+2212 MINUS
+// SIGN, not the ASCII -", "its 3rd character, i, carries U+0307 COMBINING DOT ABOVE, which the game
+// reads as a character of its own"), up to a few, and `more` counts the others. `whose` starts each name ("its", "this
 // line's"). Made visible (check_visible) wherever it quotes `text`.
 struct Check_Unseen {
   std::string invisible;
